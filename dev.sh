@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# One entry point for building, running and testing on Debian 12.
+#   ./dev.sh run        install what is missing, build, start the program
+#   ./dev.sh test       install what is missing, build, run the whole test suite
+#   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
+#   ./dev.sh bench      build and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
+          libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine)
+JOBS=$(nproc)
+
+install_missing() {
+  local missing=()
+  for package in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+      || missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# build DIR [cmake options...]
+build() {
+  local dir=$1
+  shift
+  cmake -S . -B "$dir" -DHASHCALC_WERROR=ON "$@" > /dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+run_tests() {
+  local dir=$1
+  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600
+}
+
+command=${1:-run}
+case "$command" in
+  run)
+    install_missing
+    build build
+    ./build/tools/hashcalc-cli/hashcalc-cli -s "The quick brown fox jumps over the lazy dog"
+    ;;
+  test)
+    install_missing
+    build build
+    run_tests build
+    ;;
+  sanitize)
+    install_missing
+    build build-asan -DHASHCALC_SANITIZE=ON -DHASHCALC_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    ;;
+  bench)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    for program in build/bench/*/*_bench; do "$program"; done
+    ;;
+  *)
+    echo "usage: ./dev.sh [run|test|sanitize|bench]" >&2
+    exit 1
+    ;;
+esac

@@ -1,0 +1,229 @@
+// The subset of Win32 (user32, kernel32, winmm) that the shell, the digest engine and the
+// player are written against. On Windows this is the real API; elsewhere platform/ provides
+// the same names and meanings on top of Qt, SDL2, the C++ library and POSIX.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <mmsystem.h>
+#else
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define WINAPIV
+#define CALLBACK
+
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using INT = int;
+using BOOL = int;
+using LONG = std::int32_t;
+using CHAR = char;
+using LPSTR = char*;
+using LPCSTR = const char*;
+using LPVOID = void*;
+using LPCVOID = const void*;
+using SIZE_T = std::size_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using DWORD_PTR = std::uintptr_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+
+using HANDLE = void*;
+using HGLOBAL = void*;
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+#define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xFFFF))
+#define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xFFFF))
+#define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<UINT_PTR>(static_cast<WORD>(i))))
+#define MAKEWPARAM(low, high) (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
+
+// ---- kernel32: strings and memory -------------------------------------------------------------
+int WINAPIV wsprintfA(LPSTR destination, LPCSTR format, ...);
+LPSTR WINAPI lstrcpyA(LPSTR destination, LPCSTR source);
+LPSTR WINAPI lstrcatA(LPSTR destination, LPCSTR source);
+void WINAPI RtlMoveMemory(void* destination, const void* source, SIZE_T length);
+
+#define GMEM_FIXED 0x0000
+#define GMEM_ZEROINIT 0x0040
+#define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
+HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
+HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+
+// ---- kernel32: process and threads ------------------------------------------------------------
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+[[noreturn]] void WINAPI ExitProcess(UINT exitCode);
+
+using LPTHREAD_START_ROUTINE = DWORD(WINAPI*)(LPVOID parameter);
+using LPSECURITY_ATTRIBUTES = void*;
+using LPDWORD = DWORD*;
+#define THREAD_PRIORITY_NORMAL 0
+#define THREAD_PRIORITY_HIGHEST 2
+#define THREAD_PRIORITY_TIME_CRITICAL 15
+#define CREATE_SUSPENDED 0x00000004
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize,
+                           LPTHREAD_START_ROUTINE startRoutine, LPVOID parameter,
+                           DWORD creationFlags, LPDWORD threadId);
+BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
+DWORD WINAPI SuspendThread(HANDLE thread);
+DWORD WINAPI ResumeThread(HANDLE thread);
+void WINAPI Sleep(DWORD milliseconds);
+[[noreturn]] void WINAPI ExitThread(DWORD exitCode);
+BOOL WINAPI CloseHandle(HANDLE object);
+
+// ---- user32 -----------------------------------------------------------------------------------
+using DLGPROC = INT_PTR(CALLBACK*)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+#define WM_CLOSE 0x0010
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+
+#define IDOK 1
+#define IDCANCEL 2
+
+#define BN_CLICKED 0
+#define EN_SETFOCUS 0x0100
+#define EN_KILLFOCUS 0x0200
+#define EN_CHANGE 0x0300
+#define EN_UPDATE 0x0400
+
+#define MB_OK 0x00000000L
+#define MB_ICONINFORMATION 0x00000040L
+
+#define HWND_TOP (static_cast<HWND>(nullptr))
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOACTIVATE 0x0010
+
+// Window, dialog and control styles used by the dialog template.
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_VSCROLL 0x00200000L
+#define WS_HSCROLL 0x00100000L
+#define WS_SYSMENU 0x00080000L
+#define WS_THICKFRAME 0x00040000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_MINIMIZEBOX 0x00020000L
+#define WS_MAXIMIZEBOX 0x00010000L
+#define WS_EX_STATICEDGE 0x00020000L
+#define DS_SETFONT 0x0040L
+#define DS_MODALFRAME 0x0080L
+#define DS_CENTER 0x0800L
+#define ES_LEFT 0x0000L
+#define ES_MULTILINE 0x0004L
+#define ES_AUTOVSCROLL 0x0040L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+#define SS_LEFT 0x0000L
+#define BS_PUSHBUTTON 0x0000L
+#define BS_DEFPUSHBUTTON 0x0001L
+#define BS_GROUPBOX 0x0007L
+#define BS_FLAT 0x8000L
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND owner,
+                               DLGPROC dialogProc, LPARAM initParam);
+UINT WINAPI GetDlgItemTextA(HWND dialog, int controlId, LPSTR text, int maxCount);
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int controlId, LPCSTR text);
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+
+// ---- winmm: wave output -----------------------------------------------------------------------
+struct HWAVEOUT__;
+using HWAVEOUT = HWAVEOUT__*;
+using LPHWAVEOUT = HWAVEOUT*;
+using MMRESULT = UINT;
+
+#define MMSYSERR_NOERROR 0
+#define MMSYSERR_ERROR 1
+#define MMSYSERR_BADDEVICEID 2
+#define MMSYSERR_ALLOCATED 4
+#define MMSYSERR_INVALHANDLE 5
+#define MMSYSERR_NODRIVER 6
+#define MMSYSERR_NOMEM 7
+#define MMSYSERR_INVALPARAM 11
+#define WAVERR_BADFORMAT 32
+#define WAVERR_STILLPLAYING 33
+#define WAVERR_UNPREPARED 34
+
+#define WAVE_MAPPER (static_cast<UINT>(-1))
+#define CALLBACK_NULL 0x00000000L
+#define WAVE_FORMAT_PCM 1
+
+#define WHDR_DONE 0x00000001
+#define WHDR_PREPARED 0x00000002
+#define WHDR_BEGINLOOP 0x00000004
+#define WHDR_ENDLOOP 0x00000008
+#define WHDR_INQUEUE 0x00000010
+
+#define TIME_MS 0x0001
+#define TIME_SAMPLES 0x0002
+#define TIME_BYTES 0x0004
+
+struct WAVEFORMATEX {
+    WORD wFormatTag;
+    WORD nChannels;
+    DWORD nSamplesPerSec;
+    DWORD nAvgBytesPerSec;
+    WORD nBlockAlign;
+    WORD wBitsPerSample;
+    WORD cbSize;
+};
+using LPCWAVEFORMATEX = const WAVEFORMATEX*;
+
+struct WAVEHDR {
+    LPSTR lpData;
+    DWORD dwBufferLength;
+    DWORD dwBytesRecorded;
+    DWORD_PTR dwUser;
+    DWORD dwFlags;
+    DWORD dwLoops;
+    WAVEHDR* lpNext;
+    DWORD_PTR reserved;
+};
+using LPWAVEHDR = WAVEHDR*;
+
+struct MMTIME {
+    UINT wType;
+    union {
+        DWORD ms;
+        DWORD sample;
+        DWORD cb;
+        DWORD ticks;
+    } u;
+};
+using LPMMTIME = MMTIME*;
+
+MMRESULT WINAPI waveOutOpen(LPHWAVEOUT device, UINT deviceId, LPCWAVEFORMATEX format,
+                            DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
+MMRESULT WINAPI waveOutPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT headerSize);
+MMRESULT WINAPI waveOutUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT headerSize);
+MMRESULT WINAPI waveOutWrite(HWAVEOUT device, LPWAVEHDR header, UINT headerSize);
+MMRESULT WINAPI waveOutGetPosition(HWAVEOUT device, LPMMTIME time, UINT timeSize);
+MMRESULT WINAPI waveOutPause(HWAVEOUT device);
+MMRESULT WINAPI waveOutRestart(HWAVEOUT device);
+MMRESULT WINAPI waveOutReset(HWAVEOUT device);
+MMRESULT WINAPI waveOutClose(HWAVEOUT device);
+
+#endif  // _WIN32

@@ -1,0 +1,53 @@
+// The channel mixer: voices that play 16-bit sample data at a 32.32 fixed-point step with
+// linear interpolation, forward and ping-pong loops and 128-frame volume ramps.
+#pragma once
+
+#include <cstdint>
+
+struct Sample;
+
+constexpr int kVoiceCount = 256;       // slots in the voice table
+constexpr int kMixedVoiceCount = 64;   // slots 0..63 are mixed
+constexpr int kPartnerDistance = 32;   // channel k plays on voice k or k + 32
+
+struct MixVoice {
+    std::int32_t index;
+    std::int32_t shownVolume;
+    std::int32_t frequency;
+    std::int32_t shownPanning;
+    std::int32_t volume;   // 0..128
+    std::int32_t panning;  // 0..255
+    std::uint32_t startOffset;
+    Sample* sample;  // null: silent
+    std::int32_t leftVolume;   // target gain 0..255
+    std::int32_t rightVolume;  // target gain 0..255
+    std::uint32_t positionInt;
+    std::uint32_t positionFrac;
+    std::uint32_t stepFrac;
+    std::int32_t stepInt;
+    std::int32_t direction;  // 1 forward, anything else backward
+    std::int32_t rampLeftTarget;
+    std::int32_t rampRightTarget;
+    std::int32_t currentLeft;   // level x 256
+    std::int32_t currentRight;  // level x 256
+    float rampLeftStep;
+    float rampRightStep;
+    std::int32_t rampFramesLeft;
+};
+
+// Zeroes the voice table, then gives each voice its slot number and a step of 1.
+void ResetVoiceTable();
+
+MixVoice* PartnerVoice(MixVoice* voice);
+
+// Adds `frames` frames of every sounding voice among slots 0..63 to the float pairs at
+// destination, advancing each voice's position and ramp.
+void MixVoices(float* destination, std::int32_t frames);
+
+// The operations the sequencer performs on a channel's voice.
+// Start a note: a sounding voice is handed over to its partner to fade out, and *voice moves
+// to the partner; the (new) voice then starts `sample` at its start offset.
+void StartVoiceNote(MixVoice** voice, Sample* sample);
+void SetVoiceGains(MixVoice* voice, std::int32_t leftVolume, std::int32_t rightVolume);
+void SetVoicePitch(MixVoice* voice, std::int32_t frequency);
+void ResetVoicePosition(MixVoice* voice);

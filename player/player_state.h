@@ -1,0 +1,41 @@
+// The player's process-wide state: the device, the output thread and its three flags, the
+// rings, the output parameters, the channel table and the voice table.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "mixer.h"
+#include "sequencer.h"
+#include "song.h"
+#include "win32.h"
+
+struct PlayerState {
+    Song* loadedSong = nullptr;
+    Song* activeSong = nullptr;
+    HWAVEOUT device = nullptr;
+    std::int32_t paused = 0;  // -1 while paused
+    HANDLE outputThread = nullptr;
+    // One writer each: stopRequested by the controller, the other two by the output thread.
+    std::atomic<std::uint8_t> stopRequested{0};
+    std::atomic<std::uint8_t> filling{0};
+    std::atomic<std::uint8_t> threadFinished{1};
+    WAVEHDR header{};
+    std::int16_t* waveBuffer = nullptr;
+    void* mixBufferAllocation = nullptr;
+    float* mixBuffer = nullptr;  // 16-byte aligned, inside mixBufferAllocation
+    std::int32_t writeBlock = 0;
+
+    // Output parameters, derived from the rate.
+    std::int32_t outputRate = 0;
+    std::int32_t blockFrames = 0;
+    std::int32_t ringFrames = 0;
+    std::int32_t nBlocks = 0;
+    std::int32_t rampFrames = 0;
+    float rampReciprocal = 0.0f;
+
+    Channel channels[kMaxChannels]{};
+    MixVoice voices[kVoiceCount]{};
+};
+
+extern PlayerState Player;
