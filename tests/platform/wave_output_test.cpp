@@ -4,6 +4,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -87,6 +88,28 @@ TEST_F(WaveOutput, LoopingHeaderPlaysPastItsEndAtAboutTheRealRate) {
     // The device may run behind on a loaded machine, never far ahead of the clock.
     EXPECT_LE(played, seconds * kBytesPerSecond * 1.1 + 2 * kCallbackBytes);
     EXPECT_EQ(header.dwFlags & (WHDR_INQUEUE | WHDR_DONE), static_cast<DWORD>(WHDR_INQUEUE));
+}
+
+TEST_F(WaveOutput, BlocksBehindThePositionCanBeRewrittenWhileTheLoopPlays) {
+    // The player's refill: every block the position has left behind is mixed again while the
+    // device goes on reading ahead of it. Under ThreadSanitizer this checks that a position
+    // query orders those writes against the device's reads.
+    constexpr DWORD kBlocks = 10;
+    constexpr DWORD kBlockBytes = kLoopBytes / kBlocks;
+    StartLoop();
+    DWORD writeBlock = 0;
+    int refills = 0;
+    const DWORD until = 3 * kLoopBytes;
+    for (DWORD position = 0; position < until; position = BytePosition(device)) {
+        const DWORD playing = position % kLoopBytes / kBlockBytes;
+        while (writeBlock != playing) {
+            std::fill_n(buffer.data() + writeBlock * kBlockBytes, kBlockBytes, static_cast<char>(refills));
+            writeBlock = (writeBlock + 1) % kBlocks;
+            ++refills;
+        }
+        Pause(5);
+    }
+    EXPECT_GE(refills, 2 * static_cast<int>(kBlocks));
 }
 
 TEST_F(WaveOutput, PauseHoldsThePositionAndRestartContinuesFromIt) {
