@@ -338,3 +338,31 @@ TEST(WaveOutputThreads, SuspendedPollerParksInGetPositionWhileTheDeviceIsPaused)
     EXPECT_EQ(waveOutUnprepareHeader(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
     EXPECT_EQ(waveOutClose(poller.device), MMSYSERR_NOERROR);
 }
+
+TEST(WaveOutputThreads, RepeatedStartPauseResumeStopCyclesLeaveNothingBehind) {
+    // The whole player lifecycle on the platform layer, repeated: each cycle starts and stops
+    // SDL's audio afresh and creates and ends a thread.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const WAVEFORMATEX format = StereoFormat();
+    std::vector<char> ring(kLoopBytes, 6);
+    for (int cycle = 0; cycle < 30; ++cycle) {
+        Poller poller;
+        ASSERT_EQ(waveOutOpen(&poller.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+        WAVEHDR header = LoopingHeader(ring.data(), kLoopBytes);
+        ASSERT_EQ(waveOutPrepareHeader(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutWrite(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
+        HANDLE thread = CreateThread(nullptr, 0, PollPosition, &poller, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        SetThreadPriority(thread, THREAD_PRIORITY_TIME_CRITICAL);
+        SuspendThread(thread);
+        waveOutPause(poller.device);
+        waveOutRestart(poller.device);
+        ResumeThread(thread);
+        poller.stopRequested.store(true);
+        ASSERT_TRUE(WaitUntil([&] { return poller.finished.load(); }));
+        EXPECT_TRUE(CloseHandle(thread));
+        ASSERT_EQ(waveOutReset(poller.device), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutUnprepareHeader(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutClose(poller.device), MMSYSERR_NOERROR);
+    }
+}
