@@ -4,13 +4,13 @@
 // SDL's audio thread pulls bytes through FeedDevice from a queue of written headers; a header
 // flagged WHDR_BEGINLOOP | WHDR_ENDLOOP is replayed dwLoops times (0xFFFFFFFF: for centuries)
 // before it is handed back as done. The position counts the bytes handed to SDL since the
-// device was opened or last reset, so every byte before it may be rewritten safely.
+// device was opened or last reset: a looping buffer's bytes that the position has passed may
+// be rewritten until the loop comes round to them again.
 // Everything the callback touches is guarded by SDL's device lock, which SDL holds around
 // each call of the callback.
 #include <SDL.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -21,7 +21,6 @@
 struct HWAVEOUT__ {
     SDL_AudioDeviceID sdlDevice = 0;
     DWORD blockAlign = 0;
-    DWORD bytesPerSecond = 0;
     Uint8 silence = 0;
 
     // Guarded by the device lock:
@@ -141,7 +140,6 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT device, UINT deviceId, LPCWAVEFORMATEX fo
     auto* opened = new (std::nothrow) HWAVEOUT__;
     if (opened == nullptr) return MMSYSERR_NOMEM;
     opened->blockAlign = format->nBlockAlign;
-    opened->bytesPerSecond = format->nAvgBytesPerSec;
     wanted.callback = FeedDevice;
     wanted.userdata = opened;
 
@@ -217,11 +215,9 @@ MMRESULT WINAPI waveOutGetPosition(HWAVEOUT device, LPMMTIME time, UINT timeSize
         case TIME_SAMPLES:
             time->u.sample = bytes / device->blockAlign;
             break;
-        case TIME_MS:
-            time->u.ms = static_cast<DWORD>(std::uint64_t{bytes} * 1000 / device->bytesPerSecond);
-            break;
         default:
-            // As Windows does with a format it does not offer: answer in bytes and say so.
+            // As Windows does with a format it does not offer (milliseconds among them):
+            // answer in bytes and say so.
             time->wType = TIME_BYTES;
             time->u.cb = bytes;
             break;

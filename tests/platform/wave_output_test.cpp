@@ -113,29 +113,21 @@ TEST_F(WaveOutput, BlocksBehindThePositionCanBeRewrittenWhileTheLoopPlays) {
 }
 
 TEST_F(WaveOutput, PauseHoldsThePositionAndRestartContinuesFromIt) {
-    StartLoop();
-    ASSERT_TRUE(WaitForPositionBeyond(0));
-    ASSERT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
-    const DWORD paused = BytePosition(device);
-    Pause(150);
-    EXPECT_EQ(BytePosition(device), paused);
-    EXPECT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
-    EXPECT_EQ(BytePosition(device), paused);
-
-    ASSERT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
-    EXPECT_TRUE(WaitForPositionBeyond(paused));
-    EXPECT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
-}
-
-TEST_F(WaveOutput, HeaderWrittenWhilePausedWaitsForRestart) {
+    // A header written to a paused device waits for the restart.
     ASSERT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
     StartLoop();
     Pause(150);
     EXPECT_EQ(BytePosition(device), 0u);
     ASSERT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
-    EXPECT_TRUE(WaitForPositionBeyond(0));
-}
+    ASSERT_TRUE(WaitForPositionBeyond(0));
 
+    ASSERT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
+    const DWORD paused = BytePosition(device);
+    Pause(150);
+    EXPECT_EQ(BytePosition(device), paused);
+    ASSERT_EQ(waveOutRestart(device), MMSYSERR_NOERROR);
+    EXPECT_TRUE(WaitForPositionBeyond(paused));
+}
 TEST_F(WaveOutput, QueuedHeaderCannotBeUnpreparedRewrittenOrClosedUntilReset) {
     StartLoop();
     ASSERT_TRUE(WaitForPositionBeyond(0));
@@ -187,31 +179,21 @@ TEST_F(WaveOutput, PlainHeadersPlayOnceInOrderInWholeFramesAndComeBackDone) {
     EXPECT_EQ(waveOutUnprepareHeader(device, &secondHeader, sizeof secondHeader), MMSYSERR_NOERROR);
 }
 
-TEST_F(WaveOutput, PositionIsReportedInBytesSamplesOrMilliseconds) {
+TEST_F(WaveOutput, PositionIsReportedInSamplesOnRequestAndOtherwiseInBytes) {
     StartLoop();
     ASSERT_TRUE(WaitForPositionBeyond(kBytesPerSecond / 10));
     ASSERT_EQ(waveOutPause(device), MMSYSERR_NOERROR);
     const DWORD bytes = BytePosition(device);
-
     MMTIME time{};
     time.wType = TIME_SAMPLES;
     ASSERT_EQ(waveOutGetPosition(device, &time, sizeof time), MMSYSERR_NOERROR);
-    EXPECT_EQ(time.wType, static_cast<UINT>(TIME_SAMPLES));
     EXPECT_EQ(time.u.sample, bytes / kFrameBytes);
-
-    time.wType = TIME_MS;
-    ASSERT_EQ(waveOutGetPosition(device, &time, sizeof time), MMSYSERR_NOERROR);
-    EXPECT_EQ(time.u.ms, static_cast<DWORD>(std::uint64_t{bytes} * 1000 / kBytesPerSecond));
-
     time.wType = kUnknownTimeFormat;
     ASSERT_EQ(waveOutGetPosition(device, &time, sizeof time), MMSYSERR_NOERROR);
     EXPECT_EQ(time.wType, static_cast<UINT>(TIME_BYTES));
     EXPECT_EQ(time.u.cb, bytes);
-
-    EXPECT_EQ(waveOutGetPosition(device, nullptr, sizeof time), MMSYSERR_INVALPARAM);
     EXPECT_EQ(waveOutGetPosition(device, &time, sizeof time - 1), MMSYSERR_INVALPARAM);
 }
-
 TEST_F(WaveOutput, MalformedHeadersAndHandlesAreRefused) {
     EXPECT_EQ(waveOutWrite(device, &header, sizeof header), WAVERR_UNPREPARED);
     EXPECT_EQ(waveOutPrepareHeader(device, &header, sizeof header - 1), MMSYSERR_INVALPARAM);
@@ -219,11 +201,7 @@ TEST_F(WaveOutput, MalformedHeadersAndHandlesAreRefused) {
     WAVEHDR withoutData = header;
     withoutData.lpData = nullptr;
     EXPECT_EQ(waveOutPrepareHeader(device, &withoutData, sizeof withoutData), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(waveOutPrepareHeader(nullptr, &header, sizeof header), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(waveOutWrite(nullptr, &header, sizeof header), MMSYSERR_INVALHANDLE);
-    EXPECT_EQ(waveOutReset(nullptr), MMSYSERR_INVALHANDLE);
-    EXPECT_EQ(waveOutPause(nullptr), MMSYSERR_INVALHANDLE);
-    EXPECT_EQ(waveOutClose(nullptr), MMSYSERR_INVALHANDLE);
     EXPECT_EQ(header.dwFlags & WHDR_PREPARED, 0u);
 
     // An empty looping header is handed back at once instead of spinning.
@@ -233,23 +211,6 @@ TEST_F(WaveOutput, MalformedHeadersAndHandlesAreRefused) {
     StartLoop();
     EXPECT_TRUE(WaitForPositionBeyond(0));
     EXPECT_EQ(empty.dwFlags & (WHDR_DONE | WHDR_INQUEUE), static_cast<DWORD>(WHDR_DONE));
-}
-
-TEST_F(WaveOutput, BusyDeviceIsRefusedAndTheOpenOnePlaysOn) {
-    // SDL's dummy driver has one output device: a second open fails after SDL started,
-    // the way a device held by another program fails.
-    StartLoop();
-    WAVEFORMATEX mono{};
-    mono.wFormatTag = WAVE_FORMAT_PCM;
-    mono.nChannels = 1;
-    mono.nSamplesPerSec = 22050;
-    mono.nAvgBytesPerSec = 22050;
-    mono.nBlockAlign = 1;
-    mono.wBitsPerSample = 8;
-    HWAVEOUT other = reinterpret_cast<HWAVEOUT>(&other);
-    EXPECT_NE(waveOutOpen(&other, 0, &mono, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-    EXPECT_EQ(other, nullptr);
-    EXPECT_TRUE(WaitForPositionBeyond(BytePosition(device) + kCallbackBytes));
 }
 
 TEST(WaveOutputSubsystem, EveryOpenDeviceHoldsSdlAudioAndTheLastCloseReleasesIt) {
@@ -272,38 +233,25 @@ TEST(WaveOutputSubsystem, EveryOpenDeviceHoldsSdlAudioAndTheLastCloseReleasesIt)
 
 TEST(WaveOutputOpen, RefusesWhatItCannotPlayOrDeliver) {
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    HWAVEOUT device = reinterpret_cast<HWAVEOUT>(&device);
     const WAVEFORMATEX good = StereoFormat();
-
-    WAVEFORMATEX format = good;
-    format.wBitsPerSample = 24;
-    format.nBlockAlign = 6;
-    format.nAvgBytesPerSec = good.nSamplesPerSec * 6;
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
-    EXPECT_EQ(device, nullptr);
-    format = good;
-    format.nChannels = 3;
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
-    format = good;
-    format.nBlockAlign = 2;
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
-    format = good;
-    format.nAvgBytesPerSec = 1000;
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
-    format = good;
-    format.wFormatTag = 3;
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
-    format = StereoFormat(0);
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
-
+    WAVEFORMATEX bad[5] = {good, good, good, good, StereoFormat(0)};
+    bad[0].wBitsPerSample = 24;  // with consistent sizes
+    bad[0].nBlockAlign = 6;
+    bad[0].nAvgBytesPerSec = good.nSamplesPerSec * 6;
+    bad[1].nChannels = 3;
+    bad[2].nBlockAlign = 2;
+    bad[3].wFormatTag = 3;
+    HWAVEOUT device = nullptr;
+    for (const WAVEFORMATEX& format : bad) {
+        device = reinterpret_cast<HWAVEOUT>(&device);
+        EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+        EXPECT_EQ(device, nullptr);
+    }
     constexpr DWORD kCallbackFunction = 0x00030000;
     EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &good, 0, 0, kCallbackFunction), MMSYSERR_INVALPARAM);
     EXPECT_EQ(waveOutOpen(&device, 3, &good, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
-    EXPECT_EQ(waveOutOpen(nullptr, WAVE_MAPPER, &good, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
     EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, nullptr, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
-    EXPECT_EQ(device, nullptr);
 }
-
 TEST(WaveOutputThreads, SuspendedPollerParksInGetPositionWhileTheDeviceIsPaused) {
     // The player's pause: suspend the output thread, then pause the device; and back.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
