@@ -56,10 +56,11 @@ protected:
     WAVEHDR header{};
 };
 
-// The thread of the suspension test: it polls the position without ever sleeping, so the
-// only place it can stop is waveOutGetPosition.
+// A thread polling the position like the player's output thread. Without a pause between
+// polls the only place it can stop is waveOutGetPosition.
 struct Poller {
     HWAVEOUT device = nullptr;
+    DWORD pauseMilliseconds = 0;
     std::atomic<int> polls{0};
     std::atomic<bool> stopRequested{false};
     std::atomic<bool> finished{false};
@@ -72,6 +73,7 @@ DWORD WINAPI PollPosition(LPVOID parameter) {
         time.wType = TIME_BYTES;
         waveOutGetPosition(poller->device, &time, sizeof time);
         poller->polls.fetch_add(1);
+        if (poller->pauseMilliseconds != 0) Sleep(poller->pauseMilliseconds);
     }
     poller->finished.store(true);
     ExitThread(0);
@@ -295,6 +297,7 @@ TEST(WaveOutputThreads, RepeatedStartPauseResumeStopCyclesLeaveNothingBehind) {
     std::vector<char> ring(kLoopBytes, 6);
     for (int cycle = 0; cycle < 30; ++cycle) {
         Poller poller;
+        poller.pauseMilliseconds = 5;  // a real-time thread must not spin
         ASSERT_EQ(waveOutOpen(&poller.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
         WAVEHDR header = LoopingHeader(ring.data(), kLoopBytes);
         ASSERT_EQ(waveOutPrepareHeader(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
