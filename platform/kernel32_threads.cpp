@@ -1,0 +1,188 @@
+// Threads of kernel32 over POSIX threads: CreateThread, SetThreadPriority, SuspendThread,
+// ResumeThread, Sleep, ExitThread and CloseHandle.
+//
+// A thread handle is a heap record shared by two owners, the handle and the running thread;
+// whichever lets go last frees it, so closing the handle of a running thread is safe and the
+// thread carries on. Suspension is cooperative: SuspendThread raises a count and the thread
+// waits at its next call into the platform layer (WaitWhileSuspended).
+#include <pthread.h>
+#include <sched.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <thread>
+
+#include "suspend_point.h"
+#include "win32.h"
+
+namespace {
+
+// Windows refuses to suspend a thread more often than this.
+constexpr DWORD kMaximumSuspendCount = 127;
+// What SuspendThread and ResumeThread return on failure.
+constexpr DWORD kCountFailed = 0xFFFFFFFF;
+// The SCHED_FIFO priority asked for THREAD_PRIORITY_TIME_CRITICAL: above every ordinary
+// thread, low enough in the real-time range to leave the system's own real-time threads alone.
+constexpr int kRealTimePriority = 10;
+// Marks a record as a thread handle, so that CloseHandle and friends refuse other pointers.
+constexpr std::uint32_t kThreadTag = 0x54687264;
+
+struct ThreadRecord {
+    std::uint32_t tag = kThreadTag;
+    // The handle and the running thread; the last one to let go deletes the record.
+    std::atomic<int> owners{2};
+    LPTHREAD_START_ROUTINE routine = nullptr;
+    LPVOID parameter = nullptr;
+
+    std::mutex lock;
+    std::condition_variable resumed;
+    // Guarded by lock:
+    DWORD suspendCount = 0;
+    bool running = true;  // false once the thread has finished its work and is ending
+    pthread_t native{};   // meaningful while running
+};
+
+thread_local ThreadRecord* currentThread = nullptr;
+std::atomic<DWORD> lastThreadId{0};
+
+void ReleaseOwner(ThreadRecord* record) {
+    if (record->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete record;
+}
+
+ThreadRecord* AsThread(HANDLE object) {
+    auto* record = static_cast<ThreadRecord*>(object);
+    return record != nullptr && record->tag == kThreadTag ? record : nullptr;
+}
+
+// The thread's last act, whether its routine returned or it called ExitThread.
+void FinishCurrentThread() {
+    ThreadRecord* self = currentThread;
+    if (self == nullptr) return;
+    currentThread = nullptr;
+    {
+        std::lock_guard hold(self->lock);
+        self->running = false;
+    }
+    ReleaseOwner(self);
+}
+
+void* RunThread(void* argument) {
+    currentThread = static_cast<ThreadRecord*>(argument);
+    // A thread created suspended starts its routine only once it is resumed.
+    WaitWhileSuspended();
+    currentThread->routine(currentThread->parameter);
+    FinishCurrentThread();
+    return nullptr;
+}
+
+}  // namespace
+
+void WaitWhileSuspended() {
+    ThreadRecord* self = currentThread;
+    if (self == nullptr) return;
+    std::unique_lock hold(self->lock);
+    self->resumed.wait(hold, [self] { return self->suspendCount == 0; });
+}
+
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize,
+                           LPTHREAD_START_ROUTINE startRoutine, LPVOID parameter,
+                           DWORD creationFlags, LPDWORD threadId) {
+    if (startRoutine == nullptr) return nullptr;
+    auto* record = new (std::nothrow) ThreadRecord;
+    if (record == nullptr) return nullptr;
+    record->routine = startRoutine;
+    record->parameter = parameter;
+    record->suspendCount = (creationFlags & CREATE_SUSPENDED) != 0 ? 1 : 0;
+
+    pthread_attr_t attributes;
+    if (pthread_attr_init(&attributes) != 0) {
+        delete record;
+        return nullptr;
+    }
+    // Nobody joins: the record, not the POSIX thread, is what the handle refers to.
+    pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+    // Windows never gives less than its default stack; neither do we.
+    std::size_t defaultStack = 0;
+    pthread_attr_getstacksize(&attributes, &defaultStack);
+    if (stackSize > defaultStack) pthread_attr_setstacksize(&attributes, stackSize);
+    pthread_t native;
+    const int failure = pthread_create(&native, &attributes, RunThread, record);
+    pthread_attr_destroy(&attributes);
+    if (failure != 0) {
+        delete record;
+        return nullptr;
+    }
+    {
+        std::lock_guard hold(record->lock);
+        record->native = native;
+    }
+    if (threadId != nullptr) *threadId = lastThreadId.fetch_add(1, std::memory_order_relaxed) + 1;
+    return record;
+}
+
+BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
+    ThreadRecord* record = AsThread(thread);
+    if (record == nullptr) return FALSE;
+    // Holding the lock keeps a running thread from ending while its POSIX id is in use.
+    std::lock_guard hold(record->lock);
+    if (!record->running) return TRUE;
+    sched_param parameters{};
+    if (priority == THREAD_PRIORITY_TIME_CRITICAL) {
+        parameters.sched_priority = std::clamp(kRealTimePriority, sched_get_priority_min(SCHED_FIFO),
+                                               sched_get_priority_max(SCHED_FIFO));
+        // deliberate:
+        // Without the privilege for real-time scheduling the request is refused and the
+        // thread keeps its ordinary priority; the program carries on as if it had been granted.
+        pthread_setschedparam(record->native, SCHED_FIFO, &parameters);
+    } else {
+        pthread_setschedparam(record->native, SCHED_OTHER, &parameters);
+    }
+    return TRUE;
+}
+
+DWORD WINAPI SuspendThread(HANDLE thread) {
+    ThreadRecord* record = AsThread(thread);
+    if (record == nullptr) return kCountFailed;
+    std::lock_guard hold(record->lock);
+    if (record->suspendCount >= kMaximumSuspendCount) return kCountFailed;
+    return record->suspendCount++;
+}
+
+DWORD WINAPI ResumeThread(HANDLE thread) {
+    ThreadRecord* record = AsThread(thread);
+    if (record == nullptr) return kCountFailed;
+    std::lock_guard hold(record->lock);
+    const DWORD previous = record->suspendCount;
+    if (previous > 0 && --record->suspendCount == 0) record->resumed.notify_all();
+    return previous;
+}
+
+void WINAPI Sleep(DWORD milliseconds) {
+    WaitWhileSuspended();
+    if (milliseconds == 0) {
+        std::this_thread::yield();
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+    // A thread suspended while it slept does not return until it is resumed.
+    WaitWhileSuspended();
+}
+
+void WINAPI ExitThread(DWORD) {
+    // The bookkeeping is done before the thread goes, so nothing depends on what pthread_exit
+    // unwinds. Its forced unwinding runs the destructors of whatever the routine left on its
+    // stack; the player calls ExitThread as its routine's last statement, holding nothing.
+    FinishCurrentThread();
+    pthread_exit(nullptr);
+}
+
+BOOL WINAPI CloseHandle(HANDLE object) {
+    ThreadRecord* record = AsThread(object);
+    if (record == nullptr) return FALSE;
+    ReleaseOwner(record);
+    return TRUE;
+}
