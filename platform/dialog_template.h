@@ -28,5 +28,8 @@ struct DialogTemplate {
     int itemCount;
 };
 
+// Every control widget of a dialog carries its id (an int) in this Qt property.
+constexpr const char* kControlIdProperty = "win32ControlId";
+
 extern const DialogTemplate DialogTemplates[];
 extern const int DialogTemplateCount;

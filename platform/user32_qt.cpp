@@ -32,7 +32,6 @@ namespace {
 
 // Where Debian's fonts-wine keeps its fonts; fontconfig does not search this folder.
 constexpr const char* kWineFontFolder = "/usr/share/wine/fonts/";
-constexpr const char* kControlIdProperty = "win32ControlId";
 
 }  // namespace
 
@@ -411,6 +410,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
         firstStop->setFocus();
     }
 
+    // The native window exists from here on, so its frame is known where the platform can tell.
+    window->winId();
     const QScreen* screen = window->screen();
     if ((style & DS_CENTER) != 0 && screen != nullptr) {
         const QRect area = screen->availableGeometry();
