@@ -158,22 +158,26 @@ void SHA0Init() {
 }
 
 void SHA0PadTail(const unsigned char* message, std::uint32_t length) {
-    SHA0Context.layout = digest_internal::BuildLastBlocks(
-        SHA0Context.lastBlocks, message, length, digest_internal::LengthOrder::kBigEndian);
+    SHA0Context.layout = digest_internal::BuildLastBlocks(SHA0Context.lastBlocks, message, length,
+                                                          digest_internal::LengthOrder::kBigEndian);
 }
 
-void SHA0Block(const unsigned char* block) { CompressBlock<false>(SHA0Context.state, block); }
+void SHA0Block(const unsigned char* block) {
+    CompressBlock<false>(SHA0Context.state, block);
+}
 
 void SHA1Init() {
     for (int i = 0; i < 5; ++i) SHA1Context.state[i] = kInitialWords[i];
 }
 
 void SHA1PadTail(const unsigned char* message, std::uint32_t length) {
-    SHA1Context.layout = digest_internal::BuildLastBlocks(
-        SHA1Context.lastBlocks, message, length, digest_internal::LengthOrder::kBigEndian);
+    SHA1Context.layout = digest_internal::BuildLastBlocks(SHA1Context.lastBlocks, message, length,
+                                                          digest_internal::LengthOrder::kBigEndian);
 }
 
-void SHA1Block(const unsigned char* block) { CompressBlock<true>(SHA1Context.state, block); }
+void SHA1Block(const unsigned char* block) {
+    CompressBlock<true>(SHA1Context.state, block);
+}
 
 // Compresses the full blocks in place, then the padded tail, and prints H0 to H4.
 void FinishSHA(SHAContext& context, void (*block)(const unsigned char*),

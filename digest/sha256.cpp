@@ -17,18 +17,27 @@ struct SHA256Context {
 
 SHA256Context Context;
 
-inline std::uint32_t BigSigma0(std::uint32_t x) { return Rotr(x, 2) ^ Rotr(x, 13) ^ Rotr(x, 22); }
-inline std::uint32_t BigSigma1(std::uint32_t x) { return Rotr(x, 6) ^ Rotr(x, 11) ^ Rotr(x, 25); }
-inline std::uint32_t SmallSigma0(std::uint32_t x) { return Rotr(x, 7) ^ Rotr(x, 18) ^ (x >> 3); }
-inline std::uint32_t SmallSigma1(std::uint32_t x) { return Rotr(x, 17) ^ Rotr(x, 19) ^ (x >> 10); }
+inline std::uint32_t BigSigma0(std::uint32_t x) {
+    return Rotr(x, 2) ^ Rotr(x, 13) ^ Rotr(x, 22);
+}
+inline std::uint32_t BigSigma1(std::uint32_t x) {
+    return Rotr(x, 6) ^ Rotr(x, 11) ^ Rotr(x, 25);
+}
+inline std::uint32_t SmallSigma0(std::uint32_t x) {
+    return Rotr(x, 7) ^ Rotr(x, 18) ^ (x >> 3);
+}
+inline std::uint32_t SmallSigma1(std::uint32_t x) {
+    return Rotr(x, 17) ^ Rotr(x, 19) ^ (x >> 10);
+}
 
 // One step. The callers rotate the roles of the eight words instead of moving them, so the
 // word that receives the new A is passed as h and the one that receives the new E as d.
 // Maj(a, b, c) is computed as b ^ ((a ^ b) & (b ^ c)); b ^ c is the a ^ b of the step before,
 // which `carriedXor` hands on.
 inline void Step(std::uint32_t a, std::uint32_t b, [[maybe_unused]] std::uint32_t c,
-                 std::uint32_t& d, std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t& h,
-                 std::uint32_t w, std::uint32_t constant, std::uint32_t& carriedXor) {
+                 std::uint32_t& d, std::uint32_t e, std::uint32_t f, std::uint32_t g,
+                 std::uint32_t& h, std::uint32_t w, std::uint32_t constant,
+                 std::uint32_t& carriedXor) {
     const std::uint32_t t1 = h + BigSigma1(e) + (g ^ (e & (f ^ g))) + constant + w;
     const std::uint32_t aXorB = a ^ b;
     const std::uint32_t t2 = BigSigma0(a) + (b ^ (aXorB & carriedXor));
@@ -152,6 +161,6 @@ void HashSHA256(char* buffer, std::uint32_t length) {
         SHA256Block(Context.lastBlocks + 64 * j);
     }
     const std::uint32_t* h = Context.state;
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4], h[5],
-              h[6], h[7]);
+    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4], h[5], h[6],
+              h[7]);
 }

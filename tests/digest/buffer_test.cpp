@@ -34,8 +34,8 @@ TEST(DigestBuffer, TwoArgumentRoutinesWriteOnlyTheirTextAndNul) {
             const std::size_t textEnd = static_cast<std::size_t>(info.textLength) + 1;
             ASSERT_EQ(std::strlen(buffer.data()), textEnd - 1) << info.name;
             for (std::size_t i = textEnd; i < buffer.size(); ++i) {
-                ASSERT_EQ(buffer[i], before[i]) << info.name << " of " << length
-                                                << " bytes changed byte " << i;
+                ASSERT_EQ(buffer[i], before[i])
+                    << info.name << " of " << length << " bytes changed byte " << i;
             }
         }
     }
@@ -55,8 +55,8 @@ TEST(DigestBuffer, PaddingRoutinesOverwriteExactlyThePaddedLength) {
 
             const std::size_t textEnd = static_cast<std::size_t>(info.textLength) + 1;
             for (std::size_t i = padded; i < buffer.size(); ++i) {
-                ASSERT_EQ(buffer[i], kUntouched) << info.name << " of " << length
-                                                 << " bytes wrote past the padding at " << i;
+                ASSERT_EQ(buffer[i], kUntouched)
+                    << info.name << " of " << length << " bytes wrote past the padding at " << i;
             }
             // The padding stays where the text does not cover it: 0x80, zeros, bit count.
             if (length >= textEnd) {
