@@ -37,8 +37,12 @@ inline void StoreBE32(unsigned char* bytes, std::uint32_t value) {
     std::memcpy(bytes, &value, sizeof value);
 }
 
-constexpr std::uint32_t Rotl(std::uint32_t value, int bits) { return std::rotl(value, bits); }
-constexpr std::uint32_t Rotr(std::uint32_t value, int bits) { return std::rotr(value, bits); }
+constexpr std::uint32_t Rotl(std::uint32_t value, int bits) {
+    return std::rotl(value, bits);
+}
+constexpr std::uint32_t Rotr(std::uint32_t value, int bits) {
+    return std::rotr(value, bits);
+}
 
 // 0x80 followed by zeros: the source of every padding copy.
 inline constexpr unsigned char kPaddingBytes[64] = {0x80};

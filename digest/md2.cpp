@@ -50,25 +50,51 @@ struct MD2Context {
 
 MD2Context Context;
 
+// The substitution table widened to 32-bit entries, so that the chained lookups below need no
+// byte extraction between them.
+constexpr std::array<std::uint32_t, 256> MakeWideSubstitution() {
+    std::array<std::uint32_t, 256> wide{};
+    for (int i = 0; i < 256; ++i) wide[i] = kSubstitution[i];
+    return wide;
+}
+constexpr auto kWideSubstitution = MakeWideSubstitution();
+
+// Makes the compiler hold a value in a register. Without it GCC folds each step into a
+// read-modify-write of the work area and reloads t from memory, which puts a store-to-load
+// round trip on the chain of 864 dependent steps.
+inline void KeepInRegister(std::uint32_t& value) {
+#if defined(__GNUC__)
+    __asm__("" : "+r"(value));
+#else
+    (void)value;
+#endif
+}
+
 void MD2Block(const unsigned char* block) {
-    unsigned char* work = Context.work;
+    // The 48-byte work area (state, block, block XOR state) is worked on in 32-bit locals and
+    // stored back afterwards: every step depends on the one before through t, and keeping
+    // each value in a full register keeps that chain down to one load and one XOR per step.
+    std::uint32_t work[48];
     for (int k = 0; k < 16; ++k) {
         work[k] = Context.state[k];
         work[16 + k] = block[k];
-        work[32 + k] = static_cast<unsigned char>(block[k] ^ Context.state[k]);
+        work[32 + k] = block[k] ^ static_cast<std::uint32_t>(Context.state[k]);
     }
 
     // 18 passes of 48 substitutions, each chained to the one before through t.
-    unsigned t = 0;
-    for (unsigned pass = 0; pass < 18; ++pass) {
+    std::uint32_t t = 0;
+    for (std::uint32_t pass = 0; pass < 18; ++pass) {
 #pragma GCC unroll 48
         for (int k = 0; k < 48; ++k) {
-            t = work[k] ^ kSubstitution[t];
-            work[k] = static_cast<unsigned char>(t);
+            std::uint32_t value = work[k];
+            KeepInRegister(value);
+            t = value ^ kWideSubstitution[t];
+            work[k] = t;
         }
         t = (t + pass) & 0xFF;
     }
-    for (int k = 0; k < 16; ++k) Context.state[k] = work[k];
+    for (int k = 0; k < 48; ++k) Context.work[k] = static_cast<unsigned char>(work[k]);
+    for (int k = 0; k < 16; ++k) Context.state[k] = Context.work[k];
 
     // The checksum is updated with XOR (the corrected rule the published digests follow). Each
     // block byte is read before the checksum byte of the same index is written, so the block

@@ -18,7 +18,8 @@ inline std::uint32_t Word(const unsigned char* block, int index) {
     return LoadLE32(block + 4 * index);
 }
 
-// MD5's four round functions, each as one step: a := b + ((a + f(b, c, d) + word + constant) <<< shift).
+// MD5's four round functions, each as one step: a := b + ((a + f(b, c, d) + word + constant) <<<
+// shift).
 inline void FF(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                std::uint32_t word, std::uint32_t constant, int shift) {
     a = b + Rotl(a + (d ^ (b & (c ^ d))) + word + constant, shift);
@@ -197,8 +198,8 @@ void MD4Compress(unsigned char* state, const unsigned char* block) {
 
 // Prints the four byte-swapped chaining words, which spells the digest in RFC byte order.
 void FormatFourWords(char* buffer, const unsigned char* state) {
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4),
-              LoadLE32(state + 8), LoadLE32(state + 12));
+    wsprintfA(buffer, "%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4), LoadLE32(state + 8),
+              LoadLE32(state + 12));
 }
 
 }  // namespace

@@ -261,8 +261,8 @@ void HashRIPEMD128(char* buffer, std::uint32_t length, void* scratch) {
     auto* state = static_cast<unsigned char*>(scratch);
     digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length, state,
                                        kInitialWords, 4, RIPEMD128Compress);
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4),
-              LoadLE32(state + 8), LoadLE32(state + 12));
+    wsprintfA(buffer, "%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4), LoadLE32(state + 8),
+              LoadLE32(state + 12));
 }
 
 void HashRIPEMD160(char* buffer, std::uint32_t length, void* scratch) {

@@ -76,6 +76,6 @@ void HashRIPEMD256(char* buffer, std::uint32_t length) {
     // The words are published least significant byte first; swapped, "%.8x" prints them so.
     std::uint32_t* h = Context.state;
     for (int i = 0; i < 8; ++i) h[i] = ByteSwap32(h[i]);
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4], h[5],
-              h[6], h[7]);
+    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4], h[5], h[6],
+              h[7]);
 }

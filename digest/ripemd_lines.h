@@ -16,7 +16,8 @@ inline std::uint32_t Word(const unsigned char* block, int index) {
     return digest_internal::LoadLE32(block + 4 * index);
 }
 
-// One step with each of the four Boolean functions: a := (a + f(b, c, d) + word + constant) <<< shift.
+// One step with each of the four Boolean functions: a := (a + f(b, c, d) + word + constant) <<<
+// shift.
 inline void StepF1(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
                    std::uint32_t word, std::uint32_t constant, int shift) {
     a = Rotl(a + (b ^ c ^ d) + word + constant, shift);

@@ -11,7 +11,6 @@ using digest_internal::LoadBE32;
 using digest_internal::Rotl;
 
 struct SHAContext {
-    std::uint32_t schedule[80];     // W0 to W79 of the block being compressed
     unsigned char lastBlocks[128];  // message tail, padding and big-endian bit count
     std::uint32_t state[5];         // H0 to H4
     digest_internal::TailLayout layout;
@@ -46,9 +45,22 @@ inline void StepParity2(std::uint32_t a, std::uint32_t& b, std::uint32_t c, std:
     b = Rotl(b, 30);
 }
 
-// The 80 steps on an expanded schedule, added into the state. The working words are locals
-// for the block so that they stay in registers.
-void RunSteps(std::uint32_t* state, const std::uint32_t* w) {
+// The next schedule word, W[t] for t >= 16, kept in a rolling window of the last sixteen
+// words. SHA-1 rotates it left by one bit; SHA-0 does not.
+template <bool kRotate>
+inline std::uint32_t Expand(std::uint32_t* w, int t) {
+    const std::uint32_t mixed = w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ w[t & 15];
+    w[t & 15] = kRotate ? Rotl(mixed, 1) : mixed;
+    return w[t & 15];
+}
+
+// Compresses one block into the state. The schedule is expanded step by step in a local
+// sixteen-word window and the five working words are locals, so that the whole block runs in
+// registers; the state in the context is read at the start and added to at the end.
+template <bool kRotate>
+void CompressBlock(std::uint32_t* state, const unsigned char* block) {
+    std::uint32_t w[16];
+    for (int t = 0; t < 16; ++t) w[t] = LoadBE32(block + 4 * t);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
     // Steps 0 to 19.
     StepCh(a, b, c, d, e, w[0]);
@@ -67,73 +79,73 @@ void RunSteps(std::uint32_t* state, const std::uint32_t* w) {
     StepCh(c, d, e, a, b, w[13]);
     StepCh(b, c, d, e, a, w[14]);
     StepCh(a, b, c, d, e, w[15]);
-    StepCh(e, a, b, c, d, w[16]);
-    StepCh(d, e, a, b, c, w[17]);
-    StepCh(c, d, e, a, b, w[18]);
-    StepCh(b, c, d, e, a, w[19]);
+    StepCh(e, a, b, c, d, Expand<kRotate>(w, 16));
+    StepCh(d, e, a, b, c, Expand<kRotate>(w, 17));
+    StepCh(c, d, e, a, b, Expand<kRotate>(w, 18));
+    StepCh(b, c, d, e, a, Expand<kRotate>(w, 19));
     // Steps 20 to 39.
-    StepParity1(a, b, c, d, e, w[20]);
-    StepParity1(e, a, b, c, d, w[21]);
-    StepParity1(d, e, a, b, c, w[22]);
-    StepParity1(c, d, e, a, b, w[23]);
-    StepParity1(b, c, d, e, a, w[24]);
-    StepParity1(a, b, c, d, e, w[25]);
-    StepParity1(e, a, b, c, d, w[26]);
-    StepParity1(d, e, a, b, c, w[27]);
-    StepParity1(c, d, e, a, b, w[28]);
-    StepParity1(b, c, d, e, a, w[29]);
-    StepParity1(a, b, c, d, e, w[30]);
-    StepParity1(e, a, b, c, d, w[31]);
-    StepParity1(d, e, a, b, c, w[32]);
-    StepParity1(c, d, e, a, b, w[33]);
-    StepParity1(b, c, d, e, a, w[34]);
-    StepParity1(a, b, c, d, e, w[35]);
-    StepParity1(e, a, b, c, d, w[36]);
-    StepParity1(d, e, a, b, c, w[37]);
-    StepParity1(c, d, e, a, b, w[38]);
-    StepParity1(b, c, d, e, a, w[39]);
+    StepParity1(a, b, c, d, e, Expand<kRotate>(w, 20));
+    StepParity1(e, a, b, c, d, Expand<kRotate>(w, 21));
+    StepParity1(d, e, a, b, c, Expand<kRotate>(w, 22));
+    StepParity1(c, d, e, a, b, Expand<kRotate>(w, 23));
+    StepParity1(b, c, d, e, a, Expand<kRotate>(w, 24));
+    StepParity1(a, b, c, d, e, Expand<kRotate>(w, 25));
+    StepParity1(e, a, b, c, d, Expand<kRotate>(w, 26));
+    StepParity1(d, e, a, b, c, Expand<kRotate>(w, 27));
+    StepParity1(c, d, e, a, b, Expand<kRotate>(w, 28));
+    StepParity1(b, c, d, e, a, Expand<kRotate>(w, 29));
+    StepParity1(a, b, c, d, e, Expand<kRotate>(w, 30));
+    StepParity1(e, a, b, c, d, Expand<kRotate>(w, 31));
+    StepParity1(d, e, a, b, c, Expand<kRotate>(w, 32));
+    StepParity1(c, d, e, a, b, Expand<kRotate>(w, 33));
+    StepParity1(b, c, d, e, a, Expand<kRotate>(w, 34));
+    StepParity1(a, b, c, d, e, Expand<kRotate>(w, 35));
+    StepParity1(e, a, b, c, d, Expand<kRotate>(w, 36));
+    StepParity1(d, e, a, b, c, Expand<kRotate>(w, 37));
+    StepParity1(c, d, e, a, b, Expand<kRotate>(w, 38));
+    StepParity1(b, c, d, e, a, Expand<kRotate>(w, 39));
     // Steps 40 to 59.
-    StepMaj(a, b, c, d, e, w[40]);
-    StepMaj(e, a, b, c, d, w[41]);
-    StepMaj(d, e, a, b, c, w[42]);
-    StepMaj(c, d, e, a, b, w[43]);
-    StepMaj(b, c, d, e, a, w[44]);
-    StepMaj(a, b, c, d, e, w[45]);
-    StepMaj(e, a, b, c, d, w[46]);
-    StepMaj(d, e, a, b, c, w[47]);
-    StepMaj(c, d, e, a, b, w[48]);
-    StepMaj(b, c, d, e, a, w[49]);
-    StepMaj(a, b, c, d, e, w[50]);
-    StepMaj(e, a, b, c, d, w[51]);
-    StepMaj(d, e, a, b, c, w[52]);
-    StepMaj(c, d, e, a, b, w[53]);
-    StepMaj(b, c, d, e, a, w[54]);
-    StepMaj(a, b, c, d, e, w[55]);
-    StepMaj(e, a, b, c, d, w[56]);
-    StepMaj(d, e, a, b, c, w[57]);
-    StepMaj(c, d, e, a, b, w[58]);
-    StepMaj(b, c, d, e, a, w[59]);
+    StepMaj(a, b, c, d, e, Expand<kRotate>(w, 40));
+    StepMaj(e, a, b, c, d, Expand<kRotate>(w, 41));
+    StepMaj(d, e, a, b, c, Expand<kRotate>(w, 42));
+    StepMaj(c, d, e, a, b, Expand<kRotate>(w, 43));
+    StepMaj(b, c, d, e, a, Expand<kRotate>(w, 44));
+    StepMaj(a, b, c, d, e, Expand<kRotate>(w, 45));
+    StepMaj(e, a, b, c, d, Expand<kRotate>(w, 46));
+    StepMaj(d, e, a, b, c, Expand<kRotate>(w, 47));
+    StepMaj(c, d, e, a, b, Expand<kRotate>(w, 48));
+    StepMaj(b, c, d, e, a, Expand<kRotate>(w, 49));
+    StepMaj(a, b, c, d, e, Expand<kRotate>(w, 50));
+    StepMaj(e, a, b, c, d, Expand<kRotate>(w, 51));
+    StepMaj(d, e, a, b, c, Expand<kRotate>(w, 52));
+    StepMaj(c, d, e, a, b, Expand<kRotate>(w, 53));
+    StepMaj(b, c, d, e, a, Expand<kRotate>(w, 54));
+    StepMaj(a, b, c, d, e, Expand<kRotate>(w, 55));
+    StepMaj(e, a, b, c, d, Expand<kRotate>(w, 56));
+    StepMaj(d, e, a, b, c, Expand<kRotate>(w, 57));
+    StepMaj(c, d, e, a, b, Expand<kRotate>(w, 58));
+    StepMaj(b, c, d, e, a, Expand<kRotate>(w, 59));
     // Steps 60 to 79.
-    StepParity2(a, b, c, d, e, w[60]);
-    StepParity2(e, a, b, c, d, w[61]);
-    StepParity2(d, e, a, b, c, w[62]);
-    StepParity2(c, d, e, a, b, w[63]);
-    StepParity2(b, c, d, e, a, w[64]);
-    StepParity2(a, b, c, d, e, w[65]);
-    StepParity2(e, a, b, c, d, w[66]);
-    StepParity2(d, e, a, b, c, w[67]);
-    StepParity2(c, d, e, a, b, w[68]);
-    StepParity2(b, c, d, e, a, w[69]);
-    StepParity2(a, b, c, d, e, w[70]);
-    StepParity2(e, a, b, c, d, w[71]);
-    StepParity2(d, e, a, b, c, w[72]);
-    StepParity2(c, d, e, a, b, w[73]);
-    StepParity2(b, c, d, e, a, w[74]);
-    StepParity2(a, b, c, d, e, w[75]);
-    StepParity2(e, a, b, c, d, w[76]);
-    StepParity2(d, e, a, b, c, w[77]);
-    StepParity2(c, d, e, a, b, w[78]);
-    StepParity2(b, c, d, e, a, w[79]);
+    StepParity2(a, b, c, d, e, Expand<kRotate>(w, 60));
+    StepParity2(e, a, b, c, d, Expand<kRotate>(w, 61));
+    StepParity2(d, e, a, b, c, Expand<kRotate>(w, 62));
+    StepParity2(c, d, e, a, b, Expand<kRotate>(w, 63));
+    StepParity2(b, c, d, e, a, Expand<kRotate>(w, 64));
+    StepParity2(a, b, c, d, e, Expand<kRotate>(w, 65));
+    StepParity2(e, a, b, c, d, Expand<kRotate>(w, 66));
+    StepParity2(d, e, a, b, c, Expand<kRotate>(w, 67));
+    StepParity2(c, d, e, a, b, Expand<kRotate>(w, 68));
+    StepParity2(b, c, d, e, a, Expand<kRotate>(w, 69));
+    StepParity2(a, b, c, d, e, Expand<kRotate>(w, 70));
+    StepParity2(e, a, b, c, d, Expand<kRotate>(w, 71));
+    StepParity2(d, e, a, b, c, Expand<kRotate>(w, 72));
+    StepParity2(c, d, e, a, b, Expand<kRotate>(w, 73));
+    StepParity2(b, c, d, e, a, Expand<kRotate>(w, 74));
+    StepParity2(a, b, c, d, e, Expand<kRotate>(w, 75));
+    StepParity2(e, a, b, c, d, Expand<kRotate>(w, 76));
+    StepParity2(d, e, a, b, c, Expand<kRotate>(w, 77));
+    StepParity2(c, d, e, a, b, Expand<kRotate>(w, 78));
+    StepParity2(b, c, d, e, a, Expand<kRotate>(w, 79));
     state[0] += a;
     state[1] += b;
     state[2] += c;
@@ -141,24 +153,17 @@ void RunSteps(std::uint32_t* state, const std::uint32_t* w) {
     state[4] += e;
 }
 
-void LoadSchedule(std::uint32_t* w, const unsigned char* block) {
-    for (int t = 0; t < 16; ++t) w[t] = LoadBE32(block + 4 * t);
-}
-
 void SHA0Init() {
     for (int i = 0; i < 5; ++i) SHA0Context.state[i] = kInitialWords[i];
 }
 
 void SHA0PadTail(const unsigned char* message, std::uint32_t length) {
-    SHA0Context.layout = digest_internal::BuildLastBlocks(
-        SHA0Context.lastBlocks, message, length, digest_internal::LengthOrder::kBigEndian);
+    SHA0Context.layout = digest_internal::BuildLastBlocks(SHA0Context.lastBlocks, message, length,
+                                                          digest_internal::LengthOrder::kBigEndian);
 }
 
 void SHA0Block(const unsigned char* block) {
-    std::uint32_t* w = SHA0Context.schedule;
-    LoadSchedule(w, block);
-    for (int t = 16; t < 80; ++t) w[t] = w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16];
-    RunSteps(SHA0Context.state, w);
+    CompressBlock<false>(SHA0Context.state, block);
 }
 
 void SHA1Init() {
@@ -166,15 +171,12 @@ void SHA1Init() {
 }
 
 void SHA1PadTail(const unsigned char* message, std::uint32_t length) {
-    SHA1Context.layout = digest_internal::BuildLastBlocks(
-        SHA1Context.lastBlocks, message, length, digest_internal::LengthOrder::kBigEndian);
+    SHA1Context.layout = digest_internal::BuildLastBlocks(SHA1Context.lastBlocks, message, length,
+                                                          digest_internal::LengthOrder::kBigEndian);
 }
 
 void SHA1Block(const unsigned char* block) {
-    std::uint32_t* w = SHA1Context.schedule;
-    LoadSchedule(w, block);
-    for (int t = 16; t < 80; ++t) w[t] = Rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
-    RunSteps(SHA1Context.state, w);
+    CompressBlock<true>(SHA1Context.state, block);
 }
 
 // Compresses the full blocks in place, then the padded tail, and prints H0 to H4.

@@ -10,7 +10,6 @@ using digest_internal::LoadBE32;
 using digest_internal::Rotr;
 
 struct SHA256Context {
-    std::uint32_t schedule[64];     // W0 to W63 of the block being compressed
     unsigned char lastBlocks[128];  // message tail, padding and big-endian bit count
     std::uint32_t state[8];         // H0 to H7
     digest_internal::TailLayout layout;
@@ -18,18 +17,31 @@ struct SHA256Context {
 
 SHA256Context Context;
 
-inline std::uint32_t BigSigma0(std::uint32_t x) { return Rotr(x, 2) ^ Rotr(x, 13) ^ Rotr(x, 22); }
-inline std::uint32_t BigSigma1(std::uint32_t x) { return Rotr(x, 6) ^ Rotr(x, 11) ^ Rotr(x, 25); }
-inline std::uint32_t SmallSigma0(std::uint32_t x) { return Rotr(x, 7) ^ Rotr(x, 18) ^ (x >> 3); }
-inline std::uint32_t SmallSigma1(std::uint32_t x) { return Rotr(x, 17) ^ Rotr(x, 19) ^ (x >> 10); }
+inline std::uint32_t BigSigma0(std::uint32_t x) {
+    return Rotr(x, 2) ^ Rotr(x, 13) ^ Rotr(x, 22);
+}
+inline std::uint32_t BigSigma1(std::uint32_t x) {
+    return Rotr(x, 6) ^ Rotr(x, 11) ^ Rotr(x, 25);
+}
+inline std::uint32_t SmallSigma0(std::uint32_t x) {
+    return Rotr(x, 7) ^ Rotr(x, 18) ^ (x >> 3);
+}
+inline std::uint32_t SmallSigma1(std::uint32_t x) {
+    return Rotr(x, 17) ^ Rotr(x, 19) ^ (x >> 10);
+}
 
 // One step. The callers rotate the roles of the eight words instead of moving them, so the
 // word that receives the new A is passed as h and the one that receives the new E as d.
-inline void Step(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t& d,
-                 std::uint32_t e, std::uint32_t f, std::uint32_t g, std::uint32_t& h,
-                 std::uint32_t w, std::uint32_t constant) {
+// Maj(a, b, c) is computed as b ^ ((a ^ b) & (b ^ c)); b ^ c is the a ^ b of the step before,
+// which `carriedXor` hands on.
+inline void Step(std::uint32_t a, std::uint32_t b, [[maybe_unused]] std::uint32_t c,
+                 std::uint32_t& d, std::uint32_t e, std::uint32_t f, std::uint32_t g,
+                 std::uint32_t& h, std::uint32_t w, std::uint32_t constant,
+                 std::uint32_t& carriedXor) {
     const std::uint32_t t1 = h + BigSigma1(e) + (g ^ (e & (f ^ g))) + constant + w;
-    const std::uint32_t t2 = BigSigma0(a) + ((a & b) | (c & (a | b)));
+    const std::uint32_t aXorB = a ^ b;
+    const std::uint32_t t2 = BigSigma0(a) + (b ^ (aXorB & carriedXor));
+    carriedXor = aXorB;
     d += t1;
     h = t1 + t2;
 }
@@ -45,81 +57,87 @@ void SHA256PadTail(const unsigned char* message, std::uint32_t length) {
                                                       digest_internal::LengthOrder::kBigEndian);
 }
 
-// The working words are locals for the block so that they stay in registers.
+// The next schedule word, W[t] for t >= 16, kept in a rolling window of the last sixteen words.
+inline std::uint32_t Expand(std::uint32_t* w, int t) {
+    w[t & 15] += SmallSigma1(w[(t - 2) & 15]) + w[(t - 7) & 15] + SmallSigma0(w[(t - 15) & 15]);
+    return w[t & 15];
+}
+
+// Compresses one block into the state. The schedule is expanded step by step in a local
+// sixteen-word window and the eight working words are locals, so that the whole block runs in
+// registers; the state in the context is read at the start and added to at the end.
 void SHA256Block(const unsigned char* block) {
-    std::uint32_t* w = Context.schedule;
+    std::uint32_t w[16];
     for (int t = 0; t < 16; ++t) w[t] = LoadBE32(block + 4 * t);
-    for (int t = 16; t < 64; ++t) {
-        w[t] = SmallSigma1(w[t - 2]) + w[t - 7] + SmallSigma0(w[t - 15]) + w[t - 16];
-    }
 
     std::uint32_t* state = Context.state;
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    Step(a, b, c, d, e, f, g, h, w[0], 0x428a2f98);
-    Step(h, a, b, c, d, e, f, g, w[1], 0x71374491);
-    Step(g, h, a, b, c, d, e, f, w[2], 0xb5c0fbcf);
-    Step(f, g, h, a, b, c, d, e, w[3], 0xe9b5dba5);
-    Step(e, f, g, h, a, b, c, d, w[4], 0x3956c25b);
-    Step(d, e, f, g, h, a, b, c, w[5], 0x59f111f1);
-    Step(c, d, e, f, g, h, a, b, w[6], 0x923f82a4);
-    Step(b, c, d, e, f, g, h, a, w[7], 0xab1c5ed5);
-    Step(a, b, c, d, e, f, g, h, w[8], 0xd807aa98);
-    Step(h, a, b, c, d, e, f, g, w[9], 0x12835b01);
-    Step(g, h, a, b, c, d, e, f, w[10], 0x243185be);
-    Step(f, g, h, a, b, c, d, e, w[11], 0x550c7dc3);
-    Step(e, f, g, h, a, b, c, d, w[12], 0x72be5d74);
-    Step(d, e, f, g, h, a, b, c, w[13], 0x80deb1fe);
-    Step(c, d, e, f, g, h, a, b, w[14], 0x9bdc06a7);
-    Step(b, c, d, e, f, g, h, a, w[15], 0xc19bf174);
-    Step(a, b, c, d, e, f, g, h, w[16], 0xe49b69c1);
-    Step(h, a, b, c, d, e, f, g, w[17], 0xefbe4786);
-    Step(g, h, a, b, c, d, e, f, w[18], 0x0fc19dc6);
-    Step(f, g, h, a, b, c, d, e, w[19], 0x240ca1cc);
-    Step(e, f, g, h, a, b, c, d, w[20], 0x2de92c6f);
-    Step(d, e, f, g, h, a, b, c, w[21], 0x4a7484aa);
-    Step(c, d, e, f, g, h, a, b, w[22], 0x5cb0a9dc);
-    Step(b, c, d, e, f, g, h, a, w[23], 0x76f988da);
-    Step(a, b, c, d, e, f, g, h, w[24], 0x983e5152);
-    Step(h, a, b, c, d, e, f, g, w[25], 0xa831c66d);
-    Step(g, h, a, b, c, d, e, f, w[26], 0xb00327c8);
-    Step(f, g, h, a, b, c, d, e, w[27], 0xbf597fc7);
-    Step(e, f, g, h, a, b, c, d, w[28], 0xc6e00bf3);
-    Step(d, e, f, g, h, a, b, c, w[29], 0xd5a79147);
-    Step(c, d, e, f, g, h, a, b, w[30], 0x06ca6351);
-    Step(b, c, d, e, f, g, h, a, w[31], 0x14292967);
-    Step(a, b, c, d, e, f, g, h, w[32], 0x27b70a85);
-    Step(h, a, b, c, d, e, f, g, w[33], 0x2e1b2138);
-    Step(g, h, a, b, c, d, e, f, w[34], 0x4d2c6dfc);
-    Step(f, g, h, a, b, c, d, e, w[35], 0x53380d13);
-    Step(e, f, g, h, a, b, c, d, w[36], 0x650a7354);
-    Step(d, e, f, g, h, a, b, c, w[37], 0x766a0abb);
-    Step(c, d, e, f, g, h, a, b, w[38], 0x81c2c92e);
-    Step(b, c, d, e, f, g, h, a, w[39], 0x92722c85);
-    Step(a, b, c, d, e, f, g, h, w[40], 0xa2bfe8a1);
-    Step(h, a, b, c, d, e, f, g, w[41], 0xa81a664b);
-    Step(g, h, a, b, c, d, e, f, w[42], 0xc24b8b70);
-    Step(f, g, h, a, b, c, d, e, w[43], 0xc76c51a3);
-    Step(e, f, g, h, a, b, c, d, w[44], 0xd192e819);
-    Step(d, e, f, g, h, a, b, c, w[45], 0xd6990624);
-    Step(c, d, e, f, g, h, a, b, w[46], 0xf40e3585);
-    Step(b, c, d, e, f, g, h, a, w[47], 0x106aa070);
-    Step(a, b, c, d, e, f, g, h, w[48], 0x19a4c116);
-    Step(h, a, b, c, d, e, f, g, w[49], 0x1e376c08);
-    Step(g, h, a, b, c, d, e, f, w[50], 0x2748774c);
-    Step(f, g, h, a, b, c, d, e, w[51], 0x34b0bcb5);
-    Step(e, f, g, h, a, b, c, d, w[52], 0x391c0cb3);
-    Step(d, e, f, g, h, a, b, c, w[53], 0x4ed8aa4a);
-    Step(c, d, e, f, g, h, a, b, w[54], 0x5b9cca4f);
-    Step(b, c, d, e, f, g, h, a, w[55], 0x682e6ff3);
-    Step(a, b, c, d, e, f, g, h, w[56], 0x748f82ee);
-    Step(h, a, b, c, d, e, f, g, w[57], 0x78a5636f);
-    Step(g, h, a, b, c, d, e, f, w[58], 0x84c87814);
-    Step(f, g, h, a, b, c, d, e, w[59], 0x8cc70208);
-    Step(e, f, g, h, a, b, c, d, w[60], 0x90befffa);
-    Step(d, e, f, g, h, a, b, c, w[61], 0xa4506ceb);
-    Step(c, d, e, f, g, h, a, b, w[62], 0xbef9a3f7);
-    Step(b, c, d, e, f, g, h, a, w[63], 0xc67178f2);
+    std::uint32_t bXorC = b ^ c;
+    Step(a, b, c, d, e, f, g, h, w[0], 0x428a2f98, bXorC);
+    Step(h, a, b, c, d, e, f, g, w[1], 0x71374491, bXorC);
+    Step(g, h, a, b, c, d, e, f, w[2], 0xb5c0fbcf, bXorC);
+    Step(f, g, h, a, b, c, d, e, w[3], 0xe9b5dba5, bXorC);
+    Step(e, f, g, h, a, b, c, d, w[4], 0x3956c25b, bXorC);
+    Step(d, e, f, g, h, a, b, c, w[5], 0x59f111f1, bXorC);
+    Step(c, d, e, f, g, h, a, b, w[6], 0x923f82a4, bXorC);
+    Step(b, c, d, e, f, g, h, a, w[7], 0xab1c5ed5, bXorC);
+    Step(a, b, c, d, e, f, g, h, w[8], 0xd807aa98, bXorC);
+    Step(h, a, b, c, d, e, f, g, w[9], 0x12835b01, bXorC);
+    Step(g, h, a, b, c, d, e, f, w[10], 0x243185be, bXorC);
+    Step(f, g, h, a, b, c, d, e, w[11], 0x550c7dc3, bXorC);
+    Step(e, f, g, h, a, b, c, d, w[12], 0x72be5d74, bXorC);
+    Step(d, e, f, g, h, a, b, c, w[13], 0x80deb1fe, bXorC);
+    Step(c, d, e, f, g, h, a, b, w[14], 0x9bdc06a7, bXorC);
+    Step(b, c, d, e, f, g, h, a, w[15], 0xc19bf174, bXorC);
+    Step(a, b, c, d, e, f, g, h, Expand(w, 16), 0xe49b69c1, bXorC);
+    Step(h, a, b, c, d, e, f, g, Expand(w, 17), 0xefbe4786, bXorC);
+    Step(g, h, a, b, c, d, e, f, Expand(w, 18), 0x0fc19dc6, bXorC);
+    Step(f, g, h, a, b, c, d, e, Expand(w, 19), 0x240ca1cc, bXorC);
+    Step(e, f, g, h, a, b, c, d, Expand(w, 20), 0x2de92c6f, bXorC);
+    Step(d, e, f, g, h, a, b, c, Expand(w, 21), 0x4a7484aa, bXorC);
+    Step(c, d, e, f, g, h, a, b, Expand(w, 22), 0x5cb0a9dc, bXorC);
+    Step(b, c, d, e, f, g, h, a, Expand(w, 23), 0x76f988da, bXorC);
+    Step(a, b, c, d, e, f, g, h, Expand(w, 24), 0x983e5152, bXorC);
+    Step(h, a, b, c, d, e, f, g, Expand(w, 25), 0xa831c66d, bXorC);
+    Step(g, h, a, b, c, d, e, f, Expand(w, 26), 0xb00327c8, bXorC);
+    Step(f, g, h, a, b, c, d, e, Expand(w, 27), 0xbf597fc7, bXorC);
+    Step(e, f, g, h, a, b, c, d, Expand(w, 28), 0xc6e00bf3, bXorC);
+    Step(d, e, f, g, h, a, b, c, Expand(w, 29), 0xd5a79147, bXorC);
+    Step(c, d, e, f, g, h, a, b, Expand(w, 30), 0x06ca6351, bXorC);
+    Step(b, c, d, e, f, g, h, a, Expand(w, 31), 0x14292967, bXorC);
+    Step(a, b, c, d, e, f, g, h, Expand(w, 32), 0x27b70a85, bXorC);
+    Step(h, a, b, c, d, e, f, g, Expand(w, 33), 0x2e1b2138, bXorC);
+    Step(g, h, a, b, c, d, e, f, Expand(w, 34), 0x4d2c6dfc, bXorC);
+    Step(f, g, h, a, b, c, d, e, Expand(w, 35), 0x53380d13, bXorC);
+    Step(e, f, g, h, a, b, c, d, Expand(w, 36), 0x650a7354, bXorC);
+    Step(d, e, f, g, h, a, b, c, Expand(w, 37), 0x766a0abb, bXorC);
+    Step(c, d, e, f, g, h, a, b, Expand(w, 38), 0x81c2c92e, bXorC);
+    Step(b, c, d, e, f, g, h, a, Expand(w, 39), 0x92722c85, bXorC);
+    Step(a, b, c, d, e, f, g, h, Expand(w, 40), 0xa2bfe8a1, bXorC);
+    Step(h, a, b, c, d, e, f, g, Expand(w, 41), 0xa81a664b, bXorC);
+    Step(g, h, a, b, c, d, e, f, Expand(w, 42), 0xc24b8b70, bXorC);
+    Step(f, g, h, a, b, c, d, e, Expand(w, 43), 0xc76c51a3, bXorC);
+    Step(e, f, g, h, a, b, c, d, Expand(w, 44), 0xd192e819, bXorC);
+    Step(d, e, f, g, h, a, b, c, Expand(w, 45), 0xd6990624, bXorC);
+    Step(c, d, e, f, g, h, a, b, Expand(w, 46), 0xf40e3585, bXorC);
+    Step(b, c, d, e, f, g, h, a, Expand(w, 47), 0x106aa070, bXorC);
+    Step(a, b, c, d, e, f, g, h, Expand(w, 48), 0x19a4c116, bXorC);
+    Step(h, a, b, c, d, e, f, g, Expand(w, 49), 0x1e376c08, bXorC);
+    Step(g, h, a, b, c, d, e, f, Expand(w, 50), 0x2748774c, bXorC);
+    Step(f, g, h, a, b, c, d, e, Expand(w, 51), 0x34b0bcb5, bXorC);
+    Step(e, f, g, h, a, b, c, d, Expand(w, 52), 0x391c0cb3, bXorC);
+    Step(d, e, f, g, h, a, b, c, Expand(w, 53), 0x4ed8aa4a, bXorC);
+    Step(c, d, e, f, g, h, a, b, Expand(w, 54), 0x5b9cca4f, bXorC);
+    Step(b, c, d, e, f, g, h, a, Expand(w, 55), 0x682e6ff3, bXorC);
+    Step(a, b, c, d, e, f, g, h, Expand(w, 56), 0x748f82ee, bXorC);
+    Step(h, a, b, c, d, e, f, g, Expand(w, 57), 0x78a5636f, bXorC);
+    Step(g, h, a, b, c, d, e, f, Expand(w, 58), 0x84c87814, bXorC);
+    Step(f, g, h, a, b, c, d, e, Expand(w, 59), 0x8cc70208, bXorC);
+    Step(e, f, g, h, a, b, c, d, Expand(w, 60), 0x90befffa, bXorC);
+    Step(d, e, f, g, h, a, b, c, Expand(w, 61), 0xa4506ceb, bXorC);
+    Step(c, d, e, f, g, h, a, b, Expand(w, 62), 0xbef9a3f7, bXorC);
+    Step(b, c, d, e, f, g, h, a, Expand(w, 63), 0xc67178f2, bXorC);
     state[0] += a;
     state[1] += b;
     state[2] += c;
@@ -143,6 +161,6 @@ void HashSHA256(char* buffer, std::uint32_t length) {
         SHA256Block(Context.lastBlocks + 64 * j);
     }
     const std::uint32_t* h = Context.state;
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4], h[5],
-              h[6], h[7]);
+    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4], h[5], h[6],
+              h[7]);
 }

@@ -46,14 +46,30 @@ void SweepAgainst(const char* name) {
     }
 }
 
-TEST(DigestReference, MD2) { SweepAgainst<CryptoPP::Weak::MD2>("MD2"); }
-TEST(DigestReference, MD4) { SweepAgainst<CryptoPP::Weak::MD4>("MD4"); }
-TEST(DigestReference, MD5) { SweepAgainst<CryptoPP::Weak::MD5>("MD5"); }
-TEST(DigestReference, SHA1) { SweepAgainst<CryptoPP::SHA1>("SHA1"); }
-TEST(DigestReference, SHA256) { SweepAgainst<CryptoPP::SHA256>("SHA256"); }
-TEST(DigestReference, RIPEMD128) { SweepAgainst<CryptoPP::RIPEMD128>("RIPEMD128"); }
-TEST(DigestReference, RIPEMD160) { SweepAgainst<CryptoPP::RIPEMD160>("RIPEMD160"); }
-TEST(DigestReference, RIPEMD256) { SweepAgainst<CryptoPP::RIPEMD256>("RIPEMD256"); }
+TEST(DigestReference, MD2) {
+    SweepAgainst<CryptoPP::Weak::MD2>("MD2");
+}
+TEST(DigestReference, MD4) {
+    SweepAgainst<CryptoPP::Weak::MD4>("MD4");
+}
+TEST(DigestReference, MD5) {
+    SweepAgainst<CryptoPP::Weak::MD5>("MD5");
+}
+TEST(DigestReference, SHA1) {
+    SweepAgainst<CryptoPP::SHA1>("SHA1");
+}
+TEST(DigestReference, SHA256) {
+    SweepAgainst<CryptoPP::SHA256>("SHA256");
+}
+TEST(DigestReference, RIPEMD128) {
+    SweepAgainst<CryptoPP::RIPEMD128>("RIPEMD128");
+}
+TEST(DigestReference, RIPEMD160) {
+    SweepAgainst<CryptoPP::RIPEMD160>("RIPEMD160");
+}
+TEST(DigestReference, RIPEMD256) {
+    SweepAgainst<CryptoPP::RIPEMD256>("RIPEMD256");
+}
 
 // The checksums computed one bit at a time straight from their catalogue parameters.
 struct CrcParameters {

@@ -17,11 +17,12 @@ struct Vector {
     const char* text;
 };
 
-std::string A(std::size_t count) { return std::string(count, 'a'); }
+std::string A(std::size_t count) {
+    return std::string(count, 'a');
+}
 
 const std::string kAlphabet = "abcdefghijklmnopqrstuvwxyz";
-const std::string kAlphanumeric =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+const std::string kAlphanumeric = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 const std::string kDigits80 =
     "12345678901234567890123456789012345678901234567890123456789012345678901234567890";
 const std::string kFips448 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
@@ -126,8 +127,7 @@ const Vector kVectors[] = {
     {"SHA256", A(1000000), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
     {"RIPEMD128", A(1000000), "4a7f5723f954eba1216c9d8f6320431f"},
     {"RIPEMD160", A(1000000), "52783243c1697bdbe16d37f97f68f08325dc1528"},
-    {"RIPEMD256", A(1000000),
-     "ac953744e10e31514c150d4d8d7b677342e33399788296e43ae4850ce4f97978"},
+    {"RIPEMD256", A(1000000), "ac953744e10e31514c150d4d8d7b677342e33399788296e43ae4850ce4f97978"},
 };
 
 TEST(DigestVectors, EveryPublishedVectorMatches) {
@@ -148,9 +148,9 @@ TEST(DigestVectors, TextLengthsMatchTheCatalogue) {
 }
 
 TEST(DigestVectors, CatalogueFollowsTheWindowFieldOrder) {
-    const char* const expected[kDigestCount] = {"MD5",       "MD2",       "MD4",       "SHA0",
-                                                "SHA1",      "SHA256",    "RIPEMD128", "RIPEMD160",
-                                                "RIPEMD256", "CRC16",     "CRC32",     "CRC32b"};
+    const char* const expected[kDigestCount] = {"MD5",       "MD2",    "MD4",       "SHA0",
+                                                "SHA1",      "SHA256", "RIPEMD128", "RIPEMD160",
+                                                "RIPEMD256", "CRC16",  "CRC32",     "CRC32b"};
     for (int i = 0; i < kDigestCount; ++i) {
         EXPECT_STREQ(DigestCatalogue[i].name, expected[i]);
         // Exactly one of the two calling forms is set.
