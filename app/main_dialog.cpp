@@ -116,6 +116,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
             return 0;
         case WM_CLOSE:
+            // deliberate:
+            // the dialog is not ended and the player not stopped: the process ends here.
             ExitProcess(0);
         case WM_COMMAND:
             if (LOWORD(wParam) == IDC_INPUT) return RecomputeDigests(dialog);
