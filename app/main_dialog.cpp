@@ -13,13 +13,13 @@
 #define HASHCALC_STRINGIZE_(x) #x
 #define HASHCALC_STRINGIZE(x) HASHCALC_STRINGIZE_(x)
 #if defined(__clang__)
-#define HASHCALC_COMPILER                                                             \
-    "Clang " HASHCALC_STRINGIZE(__clang_major__) "." HASHCALC_STRINGIZE(            \
+#define HASHCALC_COMPILER                                                \
+    "Clang " HASHCALC_STRINGIZE(__clang_major__) "." HASHCALC_STRINGIZE( \
         __clang_minor__) "." HASHCALC_STRINGIZE(__clang_patchlevel__)
 #elif defined(__GNUC__)
-#define HASHCALC_COMPILER                                                          \
-    "GCC " HASHCALC_STRINGIZE(__GNUC__) "." HASHCALC_STRINGIZE(__GNUC_MINOR__) "." \
-        HASHCALC_STRINGIZE(__GNUC_PATCHLEVEL__)
+#define HASHCALC_COMPILER                                       \
+    "GCC " HASHCALC_STRINGIZE(__GNUC__) "." HASHCALC_STRINGIZE( \
+        __GNUC_MINOR__) "." HASHCALC_STRINGIZE(__GNUC_PATCHLEVEL__)
 #elif defined(_MSC_VER)
 #define HASHCALC_COMPILER "Microsoft C/C++ " HASHCALC_STRINGIZE(_MSC_FULL_VER)
 #else
@@ -31,7 +31,8 @@ const char AboutText[] =
     "Vorlan's Hash Calculation\r\n"
     "Support to MD2,MD4,MD5,SHA0,SHA1,SHA256,RIPEMD128,RIPEMD160\r\n"
     "RIPEMD256,CRC16,CRC32,CRC32b\r\n"
-    "Compiled by " HASHCALC_COMPILER "\r\n"
+    "Compiled by " HASHCALC_COMPILER
+    "\r\n"
     "https://github.com/hashcalc/hashcalc";
 
 namespace {

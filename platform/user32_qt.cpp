@@ -162,9 +162,10 @@ bool IsEdit(const QObject* control) {
 // Read-only edits show the dialog's background, as on Windows, which also keeps the light
 // half of the edge visible.
 QString StaticEdgeSheet(const char* className, bool readOnly) {
-    return QStringLiteral("%1 { border: 1px solid; padding: 0px 1px;"
-                          " border-color: palette(mid) palette(light) palette(light) palette(mid);"
-                          "%2 }")
+    return QStringLiteral(
+               "%1 { border: 1px solid; padding: 0px 1px;"
+               " border-color: palette(mid) palette(light) palette(light) palette(mid);"
+               "%2 }")
         .arg(QLatin1String(className),
              readOnly ? QStringLiteral(" background: palette(window);") : QString());
 }
@@ -184,8 +185,8 @@ QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget
         edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         edit->setVerticalScrollBarPolicy((item.style & WS_VSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
                                                                         : Qt::ScrollBarAlwaysOff);
-        edit->setHorizontalScrollBarPolicy(
-            (item.style & WS_HSCROLL) != 0 ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+        edit->setHorizontalScrollBarPolicy((item.style & WS_HSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                          : Qt::ScrollBarAlwaysOff);
         // An edit's text starts right at its edge: no room to spare in a two-line field.
         edit->document()->setDocumentMargin(1);
         if (staticEdge) {
@@ -195,8 +196,7 @@ QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget
         }
         if (readOnly) {
             edit->setReadOnly(true);
-            edit->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                          Qt::TextSelectableByKeyboard);
+            edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         }
         QObject::connect(edit, &QPlainTextEdit::textChanged,
                          [dialog, id] { SendCommand(dialog, id, EN_CHANGE); });
@@ -373,8 +373,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
     const QFont font = DialogFont(*dialogTemplate);
     window->setFont(font);
     const BaseUnits units = MeasureBaseUnits(font);
-    const QRect client = ToPixels(units, dialogTemplate->x, dialogTemplate->y,
-                                  dialogTemplate->cx, dialogTemplate->cy);
+    const QRect client = ToPixels(units, dialogTemplate->x, dialogTemplate->y, dialogTemplate->cx,
+                                  dialogTemplate->cy);
     if ((style & WS_THICKFRAME) == 0) {
         window->setFixedSize(client.size());
     } else {
@@ -475,9 +475,8 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     EnsureApplication();
     QString body = QString::fromUtf8(text != nullptr ? text : "");
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    const QMessageBox::Icon icon = (type & 0xF0) == MB_ICONINFORMATION
-                                       ? QMessageBox::Information
-                                       : QMessageBox::NoIcon;
+    const QMessageBox::Icon icon =
+        (type & 0xF0) == MB_ICONINFORMATION ? QMessageBox::Information : QMessageBox::NoIcon;
     // Only the OK button is provided; the program asks for nothing else.
     QMessageBox box(icon, QString::fromUtf8(caption != nullptr ? caption : "Error"), body,
                     QMessageBox::Ok, owner != nullptr ? owner->window : nullptr);
@@ -486,8 +485,7 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     return IDOK;
 }
 
-BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy,
-                         UINT flags) {
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
     if (window == nullptr || window->window == nullptr) return FALSE;
     QWidget* widget = window->window;
     if ((flags & SWP_NOMOVE) == 0) widget->move(x, y);

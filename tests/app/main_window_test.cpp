@@ -227,8 +227,8 @@ TEST(MainWindow, AboutShowsTheInformationBoxAndFieldsKeepTheirValues) {
             QTimer::singleShot(0, [&seen] {
                 auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 if (box == nullptr) return;
-                seen = {true, box->windowTitle(), box->text(), box->icon(), box->parentWidget(),
-                        static_cast<int>(box->buttons().size())};
+                seen = {true,        box->windowTitle(),  box->text(),
+                        box->icon(), box->parentWidget(), static_cast<int>(box->buttons().size())};
                 box->button(QMessageBox::Ok)->click();
             });
             QTest::mouseClick(Control(window, IDC_ABOUT), Qt::LeftButton);
@@ -281,8 +281,8 @@ void RunDialogAndCloseIt() {
     QTimer::singleShot(0, [] {
         if (QWidget* window = QApplication::activeModalWidget()) window->close();
     });
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                    MainDialogProc, 0);
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc,
+                    0);
 }
 
 }  // namespace
@@ -300,10 +300,10 @@ TEST(MainWindow, TabVisitsTheControlsInTemplateOrder) {
             visited.push_back(ControlIdOf(focus));
             QTest::keyClick(focus, Qt::Key_Tab);
         }
-        const std::vector<int> expected = {
-            IDC_INPUT,     IDC_MD5,       IDC_ABOUT,     IDC_MD2,   IDC_MD4,
-            IDC_SHA0,      IDC_SHA1,      IDC_SHA256,    IDC_RIPEMD128, IDC_RIPEMD160,
-            IDC_RIPEMD256, IDC_CRC16,     IDC_CRC32,     IDC_CRC32B, IDC_INPUT};
+        const std::vector<int> expected = {IDC_INPUT,     IDC_MD5,       IDC_ABOUT,     IDC_MD2,
+                                           IDC_MD4,       IDC_SHA0,      IDC_SHA1,      IDC_SHA256,
+                                           IDC_RIPEMD128, IDC_RIPEMD160, IDC_RIPEMD256, IDC_CRC16,
+                                           IDC_CRC32,     IDC_CRC32B,    IDC_INPUT};
         EXPECT_EQ(visited, expected);
     });
 }

@@ -78,8 +78,8 @@ XServer StartXServer() {
     XServer server;
     int fds[2];
     if (pipe(fds) != 0) return server;
-    server.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                        "1024x768x24", "-nolisten", "tcp"},
+    server.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                        "-nolisten", "tcp"},
                        {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
     close(fds[1]);
     std::string number;

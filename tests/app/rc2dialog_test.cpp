@@ -23,8 +23,8 @@ Compiled Compile(const std::string& script) {
     const std::string errors = folder + "rc2dialog_test.err";
     std::ofstream(input, std::ios::binary) << script;
     std::remove(output.c_str());
-    const std::string command = std::string(RC2DIALOG_PROGRAM) + " '" + input + "' '" + output +
-                                "' 2> '" + errors + "'";
+    const std::string command =
+        std::string(RC2DIALOG_PROGRAM) + " '" + input + "' '" + output + "' 2> '" + errors + "'";
     const int status = std::system(command.c_str());
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream result(exitCode == 0 ? output : errors, std::ios::binary);
@@ -63,8 +63,9 @@ TEST(Rc2Dialog, CarriesTextsExpressionsAndIncludesIntoTheTable) {
     EXPECT_TRUE(Contains(table, "\"Say \\\"hi\\\"\""));
     EXPECT_TRUE(Contains(table, "\"A\\\\B\""));
     // Every operand and operator, in order; the control's own styles after the two implied.
-    EXPECT_TRUE(Contains(table, "WS_CHILD | WS_VISIBLE | (WS_TABSTOP | (ES_LEFT | ES_READONLY) | "
-                                "ES_MULTILINE)"));
+    EXPECT_TRUE(Contains(table,
+                         "WS_CHILD | WS_VISIBLE | (WS_TABSTOP | (ES_LEFT | ES_READONLY) | "
+                         "ES_MULTILINE)"));
     EXPECT_TRUE(Contains(table, "static_cast<WORD>(IDC_ONE)"));
     EXPECT_TRUE(Contains(table, "static_cast<WORD>(-1)"));
     EXPECT_TRUE(Contains(table, "static_cast<DWORD>(WS_EX_STATICEDGE), 3, 4, 5, 6}"));
@@ -75,8 +76,8 @@ TEST(Rc2Dialog, CarriesTextsExpressionsAndIncludesIntoTheTable) {
 }
 
 TEST(Rc2Dialog, RefusesWhatItCannotCompileAndNamesTheLine) {
-    const Compiled missingComma = Compile(
-        "1 DIALOGEX 0, 0, 10, 10\nBEGIN\n CONTROL \"x\", 5 \"Edit\", 0, 1, 2, 3, 4\nEND\n");
+    const Compiled missingComma =
+        Compile("1 DIALOGEX 0, 0, 10, 10\nBEGIN\n CONTROL \"x\", 5 \"Edit\", 0, 1, 2, 3, 4\nEND\n");
     EXPECT_EQ(missingComma.exitCode, 1);
     EXPECT_TRUE(Contains(missingComma.output, ":3:")) << missingComma.output;
 

@@ -17,9 +17,9 @@
 
 ObservedDialog Observed;
 
-const int ResultFieldIds[12] = {IDC_MD5,       IDC_MD2,       IDC_MD4,       IDC_SHA0,
-                                IDC_SHA1,      IDC_SHA256,    IDC_RIPEMD128, IDC_RIPEMD160,
-                                IDC_RIPEMD256, IDC_CRC16,     IDC_CRC32,     IDC_CRC32B};
+const int ResultFieldIds[12] = {IDC_MD5,       IDC_MD2,    IDC_MD4,       IDC_SHA0,
+                                IDC_SHA1,      IDC_SHA256, IDC_RIPEMD128, IDC_RIPEMD160,
+                                IDC_RIPEMD256, IDC_CRC16,  IDC_CRC32,     IDC_CRC32B};
 
 namespace {
 
@@ -82,6 +82,6 @@ std::string ReadItem(int id) {
 }
 
 bool ReceivedCommand(int id, int code) {
-    return std::find(Observed.commands.begin(), Observed.commands.end(),
-                     MAKEWPARAM(id, code)) != Observed.commands.end();
+    return std::find(Observed.commands.begin(), Observed.commands.end(), MAKEWPARAM(id, code)) !=
+           Observed.commands.end();
 }

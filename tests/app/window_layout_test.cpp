@@ -2,14 +2,15 @@
 // digests that fit their fields.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
@@ -57,10 +58,10 @@ TEST(DialogTemplate, ControlsCarryTheirIdsAndStyleValuesInTemplateOrder) {
     const DialogTemplate* dialog = MainTemplate();
     ASSERT_NE(dialog, nullptr);
     ASSERT_EQ(dialog->itemCount, 32);
-    const std::vector<int> ids = {
-        65535, 111,   222,   333,   65535, 65535, 65535, 65535, 444,  555,  65535,
-        65535, 65535, 65535, 65535, 666,   777,   888,   65535, 65535, 65535, 65535,
-        999,   1111,  1211,  65535, 65535, 65535, 65535, 1311,  1411, 1511};
+    const std::vector<int> ids = {65535, 111,   222,   333,   65535, 65535, 65535, 65535,
+                                  444,   555,   65535, 65535, 65535, 65535, 65535, 666,
+                                  777,   888,   65535, 65535, 65535, 65535, 999,   1111,
+                                  1211,  65535, 65535, 65535, 65535, 1311,  1411,  1511};
     for (int i = 0; i < dialog->itemCount; ++i) {
         const DialogItemTemplate& item = dialog->items[i];
         SCOPED_TRACE(i + 1);
@@ -103,8 +104,8 @@ TEST(MainWindow, GeometryFollowsTheDialogUnitsOfItsFont) {
         ASSERT_NE(unitX, 0) << window.width();
         ASSERT_NE(unitY, 0) << window.height();
         const QFontMetrics metrics(window.font());
-        const int letters = metrics.horizontalAdvance(
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+        const int letters =
+            metrics.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
         EXPECT_EQ(unitX, (letters / 26 + 1) / 2);
         if (QFile::exists("/usr/share/wine/fonts/tahoma.ttf")) {
             EXPECT_EQ(QFontInfo(window.font()).family(), "Tahoma");
@@ -169,6 +170,32 @@ TEST(MainWindow, EveryDigestIsWhollyVisibleInItsField) {
             } else {
                 ADD_FAILURE() << "not an edit";
             }
+        }
+    });
+}
+
+TEST(MainWindow, TemplateOrderIsZOrderAndFramesLetClicksThrough) {
+    RunMainDialog([](QDialog& window) {
+        // Qt keeps children bottom first: the first template control must come last.
+        std::vector<int> stacking;
+        for (QObject* child : window.children()) {
+            const int id = ControlIdOf(qobject_cast<QWidget*>(child));
+            if (id == IDC_INPUT || id == IDC_MD5 || id == IDC_ABOUT || id == IDC_MD2) {
+                stacking.push_back(id);
+            }
+        }
+        EXPECT_EQ(stacking, (std::vector<int>{IDC_MD2, IDC_ABOUT, IDC_MD5, IDC_INPUT}));
+
+        // Fields lie inside group boxes (which come later in the template, yet above some
+        // of them); a click still reaches the field.
+        for (const int id : {IDC_MD2, IDC_SHA256, IDC_CRC32B, IDC_INPUT}) {
+            QWidget* field = Control(window, id);
+            const QPoint centre = field->geometry().center();
+            QWidget* target = window.childAt(centre);
+            ASSERT_NE(target, nullptr) << id;
+            QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier,
+                              target->mapFrom(&window, centre));
+            EXPECT_EQ(QApplication::focusWidget(), field) << id;
         }
     });
 }
