@@ -43,7 +43,7 @@ case "$command" in
   run)
     install_missing
     build build
-    ./build/tools/hashcalc-cli/hashcalc-cli -s "The quick brown fox jumps over the lazy dog"
+    ./build/app/hashcalc
     ;;
   test)
     install_missing

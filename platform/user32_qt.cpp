@@ -1,0 +1,496 @@
+// user32 over Qt 6 Widgets: modal dialogs built from the compiled dialog templates, control
+// texts, the message box and window placement. Keeps the Win32 behaviour the program relies
+// on: dialog-unit geometry, template tab and Z order, WM_COMMAND for edit and button
+// notifications, Enter and Escape as IDOK and IDCANCEL, closing as WM_CLOSE.
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRawFont>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTextDocument>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "dialog_template.h"
+#include "win32.h"
+
+namespace {
+
+// Where Debian's fonts-wine keeps its fonts; fontconfig does not search this folder.
+constexpr const char* kWineFontFolder = "/usr/share/wine/fonts/";
+
+}  // namespace
+
+// A dialog's handle: its window, its procedure and its controls in template order.
+struct HWND__ {
+    QDialog* window = nullptr;
+    DLGPROC procedure = nullptr;
+    std::vector<QWidget*> controls;
+};
+
+namespace {
+
+INT_PTR SendToProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (dialog->procedure == nullptr) return 0;
+    return dialog->procedure(dialog, message, wParam, lParam);
+}
+
+void SendCommand(HWND dialog, int id, int code) {
+    SendToProcedure(dialog, WM_COMMAND, MAKEWPARAM(id, code), 0);
+}
+
+int ControlId(const QObject* control) {
+    return control->property(kControlIdProperty).toInt();
+}
+
+// Rounds a * b / c to the nearest integer, halves away from zero, as Windows' MulDiv does.
+int MulDiv(int a, int b, int c) {
+    const std::int64_t product = static_cast<std::int64_t>(a) * b;
+    const std::int64_t half = c / 2;
+    return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
+}
+
+QApplication* EnsureApplication() {
+    if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        return existing;
+    }
+    // deliberate:
+    // the application object lives as long as the process, like the Windows session does.
+    static int argc = 1;
+    static char* argv[] = {program_invocation_name, nullptr};
+    return new QApplication(argc, argv);
+}
+
+// The template's font: the named face when installed (or found among fonts-wine's), else
+// the desktop's sans-serif; sized from points at the screen's logical resolution as Windows
+// sizes it (rounded em height in pixels).
+QFont DialogFont(const DialogTemplate& dialog) {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    int pointSize = 8;
+    if ((dialog.style & DS_SETFONT) != 0) {
+        QString family = QString::fromLatin1(dialog.fontFace);
+        if (!QFontDatabase::hasFamily(family)) {
+            const QString file = QString::fromLatin1(kWineFontFolder) + family.toLower() + ".ttf";
+            if (QFile::exists(file)) {
+                const int fontId = QFontDatabase::addApplicationFont(file);
+                const QStringList added = QFontDatabase::applicationFontFamilies(fontId);
+                if (!added.isEmpty()) family = added.first();
+            }
+        }
+        if (QFontDatabase::hasFamily(family)) {
+            font = QFont(family);
+        } else {
+            font.setStyleHint(QFont::SansSerif);
+        }
+        pointSize = dialog.pointSize;
+        if (dialog.weight != 0) font.setWeight(static_cast<QFont::Weight>(dialog.weight));
+        font.setItalic(dialog.italic != 0);
+    }
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int dpi = screen != nullptr ? qRound(screen->logicalDotsPerInchY()) : 96;
+    font.setPixelSize(MulDiv(pointSize, dpi, 72));
+    return font;
+}
+
+struct BaseUnits {
+    int x;  // pixels per 4 horizontal dialog units
+    int y;  // pixels per 8 vertical dialog units
+};
+
+int ReadBigEndian16(const QByteArray& table, int offset) {
+    return (static_cast<unsigned char>(table[offset]) << 8) |
+           static_cast<unsigned char>(table[offset + 1]);
+}
+
+// The font's cell height as Windows measures it: the OS/2 table's Windows ascent and descent,
+// each scaled to the pixel size and rounded. Qt's own height may come from other metrics in
+// the font (Wine's Tahoma reports 11 pixels where Windows has 13), which would squeeze every
+// vertical dialog unit. Fonts without those tables fall back to Qt's height.
+int CellHeight(const QFont& font) {
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QByteArray head = raw.fontTable("head");
+    const QByteArray os2 = raw.fontTable("OS/2");
+    constexpr int kUnitsPerEmOffset = 18, kWinAscentOffset = 74, kWinDescentOffset = 76;
+    if (head.size() >= kUnitsPerEmOffset + 2 && os2.size() >= kWinDescentOffset + 2) {
+        const int unitsPerEm = ReadBigEndian16(head, kUnitsPerEmOffset);
+        const int pixels = font.pixelSize();
+        if (unitsPerEm > 0 && pixels > 0) {
+            return MulDiv(ReadBigEndian16(os2, kWinAscentOffset), pixels, unitsPerEm) +
+                   MulDiv(ReadBigEndian16(os2, kWinDescentOffset), pixels, unitsPerEm);
+        }
+    }
+    return QFontMetrics(font).height();
+}
+
+// Windows' dialog base units: the rounded average width of the Latin letters, and the cell
+// height.
+BaseUnits MeasureBaseUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    return {(letters / 26 + 1) / 2, CellHeight(font)};
+}
+
+QRect ToPixels(const BaseUnits& units, int x, int y, int cx, int cy) {
+    return QRect(MulDiv(x, units.x, 4), MulDiv(y, units.y, 8), MulDiv(cx, units.x, 4),
+                 MulDiv(cy, units.y, 8));
+}
+
+bool IsMultiLineEdit(const QObject* control) {
+    return qobject_cast<const QPlainTextEdit*>(control) != nullptr;
+}
+
+bool IsEdit(const QObject* control) {
+    return IsMultiLineEdit(control) || qobject_cast<const QLineEdit*>(control) != nullptr;
+}
+
+// WS_EX_STATICEDGE: a one-pixel sunken edge, shadow above and left, light below and right.
+// Read-only edits show the dialog's background, as on Windows, which also keeps the light
+// half of the edge visible.
+QString StaticEdgeSheet(const char* className, bool readOnly) {
+    return QStringLiteral(
+               "%1 { border: 1px solid; padding: 0px 1px;"
+               " border-color: palette(mid) palette(light) palette(light) palette(mid);"
+               "%2 }")
+        .arg(QLatin1String(className),
+             readOnly ? QStringLiteral(" background: palette(window);") : QString());
+}
+
+QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget* parent,
+                    HWND dialog) {
+    const bool readOnly = (item.style & ES_READONLY) != 0;
+    const bool staticEdge = (item.exStyle & WS_EX_STATICEDGE) != 0;
+    const int id = item.id;
+    if ((item.style & ES_MULTILINE) != 0) {
+        auto* edit = new QPlainTextEdit(text, parent);
+        edit->setTabChangesFocus(true);
+        // Without horizontal auto-scroll a multi-line edit wraps at its right edge, at a word
+        // boundary where there is one.
+        edit->setLineWrapMode((item.style & ES_AUTOHSCROLL) != 0 ? QPlainTextEdit::NoWrap
+                                                                 : QPlainTextEdit::WidgetWidth);
+        edit->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        edit->setVerticalScrollBarPolicy((item.style & WS_VSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                        : Qt::ScrollBarAlwaysOff);
+        edit->setHorizontalScrollBarPolicy((item.style & WS_HSCROLL) != 0 ? Qt::ScrollBarAlwaysOn
+                                                                          : Qt::ScrollBarAlwaysOff);
+        // An edit's text starts right at its edge: no room to spare in a two-line field.
+        edit->document()->setDocumentMargin(1);
+        if (staticEdge) {
+            edit->setStyleSheet(StaticEdgeSheet("QPlainTextEdit", readOnly));
+        } else {
+            edit->setFrameStyle(QFrame::NoFrame);
+        }
+        if (readOnly) {
+            edit->setReadOnly(true);
+            edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        }
+        QObject::connect(edit, &QPlainTextEdit::textChanged,
+                         [dialog, id] { SendCommand(dialog, id, EN_CHANGE); });
+        return edit;
+    }
+    auto* edit = new QLineEdit(text, parent);
+    edit->setReadOnly(readOnly);
+    if (staticEdge) {
+        edit->setStyleSheet(StaticEdgeSheet("QLineEdit", readOnly));
+    } else {
+        edit->setFrame((item.style & WS_BORDER) != 0);
+    }
+    QObject::connect(edit, &QLineEdit::textChanged,
+                     [dialog, id] { SendCommand(dialog, id, EN_CHANGE); });
+    return edit;
+}
+
+// One control of the template, or null for a class this layer does not provide.
+QWidget* CreateControl(const DialogItemTemplate& item, QWidget* parent, HWND dialog) {
+    const QString className = QString::fromLatin1(item.className).toLower();
+    const QString text = QString::fromUtf8(item.text);
+    QWidget* control = nullptr;
+    if (className == QLatin1String("static")) {
+        auto* label = new QLabel(text, parent);
+        label->setTextFormat(Qt::PlainText);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        control = label;
+    } else if (className == QLatin1String("button")) {
+        if ((item.style & 0xF) == BS_GROUPBOX) {
+            // A frame only: clicks fall through to the controls it surrounds.
+            auto* group = new QGroupBox(text, parent);
+            group->setAttribute(Qt::WA_TransparentForMouseEvents);
+            // As on Windows the frame's top line runs through the middle of the title.
+            const QFontMetrics metrics(parent->font());
+            group->setStyleSheet(
+                QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
+                               "QGroupBox::title { subcontrol-origin: margin; left: %2px;"
+                               " padding: 0px 2px; }")
+                    .arg(metrics.height() / 2)
+                    .arg(metrics.averageCharWidth()));
+            control = group;
+        } else {
+            auto* button = new QPushButton(text, parent);
+            button->setAutoDefault(false);  // Enter belongs to the dialog procedure
+            const int id = item.id;
+            QObject::connect(button, &QPushButton::clicked,
+                             [dialog, id] { SendCommand(dialog, id, BN_CLICKED); });
+            control = button;
+        }
+    } else if (className == QLatin1String("edit")) {
+        control = CreateEdit(item, text, parent, dialog);
+    } else {
+        return nullptr;
+    }
+    control->setProperty(kControlIdProperty, static_cast<int>(item.id));
+    if ((item.style & WS_TABSTOP) != 0) {
+        control->setFocusPolicy(Qt::StrongFocus);
+    } else if (IsEdit(control) || qobject_cast<QPushButton*>(control) != nullptr) {
+        control->setFocusPolicy(Qt::ClickFocus);
+    } else {
+        control->setFocusPolicy(Qt::NoFocus);
+    }
+    return control;
+}
+
+// Turns Qt's keyboard, focus and close events into the messages a dialog procedure expects,
+// and keeps Qt's own handling of Enter, Escape and closing from ending the dialog.
+class DialogEventRouter : public QObject {
+public:
+    explicit DialogEventRouter(HWND dialog) : dialog_(dialog) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Close:
+                if (watched != dialog_->window) return false;
+                event->ignore();
+                SendToProcedure(dialog_, WM_CLOSE, 0, 0);
+                return true;
+            case QEvent::KeyPress:
+                return RouteKey(watched, static_cast<QKeyEvent*>(event));
+            case QEvent::FocusIn:
+            case QEvent::FocusOut:
+                if (IsEdit(watched) &&
+                    static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+                    SendCommand(dialog_, ControlId(watched),
+                                event->type() == QEvent::FocusIn ? EN_SETFOCUS : EN_KILLFOCUS);
+                }
+                return false;
+            default:
+                return false;
+        }
+    }
+
+private:
+    bool RouteKey(QObject* watched, QKeyEvent* key) {
+        if (key->key() == Qt::Key_Escape) {
+            SendCommand(dialog_, IDCANCEL, BN_CLICKED);
+            return true;
+        }
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+        // Ctrl+Enter starts a new line in a multi-line edit; plain Enter is the dialog's.
+        auto* edit = qobject_cast<QPlainTextEdit*>(watched);
+        if (edit != nullptr && !edit->isReadOnly() &&
+            (key->modifiers() & Qt::ControlModifier) != 0) {
+            edit->insertPlainText(QStringLiteral("\n"));
+            return true;
+        }
+        // Enter on a focused push button presses that button, elsewhere the default IDOK.
+        const bool onButton = qobject_cast<QPushButton*>(watched) != nullptr;
+        SendCommand(dialog_, onButton ? ControlId(watched) : IDOK, BN_CLICKED);
+        return true;
+    }
+
+    HWND dialog_;
+};
+
+const DialogTemplate* FindTemplate(LPCSTR name) {
+    const auto value = reinterpret_cast<UINT_PTR>(name);
+    if (value > 0xFFFF) return nullptr;  // only numeric resource ids are compiled in
+    for (int i = 0; i < DialogTemplateCount; ++i) {
+        if (DialogTemplates[i].resourceId == value) return &DialogTemplates[i];
+    }
+    return nullptr;
+}
+
+QWidget* FindControl(HWND dialog, int id) {
+    if (dialog == nullptr) return nullptr;
+    for (QWidget* control : dialog->controls) {
+        if (ControlId(control) == static_cast<WORD>(id)) return control;
+    }
+    return nullptr;
+}
+
+// A control's text as Windows holds it: multi-line edits separate lines with CR LF.
+QString ControlText(const QWidget* control) {
+    if (const auto* edit = qobject_cast<const QPlainTextEdit*>(control)) {
+        QString text = edit->document()->toRawText();
+        text.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+        text.replace(QChar::LineSeparator, QStringLiteral("\r\n"));
+        return text;
+    }
+    if (const auto* edit = qobject_cast<const QLineEdit*>(control)) return edit->text();
+    if (const auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+    if (const auto* button = qobject_cast<const QPushButton*>(control)) return button->text();
+    if (const auto* group = qobject_cast<const QGroupBox*>(control)) return group->title();
+    return QString();
+}
+
+}  // namespace
+
+INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPROC dialogProc,
+                               LPARAM initParam) {
+    const DialogTemplate* dialogTemplate = FindTemplate(templateName);
+    if (dialogTemplate == nullptr || dialogProc == nullptr) return -1;
+    EnsureApplication();
+
+    HWND__ handle;
+    auto window = std::make_unique<QDialog>(owner != nullptr ? owner->window : nullptr);
+    handle.window = window.get();
+
+    const DWORD style = dialogTemplate->style;
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint;
+    if ((style & WS_CAPTION) == WS_CAPTION) flags |= Qt::WindowTitleHint;
+    if ((style & WS_SYSMENU) != 0) flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if ((style & WS_MINIMIZEBOX) != 0) flags |= Qt::WindowMinimizeButtonHint;
+    if ((style & WS_MAXIMIZEBOX) != 0) flags |= Qt::WindowMaximizeButtonHint;
+    if ((style & WS_THICKFRAME) == 0) flags |= Qt::MSWindowsFixedSizeDialogHint;
+    window->setWindowFlags(flags);
+    window->setWindowTitle(QString::fromUtf8(dialogTemplate->caption));
+
+    const QFont font = DialogFont(*dialogTemplate);
+    window->setFont(font);
+    const BaseUnits units = MeasureBaseUnits(font);
+    const QRect client = ToPixels(units, dialogTemplate->x, dialogTemplate->y, dialogTemplate->cx,
+                                  dialogTemplate->cy);
+    if ((style & WS_THICKFRAME) == 0) {
+        window->setFixedSize(client.size());
+    } else {
+        window->resize(client.size());
+    }
+
+    DialogEventRouter router(&handle);
+    window->installEventFilter(&router);
+    for (int i = 0; i < dialogTemplate->itemCount; ++i) {
+        const DialogItemTemplate& item = dialogTemplate->items[i];
+        QWidget* control = CreateControl(item, window.get(), &handle);
+        if (control == nullptr) return -1;
+        control->setGeometry(ToPixels(units, item.x, item.y, item.cx, item.cy));
+        control->installEventFilter(&router);
+        handle.controls.push_back(control);
+    }
+    // Template order is Z order with the first control on top, and the tab order.
+    for (auto control = handle.controls.rbegin(); control != handle.controls.rend(); ++control) {
+        (*control)->raise();
+    }
+    QWidget* previousStop = nullptr;
+    QWidget* firstStop = nullptr;
+    for (int i = 0; i < dialogTemplate->itemCount; ++i) {
+        if ((dialogTemplate->items[i].style & WS_TABSTOP) == 0) continue;
+        QWidget* control = handle.controls[static_cast<size_t>(i)];
+        if (previousStop != nullptr) QWidget::setTabOrder(previousStop, control);
+        if (firstStop == nullptr) firstStop = control;
+        previousStop = control;
+    }
+
+    handle.procedure = dialogProc;
+    if (SendToProcedure(&handle, WM_INITDIALOG, 0, initParam) != 0 && firstStop != nullptr) {
+        firstStop->setFocus();
+    }
+
+    // The native window exists from here on, so its frame is known where the platform can tell.
+    window->winId();
+    const QScreen* screen = window->screen();
+    if ((style & DS_CENTER) != 0 && screen != nullptr) {
+        const QRect area = screen->availableGeometry();
+        const QRect frame = window->frameGeometry();
+        const int x = area.x() + (area.width() - frame.width()) / 2;
+        const int y = area.y() + (area.height() - frame.height()) / 2;
+        window->move(std::max(x, area.x()), std::max(y, area.y()));
+    } else {
+        window->move(client.topLeft());
+    }
+
+    const int result = window->exec();
+    // The procedure hears nothing of the teardown.
+    handle.procedure = nullptr;
+    window->removeEventFilter(&router);
+    for (QWidget* control : handle.controls) control->removeEventFilter(&router);
+    window.reset();
+    return result;
+}
+
+UINT WINAPI GetDlgItemTextA(HWND dialog, int controlId, LPSTR text, int maxCount) {
+    if (text == nullptr || maxCount <= 0) return 0;
+    text[0] = '\0';
+    const QWidget* control = FindControl(dialog, controlId);
+    if (control == nullptr) return 0;
+    const QByteArray bytes = ControlText(control).toUtf8();
+    qsizetype count = std::min<qsizetype>(bytes.size(), maxCount - 1);
+    // Never end inside a character: back up over UTF-8 continuation bytes.
+    if (count < bytes.size()) {
+        while (count > 0 && (static_cast<unsigned char>(bytes[count]) & 0xC0) == 0x80) --count;
+    }
+    std::memcpy(text, bytes.constData(), static_cast<size_t>(count));
+    text[count] = '\0';
+    return static_cast<UINT>(count);
+}
+
+BOOL WINAPI SetDlgItemTextA(HWND dialog, int controlId, LPCSTR text) {
+    QWidget* control = FindControl(dialog, controlId);
+    if (control == nullptr) return FALSE;
+    const QString value = QString::fromUtf8(text != nullptr ? text : "");
+    if (auto* multiLine = qobject_cast<QPlainTextEdit*>(control)) {
+        // A multi-line edit sends no change notification for text set by the program.
+        const QSignalBlocker quiet(multiLine);
+        QString lines = value;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        multiLine->setPlainText(lines);
+    } else if (auto* singleLine = qobject_cast<QLineEdit*>(control)) {
+        singleLine->setText(value);
+        singleLine->setCursorPosition(0);  // show the start of a text wider than the field
+    } else if (auto* label = qobject_cast<QLabel*>(control)) {
+        label->setText(value);
+    } else if (auto* button = qobject_cast<QPushButton*>(control)) {
+        button->setText(value);
+    } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+        group->setTitle(value);
+    }
+    return TRUE;
+}
+
+int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    EnsureApplication();
+    QString body = QString::fromUtf8(text != nullptr ? text : "");
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QMessageBox::Icon icon =
+        (type & 0xF0) == MB_ICONINFORMATION ? QMessageBox::Information : QMessageBox::NoIcon;
+    // Only the OK button is provided; the program asks for nothing else.
+    QMessageBox box(icon, QString::fromUtf8(caption != nullptr ? caption : "Error"), body,
+                    QMessageBox::Ok, owner != nullptr ? owner->window : nullptr);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+    return IDOK;
+}
+
+BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+    if (window == nullptr || window->window == nullptr) return FALSE;
+    QWidget* widget = window->window;
+    if ((flags & SWP_NOMOVE) == 0) widget->move(x, y);
+    if ((flags & SWP_NOSIZE) == 0) widget->resize(cx, cy);
+    if (insertAfter == HWND_TOP) widget->raise();
+    if ((flags & SWP_NOACTIVATE) == 0) widget->activateWindow();
+    return TRUE;
+}

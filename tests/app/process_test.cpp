@@ -1,0 +1,196 @@
+// The real program as a process: on a private X server it shows its window, and closing that
+// window the way a window manager's close box does (WM_DELETE_WINDOW) ends it with exit
+// code 0. Skipped where no Xvfb is installed.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr auto kPatience = std::chrono::seconds(60);  // generous: sanitizer builds start slowly
+constexpr const char* kCaption = " Vorlan's Hash Calculation";
+
+bool ProgramOnPath(const char* name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= folders.size()) {
+        size_t end = folders.find(':', start);
+        if (end == std::string::npos) end = folders.size();
+        const std::string candidate = folders.substr(start, end - start) + "/" + name;
+        if (access(candidate.c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+pid_t Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& env) {
+    std::vector<char*> argv;
+    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+    return pid;
+}
+
+// Waits for the child to end; false if it is still running after the patience runs out.
+bool WaitForExit(pid_t pid, int& status) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, &status, WNOHANG) == pid) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+void Stop(pid_t pid, int signal) {
+    if (pid <= 0) return;
+    kill(pid, signal);
+    int status = 0;
+    waitpid(pid, &status, 0);
+}
+
+// A private X server; its display number comes back through -displayfd.
+struct XServer {
+    pid_t pid = -1;
+    std::string display;
+};
+
+XServer StartXServer() {
+    XServer server;
+    int fds[2];
+    if (pipe(fds) != 0) return server;
+    server.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                        "-nolisten", "tcp"},
+                       {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
+    close(fds[1]);
+    std::string number;
+    pollfd reader{fds[0], POLLIN, 0};
+    while (poll(&reader, 1, 30000) > 0) {
+        char c;
+        if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    if (!number.empty()) server.display = ":" + number;
+    return server;
+}
+
+std::string Property(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property) {
+    const xcb_get_property_cookie_t cookie =
+        xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
+    std::string value;
+    if (reply != nullptr) {
+        value.assign(static_cast<const char*>(xcb_get_property_value(reply)),
+                     static_cast<size_t>(xcb_get_property_value_length(reply)));
+        std::free(reply);
+    }
+    return value;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply != nullptr ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// The mapped top-level window with the program's caption, or none.
+xcb_window_t FindShownWindow(xcb_connection_t* connection, xcb_window_t root) {
+    xcb_query_tree_reply_t* tree =
+        xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
+    if (tree == nullptr) return XCB_WINDOW_NONE;
+    xcb_window_t found = XCB_WINDOW_NONE;
+    const xcb_window_t* children = xcb_query_tree_children(tree);
+    for (int i = 0; i < xcb_query_tree_children_length(tree) && found == XCB_WINDOW_NONE; ++i) {
+        if (Property(connection, children[i], XCB_ATOM_WM_NAME) != kCaption) continue;
+        xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
+            connection, xcb_get_window_attributes(connection, children[i]), nullptr);
+        if (attributes != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
+            found = children[i];
+        }
+        std::free(attributes);
+    }
+    std::free(tree);
+    return found;
+}
+
+}  // namespace
+
+TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
+    if (!ProgramOnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    const XServer server = StartXServer();
+    ASSERT_FALSE(server.display.empty()) << "Xvfb did not start";
+
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+            entry.rfind("QT_QPA_PLATFORM=", 0) == 0) {
+            continue;
+        }
+        env.push_back(entry);
+    }
+    env.push_back("DISPLAY=" + server.display);
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    const pid_t program = Spawn({HASHCALC_PROGRAM}, env);
+    ASSERT_GT(program, 0);
+
+    xcb_connection_t* connection = xcb_connect(server.display.c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(connection), 0);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+    xcb_window_t window = XCB_WINDOW_NONE;
+    int status = 0;
+    bool ended = false;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (window == XCB_WINDOW_NONE && !ended && std::chrono::steady_clock::now() < deadline) {
+        window = FindShownWindow(connection, root);
+        ended = waitpid(program, &status, WNOHANG) == program;
+        if (window == XCB_WINDOW_NONE) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_FALSE(ended) << "the program ended before showing its window";
+    EXPECT_NE(window, XCB_WINDOW_NONE) << "no window titled \"" << kCaption << "\"";
+
+    if (window != XCB_WINDOW_NONE && !ended) {
+        xcb_client_message_event_t close{};
+        close.response_type = XCB_CLIENT_MESSAGE;
+        close.format = 32;
+        close.window = window;
+        close.type = Atom(connection, "WM_PROTOCOLS");
+        close.data.data32[0] = Atom(connection, "WM_DELETE_WINDOW");
+        close.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(connection, 0, window, XCB_EVENT_MASK_NO_EVENT,
+                       reinterpret_cast<const char*>(&close));
+        xcb_flush(connection);
+        ended = WaitForExit(program, status);
+        EXPECT_TRUE(ended) << "the program is still running after its window was closed";
+        if (ended) {
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+        }
+    }
+    xcb_disconnect(connection);
+    if (!ended) Stop(program, SIGKILL);
+    Stop(server.pid, SIGTERM);  // lets the server remove its lock file
+}

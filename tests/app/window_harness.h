@@ -1,0 +1,37 @@
+// Runs the real main dialog in the test process and lets a test drive it through Qt.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "win32.h"
+
+// What the dialog procedure was sent while the dialog ran.
+struct ObservedDialog {
+    HWND dialog = nullptr;
+    std::vector<WPARAM> commands;  // wParam of every WM_COMMAND, in order
+    int closeRequests = 0;         // WM_CLOSE messages, kept from ending the test process
+};
+extern ObservedDialog Observed;
+
+// Shows the main dialog with MainDialogProc (WM_CLOSE excepted, see ObservedDialog), runs
+// `script` once the dialog is up and active, then ends the dialog.
+void RunMainDialog(const std::function<void(QDialog& window)>& script);
+
+// The control widget with this id, or null.
+QWidget* Control(QDialog& window, int id);
+// The id a control widget carries (65535 for unnamed ones), or -1 for another widget.
+int ControlIdOf(const QWidget* widget);
+// The text a control shows on screen.
+QString ShownText(QDialog& window, int id);
+// The text of a control read through GetDlgItemTextA, with a generous buffer.
+std::string ReadItem(int id);
+// True when the procedure received WM_COMMAND with this id and notification code.
+bool ReceivedCommand(int id, int code);
+
+// The twelve result fields in field order (the digest catalogue's order).
+extern const int ResultFieldIds[12];
