@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine)
+          libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb)
 JOBS=$(nproc)
 
 install_missing() {
