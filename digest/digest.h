@@ -34,6 +34,16 @@ constexpr std::uint64_t PaddedLength(std::uint32_t length) {
     return (static_cast<std::uint64_t>(length) + 9 + 63) / 64 * 64;
 }
 
+// Bytes of the longest text, NUL included: the 64 digits of SHA-256 and RIPEMD-256.
+constexpr int kLongestTextBytes = 65;
+
+// Bytes of buffer that any of the twelve routines may write for a message of `length` bytes:
+// the padded length, but at least the longest text (a short message's padded length, 64, is
+// one byte short of a 64-digit text and its NUL).
+constexpr std::uint64_t DigestBufferLength(std::uint32_t length) {
+    return PaddedLength(length) > kLongestTextBytes ? PaddedLength(length) : kLongestTextBytes;
+}
+
 // Bytes of scratch the in-place routines need.
 constexpr int kDigestScratchBytes = 20;
 

@@ -84,7 +84,9 @@ void MD2Block(const unsigned char* block) {
     // 18 passes of 48 substitutions, each chained to the one before through t.
     std::uint32_t t = 0;
     for (std::uint32_t pass = 0; pass < 18; ++pass) {
+#if defined(__GNUC__)
 #pragma GCC unroll 48
+#endif
         for (int k = 0; k < 48; ++k) {
             std::uint32_t value = work[k];
             KeepInRegister(value);

@@ -62,6 +62,7 @@ void CompressBlock(std::uint32_t* state, const unsigned char* block) {
     std::uint32_t w[16];
     for (int t = 0; t < 16; ++t) w[t] = LoadBE32(block + 4 * t);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
+
     // Steps 0 to 19.
     StepCh(a, b, c, d, e, w[0]);
     StepCh(e, a, b, c, d, w[1]);
@@ -146,6 +147,7 @@ void CompressBlock(std::uint32_t* state, const unsigned char* block) {
     StepParity2(d, e, a, b, c, Expand<kRotate>(w, 77));
     StepParity2(c, d, e, a, b, Expand<kRotate>(w, 78));
     StepParity2(b, c, d, e, a, Expand<kRotate>(w, 79));
+
     state[0] += a;
     state[1] += b;
     state[2] += c;

@@ -74,6 +74,7 @@ void SHA256Block(const unsigned char* block) {
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
     std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
     std::uint32_t bXorC = b ^ c;
+
     Step(a, b, c, d, e, f, g, h, w[0], 0x428a2f98, bXorC);
     Step(h, a, b, c, d, e, f, g, w[1], 0x71374491, bXorC);
     Step(g, h, a, b, c, d, e, f, w[2], 0xb5c0fbcf, bXorC);
@@ -138,6 +139,7 @@ void SHA256Block(const unsigned char* block) {
     Step(d, e, f, g, h, a, b, c, Expand(w, 61), 0xa4506ceb, bXorC);
     Step(c, d, e, f, g, h, a, b, Expand(w, 62), 0xbef9a3f7, bXorC);
     Step(b, c, d, e, f, g, h, a, Expand(w, 63), 0xc67178f2, bXorC);
+
     state[0] += a;
     state[1] += b;
     state[2] += c;

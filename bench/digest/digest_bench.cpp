@@ -30,7 +30,7 @@ void RunOnce(const DigestInfo& info, char* buffer, std::uint32_t length, unsigne
 // call anyway, so the figure is the routine's own cost.
 void OneRoutine(benchmark::State& state, const DigestInfo* info, std::size_t length) {
     const std::vector<char> message = Message(length);
-    std::vector<char> buffer(PaddedLength(static_cast<std::uint32_t>(length)));
+    std::vector<char> buffer(DigestBufferLength(static_cast<std::uint32_t>(length)));
     std::memcpy(buffer.data(), message.data(), length);
     unsigned char scratch[kDigestScratchBytes];
     const std::size_t restore = std::min<std::size_t>(length, 65);
@@ -48,7 +48,8 @@ void OneRoutine(benchmark::State& state, const DigestInfo* info, std::size_t len
 void AllTwelve(benchmark::State& state) {
     constexpr std::uint32_t kLength = 767;
     const std::vector<char> message = Message(kLength);
-    std::vector<std::vector<char>> copies(kDigestCount, std::vector<char>(PaddedLength(kLength)));
+    std::vector<std::vector<char>> copies(kDigestCount,
+                                          std::vector<char>(DigestBufferLength(kLength)));
     unsigned char scratch[kDigestScratchBytes];
     for (auto _ : state) {
         for (int i = 0; i < kDigestCount; ++i) {

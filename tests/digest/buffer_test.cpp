@@ -71,7 +71,7 @@ TEST(DigestBuffer, PaddingRoutinesOverwriteExactlyThePaddedLength) {
     }
 }
 
-TEST(DigestBuffer, PaddedLengthFollowsTheBlockBoundaries) {
+TEST(DigestBuffer, BufferLengthsFollowTheBlockBoundaries) {
     EXPECT_EQ(PaddedLength(0), 64u);
     EXPECT_EQ(PaddedLength(55), 64u);
     EXPECT_EQ(PaddedLength(56), 128u);
@@ -81,6 +81,10 @@ TEST(DigestBuffer, PaddedLengthFollowsTheBlockBoundaries) {
     EXPECT_EQ(PaddedLength(248), 320u);
     EXPECT_EQ(PaddedLength(767), 832u);
     EXPECT_EQ(PaddedLength(0xFFFFFFFF), 0x100000040u);
+    // A 64-digit text and its NUL need one byte more than a short message's padding.
+    EXPECT_EQ(DigestBufferLength(0), 65u);
+    EXPECT_EQ(DigestBufferLength(55), 65u);
+    EXPECT_EQ(DigestBufferLength(56), 128u);
 }
 
 TEST(DigestBuffer, Ripemd128OfAbcLeavesTextPaddingAndSwappedScratch) {
@@ -145,7 +149,7 @@ TEST(DigestBuffer, NothingCarriesOverFromTheCallBefore) {
 
 TEST(DigestBuffer, TheCountEndsTheMessageNotANul) {
     for (const DigestInfo& info : DigestCatalogue) {
-        std::vector<char> buffer(PaddedLength(12), '\0');
+        std::vector<char> buffer(DigestBufferLength(12), '\0');
         std::memcpy(buffer.data(), "abcdefghijk", 12);
         unsigned char scratch[kDigestScratchBytes];
         if (info.withScratch != nullptr) {

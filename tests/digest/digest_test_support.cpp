@@ -17,7 +17,7 @@ const DigestInfo& Routine(const std::string& name) {
 
 std::string Digest(const DigestInfo& info, const std::string& message) {
     const auto length = static_cast<std::uint32_t>(message.size());
-    std::vector<char> buffer(PaddedLength(length) + 1, '\0');
+    std::vector<char> buffer(DigestBufferLength(length), '\0');
     std::memcpy(buffer.data(), message.data(), message.size());
     unsigned char scratch[kDigestScratchBytes];
     if (info.withScratch != nullptr) {

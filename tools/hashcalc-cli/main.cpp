@@ -171,7 +171,7 @@ bool ReadInput(const Request& request, Input& input) {
 // Runs the twelve routines, each on a fresh copy of the input, and collects their lines.
 bool DigestInput(const Input& input, std::string& lines) {
     const auto length = static_cast<std::uint32_t>(input.size);
-    const std::uint64_t workBytes = PaddedLength(length);
+    const std::uint64_t workBytes = DigestBufferLength(length);
     std::unique_ptr<char[]> work(new (std::nothrow) char[workBytes]);
     if (work == nullptr) {
         Fail("not enough memory for a work buffer of " + std::to_string(workBytes) + " bytes");
