@@ -10,44 +10,9 @@
 #include "output.h"
 #include "player_state.h"
 #include "song.h"
+#include "song_invariants.h"
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
-
-void CheckSong(const Song& song) {
-    Require(song.songLength >= 1 && song.songLength <= kOrderTableSize);
-    Require(song.restartPosition >= 0 && song.restartPosition < song.songLength);
-    Require(song.channelCount >= 0 && song.channelCount <= kMaxChannels);
-    Require(song.defaultSpeed >= 1 && song.defaultBpm >= 1);
-    for (int i = 0; i < kOrderTableSize; ++i) {
-        Require(song.orderTable[i] < song.patternSlotCount);
-        const Pattern& pattern = song.patterns[song.orderTable[i]];
-        Require(pattern.rowCount >= 1 && pattern.cells != nullptr);
-        const Cell* cells = pattern.cells;
-        for (int c = 0; c < pattern.rowCount * song.channelCount; ++c) {
-            Require(cells[c].note <= 96 || cells[c].note == kNoteKeyOff);
-            Require(cells[c].instrument <= 128);
-        }
-    }
-    for (int i = 0; i < song.instrumentCount; ++i) {
-        const Instrument& instrument = song.instruments[i];
-        Require(instrument.sampleCount >= 0 && instrument.sampleCount <= kSamplesPerInstrument);
-        Require(instrument.volumePointCount <= kEnvelopePointCount);
-        Require(instrument.panningPointCount <= kEnvelopePointCount);
-        for (const Sample* sample : instrument.samples) {
-            Require(sample != nullptr);
-            const std::uint64_t loopEnd = std::uint64_t{sample->loopStart} + sample->loopLength;
-            Require(loopEnd <= sample->length);
-            Require(sample->length == 0 || sample->data != nullptr);
-            if (sample->loopKind == kLoopForward || sample->loopKind == kLoopPingPong) {
-                Require(sample->loopLength > 0);
-            }
-        }
-    }
-}
 
 // Plays every sample of the song on a voice at a few pitches, so that the mixer meets
 // whatever loops and lengths the loader let through.
@@ -82,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 0) std::memcpy(image.data() + 4, data, size);
     Song* song = LoadModule(image.data());
     if (song != nullptr) {
-        CheckSong(*song);
+        if (!xmtest::SongKeepsItsBounds(*song)) std::abort();
         MixSamples(*song, data, size);
         FreeModule(song);
     }

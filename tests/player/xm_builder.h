@@ -102,7 +102,8 @@ inline Bytes BuildXm(const XmModule& module) {
     Put16(out, module.speed);
     Put16(out, module.bpm);
     for (std::uint8_t entry : module.order) Put8(out, entry);
-    out.resize(headerStart + module.headerSize, 0);
+    // A header size that points past the module is written as given, without padding.
+    if (module.headerSize <= 0x10000) out.resize(headerStart + module.headerSize, 0);
 
     for (const XmPattern& pattern : module.patterns) {
         Put32(out, 9);
