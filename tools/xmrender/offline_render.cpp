@@ -87,6 +87,7 @@ void EndOfflinePlayback() {
     Player.mixBufferAllocation = nullptr;
     Player.mixBuffer = nullptr;
     Player.activeSong = nullptr;
+    ResetVoiceTable();  // the voices point into the song's samples, which may go next
 }
 
 void TraceSong(Song* song, std::int64_t frames, std::string* out) {

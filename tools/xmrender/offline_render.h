@@ -14,7 +14,7 @@ constexpr std::int32_t kRenderRate = 44100;
 bool BeginOfflinePlayback(Song* song);
 // Mixes the next block through FillBlock; returns its 16-bit frames (blockFrames of them).
 const std::int16_t* RenderNextBlock();
-// Releases the rings and detaches the song.
+// Releases the rings, detaches the song and silences every voice.
 void EndOfflinePlayback();
 
 // Appends the trace of the ticks that begin within the first `frames` output frames: a header
