@@ -1,8 +1,10 @@
 // Offline playback through the block filler that live playback uses, and the per-tick trace.
 #include "offline_render.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 #include "mixer.h"
 #include "output.h"
@@ -14,7 +16,14 @@
 namespace {
 
 // The trace hooks the song's tick callback, which takes no context of its own.
-std::string* TraceOutput = nullptr;
+TraceSink TraceOutput = nullptr;
+void* TraceContext = nullptr;
+
+void Emit(const char* text, std::size_t length) { TraceOutput(text, length, TraceContext); }
+
+void AppendToString(const char* text, std::size_t length, void* context) {
+    static_cast<std::string*>(context)->append(text, length);
+}
 
 const char* const kTraceHeader =
     "# order row tick ch note ins period pdelta volume vdelta pan volenv panenv fadeout"
@@ -43,7 +52,7 @@ void TraceTick(Song* song) {
         char note[8];
         FormatNote(channel.rowCell.note, note, sizeof note);
         char line[256];
-        std::snprintf(line, sizeof line,
+        int length = std::snprintf(line, sizeof line,
                       "%3d %3d %3d %2d %-3s %3d %6d %5d %3d %4d %4d %3d %3d %6d %3d %3d %3d %8d %" PRIu32
                       "\n",
                       position.orderPosition, position.row, tick, c, note, channel.rowCell.instrument,
@@ -51,7 +60,7 @@ void TraceTick(Song* song) {
                       channel.panning, channel.volEnvOutput, channel.panEnvOutput,
                       channel.fadeoutVolume, voice.index, voice.leftVolume, voice.rightVolume,
                       voice.frequency, voice.positionInt);
-        TraceOutput->append(line);
+        if (length > 0) Emit(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
     }
 }
 
@@ -90,14 +99,20 @@ void EndOfflinePlayback() {
     ResetVoiceTable();  // the voices point into the song's samples, which may go next
 }
 
-void TraceSong(Song* song, std::int64_t frames, std::string* out) {
+void TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context) {
     if (!BeginOfflinePlayback(song)) return;
     TickCallback original = song->tickCallback;
     song->tickCallback = TraceTick;
-    TraceOutput = out;
-    out->append(kTraceHeader);
+    TraceOutput = sink;
+    TraceContext = context;
+    Emit(kTraceHeader, std::strlen(kTraceHeader));
     for (std::int64_t done = 0; done < frames; done += Player.blockFrames) RenderNextBlock();
     TraceOutput = nullptr;
+    TraceContext = nullptr;
     song->tickCallback = original;
     EndOfflinePlayback();
+}
+
+void TraceSong(Song* song, std::int64_t frames, std::string* out) {
+    TraceSong(song, frames, AppendToString, out);
 }

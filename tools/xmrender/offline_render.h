@@ -2,6 +2,7 @@
 // for the WAV renderer, the per-tick trace, the tests and the benchmarks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -17,6 +18,11 @@ const std::int16_t* RenderNextBlock();
 // Releases the rings, detaches the song and silences every voice.
 void EndOfflinePlayback();
 
-// Appends the trace of the ticks that begin within the first `frames` output frames: a header
-// line naming the columns, then one line per tick and channel.
+// Receives the trace text piece by piece.
+using TraceSink = void (*)(const char* text, std::size_t length, void* context);
+
+// Traces the ticks that begin within the first `frames` output frames: a header line naming
+// the columns, then one line per tick and channel.
+void TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context);
+// The same, appended to a string.
 void TraceSong(Song* song, std::int64_t frames, std::string* out);

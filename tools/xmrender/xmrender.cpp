@@ -18,7 +18,8 @@
 namespace {
 
 constexpr long kDefaultSeconds = 60;
-constexpr long kMaxSeconds = 24 * 3600;
+// The WAV format counts its data in 32 bits: six hours of 44100 Hz stereo 16-bit fit.
+constexpr long kMaxSeconds = 6 * 3600;
 
 const char* const kUsage =
     "usage: xmrender MODULE.xm OUT.wav [SECONDS]\n"
@@ -135,6 +136,10 @@ bool WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
     return written;
 }
 
+void WriteTraceText(const char* text, std::size_t length, void* file) {
+    std::fwrite(text, 1, length, static_cast<std::FILE*>(file));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -185,9 +190,8 @@ int main(int argc, char** argv) {
     std::int64_t frames = static_cast<std::int64_t>(options.seconds) * kRenderRate;
     bool written;
     if (options.trace) {
-        std::string trace;
-        TraceSong(song, frames, &trace);
-        written = std::fwrite(trace.data(), 1, trace.size(), file) == trace.size();
+        TraceSong(song, frames, WriteTraceText, file);
+        written = std::ferror(file) == 0;
     } else {
         written = WriteWave(file, song, static_cast<std::uint32_t>(frames));
     }
