@@ -101,6 +101,10 @@ std::int32_t PointCount(std::uint8_t count) {
 // Envelope heights are 0..64; larger stored values are clamped so that 16.16 arithmetic holds.
 std::int32_t PointY(const EnvelopePoint& point) { return point.y <= 64 ? point.y : 64; }
 
+// The 16.16 value as an output; an envelope whose first point lies after tick 0 can be set
+// to a position before it, where the value leaves 0..64.
+std::int32_t EnvelopeOutput(std::int32_t value) { return Clamp(value >> 16, 0, 64); }
+
 std::int32_t SegmentSlope(const EnvelopePoint& from, const EnvelopePoint& to) {
     std::int32_t width = static_cast<std::int32_t>(to.x) - static_cast<std::int32_t>(from.x);
     if (width == 0) return 0;
@@ -156,7 +160,7 @@ void StepEnvelope(Channel* channel, const EnvelopeRun& run) {
     } else if (point >= 0 && point < count) {
         value += *run.slope;
     }
-    *run.output = value >> 16;
+    *run.output = EnvelopeOutput(value);
     tick += 1;
     channel->requests |= run.request;
 }
@@ -587,7 +591,7 @@ void SetEnvelopePosition(Channel* channel, const Instrument* instrument, std::in
     channel->volEnvPoint = i + 1;
     // Before the first point the offset is negative; it is measured from point i all the same.
     channel->volEnvValue = PointY(points[i]) * 65536 + (position - points[i].x) * channel->volEnvSlope;
-    channel->volEnvOutput = channel->volEnvValue >> 16;
+    channel->volEnvOutput = EnvelopeOutput(channel->volEnvValue);
 }
 
 void StepAutoVibrato(Channel* channel, const Instrument* instrument) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 #include "effects.h"
 #include "mixer.h"
@@ -14,6 +15,13 @@
 namespace {
 
 Channel& Ch() { return Player.channels[0]; }
+
+using Values = std::vector<std::int32_t>;
+
+// One later tick of a channel's envelopes, outside any song.
+void StepEnvelopesOnce(Channel* channel, const Instrument* instrument) {
+    StepEnvelopes(channel, instrument, false);
+}
 
 TEST(BadInput, NotesAboveTheRangeCountAsNoNote) {
     TestSong t(1, {4}, {0});
@@ -139,6 +147,27 @@ TEST(BadInput, EnvelopeIndicesAndPointsOutsideTheirRanges) {
     }
     EXPECT_EQ(Ch().volEnvDone, 1);
     EXPECT_EQ(Ch().volEnvOutput, 30);
+}
+
+TEST(BadInput, EnvelopePositionBeforeTheFirstPointKeepsTheOutputInRange) {
+    Instrument instrument{};
+    instrument.volumeEnvelope[0] = {10, 0};
+    instrument.volumeEnvelope[1] = {20, 64};
+    instrument.volumePointCount = 2;
+    instrument.volumeType = 1;
+    Channel c{};
+    SetEnvelopePosition(&c, &instrument, 0);
+    EXPECT_EQ(c.volEnvOutput, 0);
+    Values outputs;
+    for (int t = 0; t < 22; ++t) {
+        StepEnvelopesOnce(&c, &instrument);
+        outputs.push_back(c.volEnvOutput);
+    }
+    for (std::int32_t v : outputs) {
+        EXPECT_GE(v, 0);
+        EXPECT_LE(v, 64);
+    }
+    EXPECT_EQ(outputs.back(), 64);
 }
 
 TEST(BadInput, TremorWithoutTimesStaysSilent) {
