@@ -45,8 +45,9 @@ void ClearRequests(Channel* channel, std::uint8_t bits) {
     channel->requests = static_cast<std::uint8_t>(channel->requests & ~bits);
 }
 
-// Moves the period by amount, saturating far outside any audible range so that endless
-// slides cannot overflow.
+// Moves the period by amount.
+// deliberate:
+// the period saturates far outside any audible range, so that endless slides cannot overflow.
 void SlidePeriod(Channel* channel, std::int32_t amount) {
     channel->period = Clamp(channel->period + amount, -kPeriodLimit, kPeriodLimit);
 }
@@ -62,6 +63,9 @@ void SlideVolume(Channel* channel, std::uint8_t memory) {
     channel->requests |= kRequestVolume;
 }
 
+// The volume column's panning slides leave 0..255 (the voice clamps the final panning).
+// deliberate:
+// the stored value is bounded all the same, so that endless slides cannot overflow.
 void SlidePanningFree(Channel* channel, std::int32_t amount) {
     channel->panning = Clamp(channel->panning + amount, -kPanningDriftLimit, kPanningDriftLimit);
     channel->requests |= kRequestPanning;

@@ -107,7 +107,9 @@ std::int32_t PeriodFrequency(const Song* song, std::int32_t period, std::int32_t
     } else {
         frequency = static_cast<double>(kAmigaClock / (period + periodDelta));
     }
-    // A period driven far past the note range must not overflow the conversion.
+    // deliberate:
+    // a period driven far past the note range gives at most the Amiga clock's frequency, so
+    // the conversion cannot overflow.
     if (!(frequency < kMaxFrequency)) return kMaxFrequency;
     return static_cast<std::int32_t>(std::nearbyint(frequency));
 }
