@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "offline_render.h"
 #include "player_state.h"
 #include "song.h"
@@ -169,20 +166,10 @@ int main(int argc, char** argv) {
 
     // Written under a temporary name beside the target and renamed when complete, so that a
     // failed run leaves no partial file behind.
-    std::string temporary = std::string(options.output) + ".XXXXXX";
-    int descriptor = mkstemp(temporary.data());
-    if (descriptor >= 0) {
-        mode_t mask = umask(0);  // mkstemp's 0600 would hide the result from others
-        umask(mask);
-        fchmod(descriptor, 0666 & ~mask);
-    }
-    std::FILE* file = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
+    std::string temporary = std::string(options.output) + ".partial";
+    std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(errno));
-        if (descriptor >= 0) {
-            close(descriptor);
-            std::remove(temporary.c_str());
-        }
         FreeModule(song);
         return 1;
     }
@@ -198,8 +185,16 @@ int main(int argc, char** argv) {
     written = std::fclose(file) == 0 && written;
     int error = errno;
     FreeModule(song);
-    if (!written || std::rename(temporary.c_str(), options.output) != 0) {
-        if (written) error = errno;
+    if (written) {
+#ifdef _WIN32
+        std::remove(options.output);  // rename does not replace a file there
+#endif
+        if (std::rename(temporary.c_str(), options.output) != 0) {
+            written = false;
+            error = errno;
+        }
+    }
+    if (!written) {
         std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(error));
         std::remove(temporary.c_str());
         return 1;
