@@ -120,6 +120,24 @@ void BM_RenderSixteenBusyChannels(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderSixteenBusyChannels)->Unit(benchmark::kMillisecond);
 
+// The sequencer alone on the same song: ten seconds of ticks without mixing, to show its share.
+void BM_SequenceSixteenBusyChannels(benchmark::State& state) {
+    BusySong busy;
+    if (!BeginOfflinePlayback(&busy.song)) {
+        state.SkipWithError("cannot allocate the rings");
+        return;
+    }
+    std::int32_t ticks = static_cast<std::int32_t>(10.0 * kRenderRate / busy.song.tickLength);
+    for (auto _ : state) {
+        for (std::int32_t tick = 0; tick < ticks; ++tick) SequencerTick(&busy.song);
+        benchmark::ClobberMemory();
+    }
+    state.counters["realtime"] =
+        benchmark::Counter(10.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    EndOfflinePlayback();
+}
+BENCHMARK(BM_SequenceSixteenBusyChannels)->Unit(benchmark::kMicrosecond);
+
 void BM_RenderEmbeddedSong(benchmark::State& state) {
     std::uint32_t length = 0;
     std::memcpy(&length, EmbeddedSong, sizeof length);
