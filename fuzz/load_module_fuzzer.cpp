@@ -1,5 +1,6 @@
 // Fuzz target: any byte string, given as a module image, loads into a song that stays
-// within its tables and buffers, or is refused; every sample it holds can be mixed.
+// within its tables and buffers, or is refused; every sample it holds can be mixed, and the
+// song plays through the sequencer and the block loop with every voice value in range.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "mixer.h"
+#include "offline_render.h"
 #include "output.h"
 #include "player_state.h"
 #include "song.h"
@@ -33,6 +35,25 @@ void MixSamples(Song& song, const std::uint8_t* data, std::size_t size) {
     ResetVoiceTable();
 }
 
+constexpr int kPlayedBlocks = 150;  // three seconds
+
+// Plays the song from its start as live playback does; aborts when a voice leaves its range.
+void PlaySong(Song* song) {
+    if (!BeginOfflinePlayback(song)) return;
+    const int channels = song->channelCount < kMaxChannels ? song->channelCount : kMaxChannels;
+    for (int block = 0; block < kPlayedBlocks; ++block) {
+        RenderNextBlock();
+        for (int c = 0; c < channels; ++c) {
+            const MixVoice* voice = Player.channels[c].voice;
+            if (voice->volume < 0 || voice->volume > 128 || voice->leftVolume < 0 ||
+                voice->leftVolume > 255 || voice->rightVolume < 0 || voice->rightVolume > 255) {
+                std::abort();
+            }
+        }
+    }
+    EndOfflinePlayback();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -49,6 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (song != nullptr) {
         if (!xmtest::SongKeepsItsBounds(*song)) std::abort();
         MixSamples(*song, data, size);
+        PlaySong(song);
         FreeModule(song);
     }
     return 0;
