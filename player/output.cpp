@@ -1,0 +1,108 @@
+// The block loop: output parameters derived from the rate, the tick clock, the filling of
+// one ring block (tick callbacks between mixer runs) and the conversion to 16-bit PCM.
+#include "output.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "mixer.h"
+#include "player_state.h"
+#include "song.h"
+
+namespace {
+
+constexpr std::int32_t kBlockMilliseconds = 20;
+constexpr std::int32_t kRingSeconds = 2;
+constexpr std::int32_t kRampFramesAt44100 = 128;
+constexpr float kTickBeatFactor = 0.4f;
+constexpr float kFramesPerMillisecond = 0.001f;
+
+}  // namespace
+
+void SetOutputParameters(std::int32_t rate) {
+    // deliberate:
+    // rates too low to give a block or a ramp frame still give one of each, so that the
+    // block loop always advances and the ramp reciprocal stays finite.
+    if (rate < 1) rate = 1;
+    Player.outputRate = rate;
+    const std::int64_t rawBlock = std::int64_t{rate} * kBlockMilliseconds / 1000;
+    std::int32_t blockFrames = static_cast<std::int32_t>((rawBlock + 3) & ~std::int64_t{3});
+    if (blockFrames < 4) blockFrames = 4;
+    Player.blockFrames = blockFrames;
+    Player.ringFrames = kRingSeconds * (1000 / kBlockMilliseconds) * blockFrames;
+    Player.nBlocks = Player.ringFrames / Player.blockFrames;
+    std::int32_t rampFrames =
+        static_cast<std::int32_t>(std::int64_t{rate} * kRampFramesAt44100 / 44100);
+    if (rampFrames < 1) rampFrames = 1;
+    Player.rampFrames = rampFrames;
+    Player.rampReciprocal = 1.0f / static_cast<float>(rampFrames);
+    ResetVoiceTable();
+}
+
+void SetBpm(Song* song, std::int32_t bpm) {
+    if (song == nullptr) return;
+    // deliberate:
+    // a tempo below 1 would make the tick endless; it is played as 1.
+    if (bpm < 1) bpm = 1;
+    song->bpm = bpm;
+    const double tickSeconds = 1000.0 / (static_cast<double>(bpm) * static_cast<double>(kTickBeatFactor));
+    const double frames = tickSeconds * static_cast<double>(Player.outputRate) *
+                          static_cast<double>(kFramesPerMillisecond);
+    double rounded = std::nearbyint(frames);
+    // A tick shorter than one frame would stop the block loop from advancing.
+    if (!(rounded >= 1.0)) rounded = 1.0;
+    song->tickLength = static_cast<std::int32_t>(rounded);
+}
+
+void FillBlock() {
+    const std::int32_t blockFrames = Player.blockFrames;
+    if (Player.mixBuffer == nullptr || blockFrames < 1) return;
+    const std::int32_t start = Player.writeBlock * blockFrames;
+    float* mix = Player.mixBuffer + 2 * static_cast<std::ptrdiff_t>(start);
+    std::memset(mix, 0, sizeof(float) * 2 * static_cast<std::size_t>(blockFrames));
+
+    Song* song = Player.activeSong;
+    if (song != nullptr) {
+        std::int32_t left = song->tickFramesLeft;
+        std::int32_t done = 0;
+        float* destination = mix;
+        while (done < blockFrames) {
+            if (left <= 0) {
+                if (song->tickCallback != nullptr) song->tickCallback(song);
+                // Read after the callback: a tempo change applies to the tick starting now.
+                left = song->tickLength > 0 ? song->tickLength : 1;
+            }
+            const std::int32_t n = left < blockFrames - done ? left : blockFrames - done;
+            MixVoices(destination, n);
+            done += n;
+            left -= n;
+            destination += 2 * n;
+        }
+        song->tickFramesLeft = left;
+    }
+
+    if (Player.waveBuffer != nullptr) {
+        ConvertBlock(Player.waveBuffer + 2 * static_cast<std::ptrdiff_t>(start), mix, blockFrames);
+    }
+    Player.writeBlock += 1;
+    if (Player.writeBlock >= Player.nBlocks) Player.writeBlock = 0;
+}
+
+void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t frames) {
+    if (frames <= 0 || destination == nullptr || source == nullptr) return;
+    const std::int32_t count = frames * 2;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const float rounded = std::nearbyint(source[i]);
+        std::int16_t value;
+        if (rounded > 32767.0f) {
+            value = 32767;
+        } else if (rounded >= -32768.0f) {
+            value = static_cast<std::int16_t>(rounded);
+        } else if (rounded < -32768.0f) {
+            value = -32768;
+        } else {
+            value = 0;  // not a number
+        }
+        destination[i] = value;
+    }
+}

@@ -1,0 +1,26 @@
+// The XM parser's read cursor and entry point, used by LoadModule and by the loader's tests.
+#pragma once
+
+#include <cstdint>
+
+struct Song;
+
+// A read cursor over one module image: base is the first XM byte, 0 <= position <= size.
+struct ImageReader {
+    const std::uint8_t* base;
+    std::int32_t size;
+    std::int32_t position;
+};
+
+// Copies up to count bytes from the cursor into destination and advances past them; at
+// the end of the image fewer (possibly none) are copied and the rest of destination keeps
+// its contents. Returns the number copied; does nothing for a null reader.
+std::int32_t ReadImage(ImageReader* reader, void* destination, std::int32_t count);
+
+// Moves the cursor: origin 0 from the start, 1 from the current position, 2 from the end.
+// The result is held within 0..size.
+void SeekImage(ImageReader* reader, std::int64_t offset, int origin);
+
+// Fills a zero-filled song from the image; 1 on success, 0 when the module cannot be
+// played. After a failure the song may be partly built and is released with FreeModule.
+int ParseModule(Song* song, ImageReader* reader);
