@@ -4,9 +4,8 @@
 
 #include <cstdint>
 
-struct Song;
-struct Sample;
-struct Instrument;
+#include "song.h"
+
 struct MixVoice;
 
 // Bits of Channel::requests: what ApplyChannelToVoice must do this tick.
@@ -73,7 +72,54 @@ struct Channel {
     std::uint8_t fineVolumeMemory;
     std::uint8_t finePortaUpMemory;
     std::uint8_t finePortaDownMemory;
+
+    // The cell this channel read at its row's first tick; the later ticks of the row act on it.
+    Cell rowCell;
+    // Volume, period and panning before the row's cell acted; a note delay restores them.
+    std::int32_t rowStartVolume;
+    std::int32_t rowStartPeriod;
+    std::int32_t rowStartPanning;
+};
+
+// What LookupSample finds for a channel: never null.
+struct SampleLookup {
+    Instrument* instrument;
+    Sample* sample;
 };
 
 // Runs one tick of the song; the song's tickCallback.
 void SequencerTick(Song* song);
+
+// The order position and row whose cells the current row's ticks act on.
+struct RowPosition {
+    std::int32_t orderPosition;
+    std::int32_t row;
+};
+RowPosition PlayingRow();
+
+// Resets the song's playback clock, tempo and global volume, zeroes its channels, links channel
+// i to voice i and makes the song the active one. The output parameters must be set first.
+void ResetPlayback(Song* song);
+
+// The first tick of a row: reads the row's cells and acts on them, channel by channel.
+void ProcessRow(Song* song);
+// Every later tick of a row: envelopes, volume column and effects of the row's cells.
+void ProcessTick(Song* song);
+
+// The channel's instrument and the sample its last note selects.
+SampleLookup LookupSample(const Song* song, const Channel* channel);
+// The set-up an instrument number in a cell causes.
+void TriggerInstrument(Channel* channel, const Sample* sample);
+
+// Period of real note n (0..255) with finetune f in 1/128 semitone, in the song's table.
+std::int32_t NotePeriod(const Song* song, std::int32_t note, std::int32_t finetune);
+// Period of real note n in the Amiga table; n may run up to kAmigaNoteLimit.
+std::int32_t AmigaPeriod(std::int32_t note, std::int32_t finetune);
+constexpr std::int32_t kAmigaNoteLimit = 255 + 15;  // highest real note plus an arpeggio step
+
+// Playback frequency in Hz of a period plus its delta; clamped to 0..kMaxFrequency.
+std::int32_t PeriodFrequency(const Song* song, std::int32_t period, std::int32_t periodDelta);
+constexpr std::int32_t kMaxFrequency = 14317056;  // the Amiga clock over period 1
+
+// Writes what the channel's requests ask for into its voice.
+void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song);

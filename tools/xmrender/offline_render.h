@@ -1,0 +1,22 @@
+// Offline playback: the ring buffers and block loop of live playback, driven without a device,
+// for the WAV renderer, the per-tick trace, the tests and the benchmarks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct Song;
+
+constexpr std::int32_t kRenderRate = 44100;
+
+// Sets the output parameters, resets the song's playback state and allocates both rings as
+// live playback does; writeBlock starts at 0. False when an allocation fails.
+bool BeginOfflinePlayback(Song* song);
+// Mixes the next block through FillBlock; returns its 16-bit frames (blockFrames of them).
+const std::int16_t* RenderNextBlock();
+// Releases the rings and detaches the song.
+void EndOfflinePlayback();
+
+// Appends the trace of the ticks that begin within the first `frames` output frames: a header
+// line naming the columns, then one line per tick and channel.
+void TraceSong(Song* song, std::int64_t frames, std::string* out);

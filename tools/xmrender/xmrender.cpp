@@ -1,0 +1,204 @@
+// xmrender: plays an XM module offline through the live block loop and writes a 44100 Hz 16-bit
+// stereo WAV file, or a per-tick trace of the sequencer's channels and voices.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "offline_render.h"
+#include "player_state.h"
+#include "song.h"
+
+namespace {
+
+constexpr long kDefaultSeconds = 60;
+constexpr long kMaxSeconds = 24 * 3600;
+
+const char* const kUsage =
+    "usage: xmrender MODULE.xm OUT.wav [SECONDS]\n"
+    "       xmrender --trace OUT.txt MODULE.xm [SECONDS]\n"
+    "\n"
+    "Plays MODULE.xm from its start and writes SECONDS seconds (default 60) of it as a\n"
+    "44100 Hz 16-bit stereo WAV file. With --trace, writes instead one text line per tick\n"
+    "and channel: order position, row, tick, channel, the row's note and instrument, period\n"
+    "and its delta, volume and its delta, panning, envelope outputs, fade-out, and the\n"
+    "channel's voice: its slot, left and right gains, frequency and sample position.\n";
+
+struct Options {
+    bool trace = false;
+    const char* module = nullptr;
+    const char* output = nullptr;
+    long seconds = kDefaultSeconds;
+};
+
+bool ParseSeconds(const char* text, long* seconds) {
+    char* end = nullptr;
+    errno = 0;
+    long value = std::strtol(text, &end, 10);
+    if (errno != 0 || end == text || *end != '\0' || value < 1 || value > kMaxSeconds) return false;
+    *seconds = value;
+    return true;
+}
+
+bool ParseArguments(int argc, char** argv, Options* options) {
+    int first = 1;
+    if (argc > 1 && std::strcmp(argv[1], "--trace") == 0) {
+        options->trace = true;
+        first = 2;
+    }
+    int count = argc - first;
+    if (count < 2 || count > 3) return false;
+    if (options->trace) {
+        options->output = argv[first];
+        options->module = argv[first + 1];
+    } else {
+        options->module = argv[first];
+        options->output = argv[first + 1];
+    }
+    return count == 2 || ParseSeconds(argv[first + 2], &options->seconds);
+}
+
+// The module's bytes behind a 32-bit little-endian length, as the loader takes them.
+bool ReadModuleImage(const char* path, std::vector<std::uint8_t>* image) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    image->assign(4, 0);
+    std::uint8_t buffer[65536];
+    std::size_t read;
+    while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        image->insert(image->end(), buffer, buffer + read);
+    }
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    std::uint64_t length = image->size() - 4;
+    if (failed || length > UINT32_MAX) return false;
+    for (int i = 0; i < 4; ++i) (*image)[i] = static_cast<std::uint8_t>(length >> (8 * i));
+    return true;
+}
+
+void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void WaveHeader(std::uint8_t header[44], std::uint32_t frames) {
+    std::uint32_t dataBytes = frames * 4;
+    std::memcpy(header, "RIFF", 4);
+    PutLittleEndian(header + 4, 36 + dataBytes, 4);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    PutLittleEndian(header + 16, 16, 4);          // format chunk size
+    PutLittleEndian(header + 20, 1, 2);           // PCM
+    PutLittleEndian(header + 22, 2, 2);           // channels
+    PutLittleEndian(header + 24, kRenderRate, 4);
+    PutLittleEndian(header + 28, kRenderRate * 4, 4);
+    PutLittleEndian(header + 32, 4, 2);           // bytes per frame
+    PutLittleEndian(header + 34, 16, 2);          // bits per sample
+    std::memcpy(header + 36, "data", 4);
+    PutLittleEndian(header + 40, dataBytes, 4);
+}
+
+// Samples as little-endian bytes whatever the host's order.
+bool WriteFrames(std::FILE* file, const std::int16_t* frames, std::uint32_t count) {
+    std::uint8_t bytes[4 * 1024];
+    std::uint32_t done = 0;
+    while (done < count) {
+        std::uint32_t chunk = count - done < 1024 ? count - done : 1024;
+        for (std::uint32_t i = 0; i < chunk * 2; ++i) {
+            PutLittleEndian(bytes + 2 * i, static_cast<std::uint16_t>(frames[done * 2 + i]), 2);
+        }
+        if (std::fwrite(bytes, 4, chunk, file) != chunk) return false;
+        done += chunk;
+    }
+    return true;
+}
+
+bool WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
+    std::uint8_t header[44];
+    WaveHeader(header, frames);
+    if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
+    if (!BeginOfflinePlayback(song)) return false;
+    bool written = true;
+    std::uint32_t done = 0;
+    while (written && done < frames) {
+        const std::int16_t* block = RenderNextBlock();
+        std::uint32_t blockFrames = static_cast<std::uint32_t>(Player.blockFrames);
+        std::uint32_t count = frames - done < blockFrames ? frames - done : blockFrames;
+        written = WriteFrames(file, block, count);
+        done += count;
+    }
+    EndOfflinePlayback();
+    return written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+    Options options;
+    if (!ParseArguments(argc, argv, &options)) {
+        std::fputs(kUsage, stderr);
+        return 1;
+    }
+
+    std::vector<std::uint8_t> image;
+    if (!ReadModuleImage(options.module, &image)) {
+        std::fprintf(stderr, "xmrender: cannot read %s: %s\n", options.module,
+                     errno != 0 ? std::strerror(errno) : "read error");
+        return 1;
+    }
+    Song* song = LoadModule(image.data());
+    if (song == nullptr) {
+        std::fprintf(stderr, "xmrender: %s is not a playable XM module\n", options.module);
+        return 1;
+    }
+
+    // Written under a temporary name beside the target and renamed when complete, so that a
+    // failed run leaves no partial file behind.
+    std::string temporary = std::string(options.output) + ".XXXXXX";
+    int descriptor = mkstemp(temporary.data());
+    if (descriptor >= 0) {
+        mode_t mask = umask(0);  // mkstemp's 0600 would hide the result from others
+        umask(mask);
+        fchmod(descriptor, 0666 & ~mask);
+    }
+    std::FILE* file = descriptor >= 0 ? fdopen(descriptor, "wb") : nullptr;
+    if (file == nullptr) {
+        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(errno));
+        if (descriptor >= 0) {
+            close(descriptor);
+            std::remove(temporary.c_str());
+        }
+        FreeModule(song);
+        return 1;
+    }
+
+    std::int64_t frames = static_cast<std::int64_t>(options.seconds) * kRenderRate;
+    bool written;
+    if (options.trace) {
+        std::string trace;
+        TraceSong(song, frames, &trace);
+        written = std::fwrite(trace.data(), 1, trace.size(), file) == trace.size();
+    } else {
+        written = WriteWave(file, song, static_cast<std::uint32_t>(frames));
+    }
+    written = std::fclose(file) == 0 && written;
+    int error = errno;
+    FreeModule(song);
+    if (!written || std::rename(temporary.c_str(), options.output) != 0) {
+        if (written) error = errno;
+        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(error));
+        std::remove(temporary.c_str());
+        return 1;
+    }
+    return 0;
+}
