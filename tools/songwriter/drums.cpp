@@ -39,7 +39,7 @@ Signal SweptSine(int frames, double rate, double high, double low, double glideS
 XmInstrument MakeKick() {
     const int relativeNote = 7;
     const double rate = SampleRate(relativeNote);
-    const int frames = RoundToInt(rate * 0.24);
+    const int frames = RoundToInt(rate * 0.2);
     Signal body = SweptSine(frames, rate, 150.0, 44.0, 0.09);
     NoiseSource noise{0x4B1Cu};
     OnePole click{0.35, 0.0};
@@ -49,7 +49,7 @@ XmInstrument MakeKick() {
         body[i] = Saturate(1.3 * body[i] * AttackDecay(t, 0.01, 1.6) + 0.5 * clickPart);
     }
     Normalize(body, 0.98);
-    return OneShot("kick", body, relativeNote, 64);
+    return OneShot("kick", body, relativeNote, 58);
 }
 
 XmInstrument MakeSnare() {
@@ -114,7 +114,7 @@ XmInstrument MakeOpenHat() {
 XmInstrument MakeClap() {
     const int relativeNote = 12;
     const double rate = SampleRate(relativeNote);
-    const int frames = RoundToInt(rate * 0.17);
+    const int frames = RoundToInt(rate * 0.13);
     NoiseSource noise{0xC1A9u};
     StateVariable band{0.45, 0.0, 0.0};
     Signal out(frames);
@@ -128,7 +128,7 @@ XmInstrument MakeClap() {
                 level += Decay(since / 0.009, 2.0);
             }
         }
-        const double tail = seconds >= 0.03 ? 0.7 * Decay((seconds - 0.03) / 0.14, 2.0) : 0.0;
+        const double tail = seconds >= 0.03 ? 0.7 * Decay((seconds - 0.03) / 0.1, 2.0) : 0.0;
         const FilterOutputs f = Filter(band, NextNoise(noise), 1300.0 / rate);
         out[i] = f.band * (level + tail);
     }
@@ -139,8 +139,8 @@ XmInstrument MakeClap() {
 XmInstrument MakeCrash() {
     // Bright noise with a ping-pong loop; the envelope gives the long decay.
     const int relativeNote = 24;
-    const int frames = 3072;
-    const int loopStart = 1024;
+    const int frames = 2048;
+    const int loopStart = 768;
     NoiseSource noise{0xC3A5u};
     OnePole body{0.55, 0.0};
     StateVariable ring{0.2, 0.0, 0.0};
@@ -167,7 +167,7 @@ XmInstrument MakeCrash() {
 XmInstrument MakeTom() {
     const int relativeNote = 7;
     const double rate = SampleRate(relativeNote);
-    const int frames = RoundToInt(rate * 0.3);
+    const int frames = RoundToInt(rate * 0.22);
     Signal out = SweptSine(frames, rate, 190.0, 110.0, 0.12);
     NoiseSource noise{0x7017u};
     for (int i = 0; i < frames; ++i) {
@@ -182,7 +182,7 @@ XmInstrument MakeTom() {
 XmInstrument MakeShaker() {
     const int relativeNote = 19;
     const double rate = SampleRate(relativeNote);
-    const int frames = RoundToInt(rate * 0.08);
+    const int frames = RoundToInt(rate * 0.06);
     NoiseSource noise{0x5AC3u};
     OnePole body{0.6, 0.0};
     Signal out(frames);

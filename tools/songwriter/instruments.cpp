@@ -64,7 +64,7 @@ double DarkSaw(double phase, double brightness, int harmonics) {
 XmInstrument MakeBass() {
     // Plucked saw bass: bright for a few cycles, then it settles into its last cycle.
     const Tuning tuning = OctaveTuning(2);
-    const int cycles = 12;
+    const int cycles = 8;
     Signal signal = RenderCycles(tuning, cycles, [](double phase, double progress) {
         const double brightness = 0.93 - 0.13 * (1.0 - Decay(progress * 1.1, 2.0));
         return DarkSaw(phase, brightness, 40) + 0.35 * Sine(phase);
@@ -108,7 +108,7 @@ XmInstrument MakeArp() {
     instrument.volumeEnvelope.points = {{0, 64}, {4, 36}, {11, 14}, {12, 64}};
     instrument.volumeEnvelope.loopStart = 0;
     instrument.volumeEnvelope.loopEnd = 3;
-    instrument.panningEnvelope.points = {{0, 32}, {48, 16}, {144, 48}, {192, 32}};
+    instrument.panningEnvelope.points = {{0, 32}, {24, 44}, {72, 20}, {96, 32}};
     instrument.panningEnvelope.loopStart = 0;
     instrument.panningEnvelope.loopEnd = 3;
     instrument.fadeout = 1500;
@@ -132,7 +132,7 @@ XmInstrument MakePad() {
     instrument.volumeEnvelope.points = {{0, 0}, {30, 56}, {48, 64}, {72, 50}, {96, 64}};
     instrument.volumeEnvelope.loopStart = 2;
     instrument.volumeEnvelope.loopEnd = 4;
-    instrument.panningEnvelope.points = {{0, 32}, {64, 14}, {192, 50}, {256, 32}};
+    instrument.panningEnvelope.points = {{0, 32}, {24, 18}, {72, 46}, {96, 32}};
     instrument.panningEnvelope.loopStart = 0;
     instrument.panningEnvelope.loopEnd = 3;
     instrument.fadeout = 500;
@@ -158,7 +158,7 @@ XmInstrument MakeBell() {
     // Phase modulation at 3.5 times the pitch: the sidebands fall between the harmonics, which
     // is what makes it ring like metal. The pattern repeats every two cycles.
     const Tuning tuning = OctaveTuning(1);
-    const int cycles = 24;
+    const int cycles = 16;
     Signal signal = RenderCycles(tuning, cycles, [](double phase, double progress) {
         const double index = 0.25 + 1.1 * Decay(progress * 1.15, 2.0);
         return Sine(phase + index * Sine(phase * 3.5) / (2.0 * kPi));

@@ -100,7 +100,7 @@ void TomFill(XmPattern& p, int from) {
     const char* const notes[4] = {"E-4", "C-4", "A-3", "F-3"};
     for (int i = 0; i < 4; ++i) {
         const int row = from + 2 * i;
-        PutNote(p, kChannels, row, kChFx, NoteNumber(notes[i]), kTom, VolumeSet(48 - 4 * i));
+        PutNote(p, kChannels, row, kChFx, NoteNumber(notes[i]), kTom, VolumeSet(40 - 4 * i));
         PutEffect(p, kChannels, row, kChFx, kPortaDown, 0x06);
     }
 }
@@ -134,8 +134,11 @@ XmPattern IntroPads() {
         PutEffect(p, kChannels, row, kChPadHigh, kVolumeSlide, 0x10);
     }
     Pad(p, chords, kPad, 26, 1);
+    // The sub bass grows louder bar by bar.
     Bass(p, chords, "R...............", kSubBass, NoteNumber("E-2"));
-    PutVolume(p, kChannels, 1, kChBass, VolumeSlideUp(1));
+    for (int bar = 0; bar < 4; ++bar) {
+        PutEffect(p, kChannels, bar * kRowsPerBar, kChBass, kSetVolume, static_cast<std::uint8_t>(24 + 8 * bar));
+    }
     LeadWithEcho(p, kIntroMotif, kBellStyle, kBellEchoStyle);
     Riser(p, 32, 64);
     return p;
@@ -159,8 +162,7 @@ XmPattern IntroBuild() {
     Drums(p, kChKick, kKick, kDrumNote, kFourOnFloor, 0, 48);
     Drums(p, kChKick, kKick, kDrumNote, "X.X.X.X.X.X.XXXX", 48, 64);
     Drums(p, kChSnare, kClap, kDrumNote, kBackbeat, 0, 48);
-    Drums(p, kChSnare, kSnare, kDrumNote, "r", 48, 56);
-    Drums(p, kChSnare, kSnare, kDrumNote, "R", 56, 64);
+    Drums(p, kChSnare, kSnare, kDrumNote, "rrrrrrrrRRRRRRRR", 48, 64);
     Drums(p, kChHats, kClosedHat, kDrumNote, kOffbeatHats);
     Bass(p, chords, kOctaveBass, kBass, NoteNumber("E-1"));
     Arpeggio(p, chords, kChArp, kArp, 22);
@@ -328,8 +330,7 @@ XmPattern BuildUp() {
     Drums(p, kChKick, kKick, kDrumNote, "X.X.X.X.X.X.X.X.", 48, 64);
     Drums(p, kChSnare, kSnare, kDrumNote, kBackbeat, 0, 32);
     Drums(p, kChSnare, kSnare, kDrumNote, "X.X.X.X.X.X.X.X.", 32, 48);
-    Drums(p, kChSnare, kSnare, kDrumNote, "r", 48, 56);
-    Drums(p, kChSnare, kSnare, kDrumNote, "R", 56, 64);
+    Drums(p, kChSnare, kSnare, kDrumNote, "rrrrrrrrRRRRRRRR", 48, 64);
     Drums(p, kChHats, kClosedHat, kDrumNote, kSixteenthHats);
     Bass(p, chords, kOctaveBass, kBass, NoteNumber("E-1"));
     Arpeggio(p, chords, kChArp, kArp, 22);
