@@ -187,10 +187,12 @@ TEST(ScoreNotation, WritesKeyOffsGlidesAndVibrato) {
     EXPECT_EQ(CellAt(p, 1, 12, 0).note, kNoteKeyOff);
 }
 
-TEST(ScoreNotation, HarmonisesAThirdBelowInTheKey) {
-    const std::vector<NoteEvent> line = ThirdBelow(ParseLine("A4:1 C5:1 E5:1 B4:1 G#5:1 F5:1"));
-    const char* const expected[6] = {"F-4", "A-4", "C-5", "G-4", "E-5", "D-5"};
-    for (int i = 0; i < 6; ++i) {
+TEST(ScoreNotation, HarmonyTakesTheChordToneAtLeastAMinorThirdBelow) {
+    // Bar 1 over A minor, bar 2 over E major.
+    const std::vector<NoteEvent> line =
+        HarmonyBelow(ParseLine("A4:4 C5:4 E5:4 D5:4 G#5:4 B5:4 E6:4 F5:4"), {ChordNamed("Am"), ChordNamed("E")});
+    const char* const expected[8] = {"E-4", "A-4", "C-5", "A-4", "E-5", "G#5", "B-5", "B-4"};
+    for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(line[i].note, NoteNumber(expected[i])) << i;
     }
 }

@@ -13,11 +13,13 @@ double Saturate(double x) {
     return c - c * c * c * (4.0 / 27.0);
 }
 
-XmInstrument OneShot(const char* name, const Signal& signal, int relativeNote, std::uint8_t volume) {
+// Hats and hand percussion sit a little off centre, by their sample's own panning.
+XmInstrument OneShot(const char* name, const Signal& signal, int relativeNote, std::uint8_t volume,
+                     std::uint8_t panning = kCentre) {
     XmInstrument instrument;
     instrument.name = name;
     instrument.samples.push_back(MakeSample(
-        name, signal, {false, kLoopNone, 0, 0, volume, static_cast<std::int8_t>(relativeNote), 0, kCentre}));
+        name, signal, {false, kLoopNone, 0, 0, volume, static_cast<std::int8_t>(relativeNote), 0, panning}));
     return instrument;
 }
 
@@ -84,7 +86,7 @@ XmInstrument MakeClosedHat() {
         out[i] = high * AttackDecay(static_cast<double>(i) / frames, 0.02, 3.0);
     }
     Normalize(out, 0.95);
-    return OneShot("closed hat", out, relativeNote, 40);
+    return OneShot("closed hat", out, relativeNote, 40, 152);
 }
 
 XmInstrument MakeOpenHat() {
@@ -105,7 +107,7 @@ XmInstrument MakeOpenHat() {
     instrument.name = "open hat";
     instrument.samples.push_back(MakeSample("open hat", out,
         {false, kLoopForward, static_cast<std::uint32_t>(attack), static_cast<std::uint32_t>(loop), 36,
-         relativeNote, 0, kCentre}));
+         relativeNote, 0, 108}));
     instrument.volumeEnvelope.points = {{0, 64}, {4, 40}, {14, 14}, {24, 0}};
     instrument.fadeout = 2048;
     return instrument;
@@ -133,7 +135,7 @@ XmInstrument MakeClap() {
         out[i] = f.band * (level + tail);
     }
     Normalize(out, 0.98);
-    return OneShot("clap", out, relativeNote, 48);
+    return OneShot("clap", out, relativeNote, 48, 120);
 }
 
 XmInstrument MakeCrash() {
@@ -158,7 +160,7 @@ XmInstrument MakeCrash() {
     instrument.name = "crash";
     instrument.samples.push_back(MakeSample("crash", out,
         {false, kLoopPingPong, static_cast<std::uint32_t>(loopStart),
-         static_cast<std::uint32_t>(frames - loopStart), 40, relativeNote, 0, kCentre}));
+         static_cast<std::uint32_t>(frames - loopStart), 40, relativeNote, 0, 140}));
     instrument.volumeEnvelope.points = {{0, 64}, {8, 44}, {36, 20}, {80, 6}, {110, 0}};
     instrument.fadeout = 1024;
     return instrument;
@@ -191,7 +193,7 @@ XmInstrument MakeShaker() {
         out[i] = (n - LowPass(body, n)) * AttackDecay(static_cast<double>(i) / frames, 0.3, 2.0);
     }
     Normalize(out, 0.95);
-    return OneShot("shaker", out, relativeNote, 30);
+    return OneShot("shaker", out, relativeNote, 30, 100);
 }
 
 XmInstrument MakeRim() {
@@ -206,5 +208,5 @@ XmInstrument MakeRim() {
         out[i] = tone * Decay(seconds / 0.05, 3.0) + 0.5 * NextNoise(noise) * Decay(seconds / 0.004, 1.0);
     }
     Normalize(out, 0.95);
-    return OneShot("rim", out, relativeNote, 40);
+    return OneShot("rim", out, relativeNote, 40, 112);
 }

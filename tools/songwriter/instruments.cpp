@@ -128,7 +128,7 @@ XmInstrument MakePad() {
     });
     Normalize(signal, 0.95);
     XmInstrument instrument =
-        Named("pad", LoopedSample("pad", signal, tuning, cycles, false, kLoopPingPong, 30));
+        Named("pad", LoopedSample("pad", signal, tuning, cycles, false, kLoopForward, 30));
     instrument.volumeEnvelope.points = {{0, 0}, {30, 56}, {48, 64}, {72, 50}, {96, 64}};
     instrument.volumeEnvelope.loopStart = 2;
     instrument.volumeEnvelope.loopEnd = 4;

@@ -76,10 +76,10 @@ void LeadWithEcho(XmPattern& p, const char* line, const LineStyle& style, const 
     Echo(p, events, kChEcho, 3, echo, kEchoPanning);
 }
 
-void LeadWithHarmony(XmPattern& p, const char* line) {
+void LeadWithHarmony(XmPattern& p, const char* line, const std::vector<Chord>& chords) {
     const std::vector<NoteEvent> events = ParseLine(line);
     WriteLine(p, kChannels, kChLead, events, kLeadStyle);
-    WriteLine(p, kChannels, kChEcho, ThirdBelow(events), kHarmonyStyle);
+    WriteLine(p, kChannels, kChEcho, HarmonyBelow(events, chords), kHarmonyStyle);
     PutEffect(p, kChannels, 1, kChEcho, kSetPanning, kHarmonyPanning);
 }
 
@@ -263,7 +263,7 @@ XmPattern ThemeWithHarmony(const char* melody, const std::vector<Chord>& chords,
     Drums(p, kChSnare, kClap, kDrumNote, fillAtEnd ? "....X.......XgXX" : kBackbeat, 48, 64);
     Bass(p, chords, kSyncopatedBass, kBass, NoteNumber("E-1"));
     Pad(p, chords, kOrgan, 20);
-    LeadWithHarmony(p, melody);
+    LeadWithHarmony(p, melody, chords);
     if (fillAtEnd) {
         TomFill(p, 56);
     }

@@ -230,24 +230,21 @@ bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel, std::
     return true;
 }
 
-std::vector<NoteEvent> ThirdBelow(std::vector<NoteEvent> events) {
-    // Pitch classes of A natural minor, from A.
-    const int scale[7] = {9, 11, 0, 2, 4, 5, 7};
+std::vector<NoteEvent> HarmonyBelow(std::vector<NoteEvent> events, const std::vector<Chord>& chords) {
     for (NoteEvent& event : events) {
-        int pitchClass = (event.note - 1) % 12;
-        if (pitchClass == 8) {
-            pitchClass = 7;  // G sharp harmonised like G
+        const std::size_t bar = static_cast<std::size_t>(event.row / kRowsPerBar);
+        if (bar >= chords.size()) {
+            continue;
         }
-        int degree = 0;
-        while (degree < 7 && scale[degree] != pitchClass) {
-            ++degree;
+        int best = 0;
+        for (int index = 0; index < 3; ++index) {
+            // The twelve notes from note - 14 to note - 3 hold each pitch class once.
+            const int tone = ChordTone(chords[bar], index, event.note - 14);
+            if (tone > best) {
+                best = tone;
+            }
         }
-        if (degree == 7) {
-            continue;  // not in the scale: leave it
-        }
-        const int target = scale[(degree + 5) % 7];
-        const int original = (event.note - 1) % 12;
-        event.note -= (original - target + 12) % 12;
+        event.note = best;
     }
     return events;
 }

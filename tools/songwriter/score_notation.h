@@ -93,5 +93,6 @@ void WriteLine(XmPattern& pattern, int channelCount, int channel, const std::vec
 // A volume-column command on its own (the cell's note and effect are left as they are).
 bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel, std::uint8_t volumeCommand);
 
-// The line a diatonic third lower in A minor (G sharp, the leading tone, goes down to E).
-std::vector<NoteEvent> ThirdBelow(std::vector<NoteEvent> events);
+// A second voice under a melody: for each note, the highest tone of its bar's chord that lies
+// at least a minor third below it, so the two voices always agree with the harmony.
+std::vector<NoteEvent> HarmonyBelow(std::vector<NoteEvent> events, const std::vector<Chord>& chords);
