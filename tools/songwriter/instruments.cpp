@@ -66,7 +66,8 @@ XmInstrument MakeBass() {
     const Tuning tuning = OctaveTuning(2);
     const int cycles = 8;
     Signal signal = RenderCycles(tuning, cycles, [](double phase, double progress) {
-        const double brightness = 0.93 - 0.13 * (1.0 - Decay(progress * 1.1, 2.0));
+        // Settles before the last cycle, which loops.
+        const double brightness = 0.93 - 0.13 * (1.0 - Decay(progress * 1.2, 2.0));
         return DarkSaw(phase, brightness, 40) + 0.35 * Sine(phase);
     });
     Normalize(signal, 0.97);
@@ -144,8 +145,11 @@ XmInstrument MakePad() {
 
 XmInstrument MakePluck() {
     const Tuning tuning = OctaveTuning(1);
-    Signal signal = RenderCycles(tuning, 16, [](double phase, double progress) {
-        return DarkSaw(phase, 0.9 - 0.3 * progress, 14);
+    const int cycles = 16;
+    Signal signal = RenderCycles(tuning, cycles, [](double phase, double progress) {
+        // Darkens over all cycles but the last, which loops.
+        const double settled = progress * cycles / (cycles - 1);
+        return DarkSaw(phase, 0.9 - 0.3 * (settled < 1.0 ? settled : 1.0), 14);
     });
     Normalize(signal, 0.95);
     XmInstrument instrument = Named("pluck", LoopedSample("pluck", signal, tuning, 1, false, kLoopForward, 40));
@@ -160,7 +164,8 @@ XmInstrument MakeBell() {
     const Tuning tuning = OctaveTuning(1);
     const int cycles = 16;
     Signal signal = RenderCycles(tuning, cycles, [](double phase, double progress) {
-        const double index = 0.25 + 1.1 * Decay(progress * 1.15, 2.0);
+        // Settles before the last two cycles, which loop.
+        const double index = 0.25 + 1.1 * Decay(progress * 1.25, 2.0);
         return Sine(phase + index * Sine(phase * 3.5) / (2.0 * kPi));
     });
     Normalize(signal, 0.95);

@@ -182,7 +182,7 @@ XmPattern ThemeA() {
     MainGroove(p, chords, kSnare);
     Drums(p, kChSnare, kSnare, kDrumNote, kBackbeat, 48, 64);
     Bass(p, chords, kOctaveBass, kBass, NoteNumber("E-1"));
-    Pad(p, chords, kPad, 20);
+    Pad(p, chords, kPad, 24);
     LeadWithEcho(p, kThemeA, kLeadStyle, kEchoStyle);
     return p;
 }
@@ -193,7 +193,7 @@ XmPattern ThemeA2() {
     MainGroove(p, chords, kSnare);
     Drums(p, kChSnare, kSnare, kDrumNote, "....X.......XgXX", 48, 64);
     Bass(p, chords, kOctaveBass, kBass, NoteNumber("E-1"));
-    Pad(p, chords, kPad, 20);
+    Pad(p, chords, kPad, 24);
     LeadWithEcho(p, kThemeA2, kLeadStyle, kEchoStyle);
     TomFill(p, 56);
     return p;
