@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "det_math.h"
+#include "instruments.h"
+#include "score.h"
 #include "score_notation.h"
 #include "song.h"
 #include "xm_writer.h"
@@ -206,6 +208,47 @@ TEST(ScoreNotation, ChordsGiveTonesAndArpeggios) {
     EXPECT_EQ(ArpeggioParam(am), 0x37);
     EXPECT_EQ(ArpeggioParam(e), 0x47);
     EXPECT_EQ(ChordNamed("G#m").root, 8);
+}
+
+TEST(ScoreNotation, RefusesToOverwriteACell) {
+    XmPattern p = EmptyPattern(2, 4);
+    const int before = CompositionClashes();
+    EXPECT_TRUE(PutNote(p, 2, 1, 1, 49, 1));
+    EXPECT_FALSE(PutNote(p, 2, 1, 1, 50, 2));
+    EXPECT_TRUE(PutEffect(p, 2, 1, 1, kVibrato, 0x44));
+    EXPECT_FALSE(PutEffect(p, 2, 1, 1, kArpeggio, 0x37));
+    EXPECT_FALSE(PutNote(p, 2, 4, 0, 49, 1));  // beyond the last row: refused, not a clash
+    EXPECT_EQ(CompositionClashes() - before, 2);
+    EXPECT_EQ(CellAt(p, 2, 1, 1).note, 49);
+    EXPECT_EQ(CellAt(p, 2, 1, 1).effectParam, 0x44);
+}
+
+TEST(Composer, ScoreAndInstrumentsFitTogether) {
+    const int before = CompositionClashes();
+    const XmModule module = ComposeSong();
+    EXPECT_EQ(CompositionClashes(), before);  // no cell written twice
+    ASSERT_EQ(module.patterns.size(), static_cast<std::size_t>(kSongPatterns));
+    for (const XmPattern& pattern : module.patterns) {
+        EXPECT_EQ(pattern.rowCount, 64);
+        EXPECT_EQ(pattern.cells.size(), static_cast<std::size_t>(64 * kSongChannels));
+    }
+    EXPECT_EQ(module.orders.size(), static_cast<std::size_t>(kSongLength));
+    const std::vector<XmInstrument> instruments = BuildInstruments();
+    ASSERT_EQ(instruments.size(), static_cast<std::size_t>(kInstrumentCount));
+    EXPECT_TRUE(instruments[kSilent - 1].samples.empty());
+    for (const XmInstrument& instrument : instruments) {
+        for (const XmSample& sample : instrument.samples) {
+            // Loops end at the sample's end; 8-bit values fit a byte.
+            if (sample.loopKind != kLoopNone) {
+                EXPECT_EQ(sample.loopStart + sample.loopLength, sample.values.size()) << instrument.name;
+            }
+            for (const std::int16_t v : sample.values) {
+                if (!sample.sixteenBit) {
+                    ASSERT_TRUE(v >= -128 && v <= 127) << instrument.name;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "instruments.h"
 #include "score.h"
+#include "score_notation.h"
 #include "xm_writer.h"
 
 int main(int argc, char** argv) {
@@ -12,6 +13,10 @@ int main(int argc, char** argv) {
     }
     XmModule module = ComposeSong();
     module.instruments = BuildInstruments();
+    if (CompositionClashes() != 0) {
+        std::fprintf(stderr, "songwriter: the score writes %d cells twice\n", CompositionClashes());
+        return 1;
+    }
     const std::vector<std::uint8_t> image = SerializeModule(module);
     std::FILE* file = std::fopen(argv[1], "wb");
     if (file == nullptr) {

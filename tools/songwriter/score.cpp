@@ -79,8 +79,9 @@ void LeadWithEcho(XmPattern& p, const char* line, const LineStyle& style, const 
 void LeadWithHarmony(XmPattern& p, const char* line, const std::vector<Chord>& chords) {
     const std::vector<NoteEvent> events = ParseLine(line);
     WriteLine(p, kChannels, kChLead, events, kLeadStyle);
-    WriteLine(p, kChannels, kChEcho, HarmonyBelow(events, chords), kHarmonyStyle);
-    PutEffect(p, kChannels, 1, kChEcho, kSetPanning, kHarmonyPanning);
+    const std::vector<NoteEvent> harmony = HarmonyBelow(events, chords);
+    WriteLine(p, kChannels, kChEcho, harmony, kHarmonyStyle);
+    PanStruckNotes(p, kChEcho, harmony, kHarmonyPanning);
 }
 
 // A noise band rising through the rows [from, to) by portamento up while it swells.

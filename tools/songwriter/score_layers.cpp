@@ -146,10 +146,13 @@ void Echo(XmPattern& pattern, const std::vector<NoteEvent>& events, int channel,
         event.vibrato = false;
     }
     WriteLine(pattern, kChannels, channel, delayed, style);
-    // Every struck note resets the panning to the sample's, so each one is panned again.
-    for (std::size_t i = 0; i < delayed.size(); ++i) {
-        if (!delayed[i].slide || i == 0) {
-            PutEffect(pattern, kChannels, delayed[i].row, channel, kSetPanning, panning);
+    PanStruckNotes(pattern, channel, delayed, panning);
+}
+
+void PanStruckNotes(XmPattern& pattern, int channel, const std::vector<NoteEvent>& events, std::uint8_t panning) {
+    for (std::size_t i = 0; i < events.size(); ++i) {
+        if (!events[i].slide || i == 0) {
+            PutEffect(pattern, kChannels, events[i].row, channel, kSetPanning, panning);
         }
     }
 }

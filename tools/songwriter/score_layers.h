@@ -51,3 +51,7 @@ void Stabs(XmPattern& pattern, const std::vector<Chord>& chords, int channel, in
 // A delayed, quieter copy of a melody line on another channel, panned away from the original.
 void Echo(XmPattern& pattern, const std::vector<NoteEvent>& events, int channel, int delayRows,
           const LineStyle& style, std::uint8_t panning);
+
+// Pans every struck (not glided) note of a line written with WriteLine: each note that names
+// an instrument resets the channel to the sample's own panning.
+void PanStruckNotes(XmPattern& pattern, int channel, const std::vector<NoteEvent>& events, std::uint8_t panning);

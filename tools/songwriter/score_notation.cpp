@@ -148,11 +148,18 @@ bool InPattern(const XmPattern& pattern, int channelCount, int row, int channel)
     return row >= 0 && row < pattern.rowCount && channel >= 0 && channel < channelCount;
 }
 
+int Clashes = 0;
+
 void ReportClash(int row, int channel, const char* what) {
+    ++Clashes;
     std::fprintf(stderr, "songwriter: %s written twice at row %d, channel %d\n", what, row, channel);
 }
 
 }  // namespace
+
+int CompositionClashes() {
+    return Clashes;
+}
 
 bool PutNote(XmPattern& pattern, int channelCount, int row, int channel, int note, int instrument,
              std::uint8_t volumeCommand) {

@@ -73,6 +73,8 @@ std::uint8_t ArpeggioParam(const Chord& chord);
 // only writes empty fields, which the helpers check.
 XmPattern EmptyPattern(int channelCount, int rowCount = kRowsPerPattern);
 Cell& CellAt(XmPattern& pattern, int channelCount, int row, int channel);
+// How many writes so far found their field already set (each is also reported on stderr).
+int CompositionClashes();
 bool PutNote(XmPattern& pattern, int channelCount, int row, int channel, int note, int instrument,
              std::uint8_t volumeCommand = 0);
 bool PutEffect(XmPattern& pattern, int channelCount, int row, int channel, std::uint8_t effect,
