@@ -60,7 +60,7 @@ Uint16 CallbackFrames(DWORD rate) {
 }
 
 // PCM with 1 or 2 channels of 8 or 16 bits, consistent sizes and a sensible rate.
-bool DescribeFormat(const WAVEFORMATEX& format, SDL_AudioSpec& spec) {
+bool DescribeFormat(const WAVEFORMATEX& format, SDL_AudioSpec& sdlFormat) {
     if (format.wFormatTag != WAVE_FORMAT_PCM) return false;
     if (format.nChannels != 1 && format.nChannels != 2) return false;
     if (format.wBitsPerSample != 8 && format.wBitsPerSample != 16) return false;
@@ -68,10 +68,10 @@ bool DescribeFormat(const WAVEFORMATEX& format, SDL_AudioSpec& spec) {
     if (format.nBlockAlign != frameBytes) return false;
     if (format.nSamplesPerSec < kLowestRate || format.nSamplesPerSec > kHighestRate) return false;
     if (format.nAvgBytesPerSec != format.nSamplesPerSec * frameBytes) return false;
-    spec.freq = static_cast<int>(format.nSamplesPerSec);
-    spec.format = format.wBitsPerSample == 16 ? AUDIO_S16LSB : AUDIO_U8;
-    spec.channels = static_cast<Uint8>(format.nChannels);
-    spec.samples = CallbackFrames(format.nSamplesPerSec);
+    sdlFormat.freq = static_cast<int>(format.nSamplesPerSec);
+    sdlFormat.format = format.wBitsPerSample == 16 ? AUDIO_S16LSB : AUDIO_U8;
+    sdlFormat.channels = static_cast<Uint8>(format.nChannels);
+    sdlFormat.samples = CallbackFrames(format.nSamplesPerSec);
     return true;
 }
 
