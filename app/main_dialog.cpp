@@ -43,7 +43,7 @@ constexpr std::uint32_t kLongestInput = kInputLimit - 1;
 // MD5, MD4, RIPEMD-128 and RIPEMD-160 write their padding into the buffer they are given, so
 // every text buffer holds the padded length of the longest input (832 bytes), not just the
 // text: with smaller copies a long text would overrun into its neighbour.
-constexpr std::size_t kTextBufferBytes = PaddedLength(kLongestInput);
+constexpr std::size_t kTextBufferBytes = DigestBufferLength(kLongestInput);
 static_assert(kTextBufferBytes >= kInputLimit, "a text buffer must hold the whole input");
 
 // The chaining-state area the four padding routines borrow.
