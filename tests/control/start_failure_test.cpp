@@ -1,0 +1,193 @@
+// Starts that cannot complete. This program is linked with the linker's --wrap for the calls
+// a start makes (see CMakeLists.txt), so each can be made to fail once while every other call
+// goes through to the real platform layer. The wrappers also count allocations and record the
+// order of the device calls.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "control_support.h"
+#include "player.h"
+
+using namespace control_test;
+
+// The real calls and their stand-ins, under the names the linker gives them with --wrap.
+HGLOBAL RealGlobalAlloc(UINT, SIZE_T) asm("__real__Z11GlobalAllocjm");
+HGLOBAL RealGlobalFree(HGLOBAL) asm("__real__Z10GlobalFreePv");
+MMRESULT RealPrepareHeader(HWAVEOUT, LPWAVEHDR, UINT) asm("__real__Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT RealUnprepareHeader(HWAVEOUT, LPWAVEHDR, UINT) asm("__real__Z22waveOutUnprepareHeaderP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT RealWrite(HWAVEOUT, LPWAVEHDR, UINT) asm("__real__Z12waveOutWriteP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT RealReset(HWAVEOUT) asm("__real__Z12waveOutResetP10HWAVEOUT__");
+MMRESULT RealClose(HWAVEOUT) asm("__real__Z12waveOutCloseP10HWAVEOUT__");
+HANDLE RealCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                        LPDWORD) asm("__real__Z12CreateThreadPvmPFjS_ES_jPj");
+
+namespace {
+
+enum class FailurePoint { kNone, kWaveBuffer, kPrepareHeader, kMixBuffer, kWrite, kCreateThread };
+
+constexpr SIZE_T kWaveBufferBytes = 88400 * 4;
+constexpr SIZE_T kMixBufferBytes = 88400 * 8 + 256;
+
+struct Seam {
+    FailurePoint failAt = FailurePoint::kNone;
+    long outstanding = 0;  // allocations not given back
+    std::vector<std::string> deviceCalls;
+    std::vector<std::int16_t> ringAtWrite;  // the ring as the device was handed it
+};
+Seam Calls;
+
+bool FailsNow(FailurePoint point) {
+    if (Calls.failAt != point) return false;
+    Calls.failAt = FailurePoint::kNone;
+    return true;
+}
+
+}  // namespace
+
+HGLOBAL WrappedGlobalAlloc(UINT flags, SIZE_T bytes) asm("__wrap__Z11GlobalAllocjm");
+HGLOBAL WrappedGlobalAlloc(UINT flags, SIZE_T bytes) {
+    if (bytes == kWaveBufferBytes && FailsNow(FailurePoint::kWaveBuffer)) return nullptr;
+    if (bytes == kMixBufferBytes && FailsNow(FailurePoint::kMixBuffer)) return nullptr;
+    HGLOBAL memory = RealGlobalAlloc(flags, bytes);
+    if (memory != nullptr) ++Calls.outstanding;
+    return memory;
+}
+
+HGLOBAL WrappedGlobalFree(HGLOBAL memory) asm("__wrap__Z10GlobalFreePv");
+HGLOBAL WrappedGlobalFree(HGLOBAL memory) {
+    if (memory != nullptr) --Calls.outstanding;
+    return RealGlobalFree(memory);
+}
+
+MMRESULT WrappedPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size)
+    asm("__wrap__Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT WrappedPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+    Calls.deviceCalls.push_back("prepare");
+    if (FailsNow(FailurePoint::kPrepareHeader)) return MMSYSERR_NOMEM;
+    return RealPrepareHeader(device, header, size);
+}
+
+MMRESULT WrappedUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size)
+    asm("__wrap__Z22waveOutUnprepareHeaderP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT WrappedUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+    const MMRESULT result = RealUnprepareHeader(device, header, size);
+    Calls.deviceCalls.push_back(result == MMSYSERR_NOERROR ? "unprepare" : "unprepare failed");
+    return result;
+}
+
+MMRESULT WrappedWrite(HWAVEOUT device, LPWAVEHDR header, UINT size)
+    asm("__wrap__Z12waveOutWriteP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT WrappedWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
+    Calls.deviceCalls.push_back("write");
+    const auto* samples = reinterpret_cast<const std::int16_t*>(header->lpData);
+    Calls.ringAtWrite.assign(samples, samples + header->dwBufferLength / 2);
+    if (FailsNow(FailurePoint::kWrite)) return MMSYSERR_NOMEM;
+    return RealWrite(device, header, size);
+}
+
+MMRESULT WrappedReset(HWAVEOUT device) asm("__wrap__Z12waveOutResetP10HWAVEOUT__");
+MMRESULT WrappedReset(HWAVEOUT device) {
+    Calls.deviceCalls.push_back("reset");
+    return RealReset(device);
+}
+
+MMRESULT WrappedClose(HWAVEOUT device) asm("__wrap__Z12waveOutCloseP10HWAVEOUT__");
+MMRESULT WrappedClose(HWAVEOUT device) {
+    const MMRESULT result = RealClose(device);
+    Calls.deviceCalls.push_back(result == MMSYSERR_NOERROR ? "close" : "close failed");
+    return result;
+}
+
+HANDLE WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                           LPVOID parameter, DWORD flags, LPDWORD id)
+    asm("__wrap__Z12CreateThreadPvmPFjS_ES_jPj");
+HANDLE WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
+                           LPVOID parameter, DWORD flags, LPDWORD id) {
+    Calls.deviceCalls.push_back("thread");
+    if (FailsNow(FailurePoint::kCreateThread)) return nullptr;
+    return RealCreateThread(security, stack, routine, parameter, flags, id);
+}
+
+namespace {
+
+class StartFailure : public testing::Test {
+protected:
+    void SetUp() override {
+        ExpectIdle();
+        Calls = Seam{};
+    }
+    void TearDown() override { PlayModule(nullptr); }
+
+    // Starts with one call failing and returns the device calls the start made.
+    std::vector<std::string> FailedStart(FailurePoint point) {
+        Calls = Seam{};
+        Calls.failAt = point;
+        EXPECT_EQ(PlayModule(EmbeddedSong), nullptr);
+        EXPECT_EQ(Calls.failAt, FailurePoint::kNone) << "the failure was never reached";
+        ExpectIdle();
+        EXPECT_EQ(Calls.outstanding, 0) << "allocations not given back";
+        return Calls.deviceCalls;
+    }
+
+    // After a failed start the next one plays, and its stop gives everything back.
+    void ExpectStartWorks() {
+        Calls = Seam{};
+        ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
+        EXPECT_NE(Player.outputThread, nullptr);
+        PlayModule(nullptr);
+        ExpectIdle();
+        EXPECT_EQ(Calls.outstanding, 0);
+    }
+};
+
+using Sequence = std::vector<std::string>;
+
+TEST_F(StartFailure, WaveBufferAllocation) {
+    EXPECT_EQ(FailedStart(FailurePoint::kWaveBuffer), (Sequence{"close"}));
+    ExpectStartWorks();
+}
+
+TEST_F(StartFailure, HeaderPreparation) {
+    // The header never got prepared; reset and unprepare are harmless on it.
+    EXPECT_EQ(FailedStart(FailurePoint::kPrepareHeader),
+              (Sequence{"prepare", "reset", "unprepare", "close"}));
+    ExpectStartWorks();
+}
+
+TEST_F(StartFailure, MixBufferAllocation) {
+    EXPECT_EQ(FailedStart(FailurePoint::kMixBuffer), (Sequence{"prepare", "reset", "unprepare", "close"}));
+    ExpectStartWorks();
+}
+
+TEST_F(StartFailure, WriteToTheDevice) {
+    EXPECT_EQ(FailedStart(FailurePoint::kWrite),
+              (Sequence{"prepare", "write", "reset", "unprepare", "close"}));
+    ExpectStartWorks();
+}
+
+TEST_F(StartFailure, ThreadCreation) {
+    // The device was already playing the ring: it is reset before the header is unprepared
+    // and the device closed, and the ring is freed only after that.
+    EXPECT_EQ(FailedStart(FailurePoint::kCreateThread),
+              (Sequence{"prepare", "write", "thread", "reset", "unprepare", "close"}));
+    ExpectStartWorks();
+}
+
+TEST_F(StartFailure, NoFailureHandsTheDeviceTheOfflineRenderingOfTheFirstHundredBlocks) {
+    const std::vector<std::int16_t> reference = RenderEmbeddedSong(kRingBlocks);
+    Calls = Seam{};
+    ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
+    EXPECT_EQ(Calls.deviceCalls, (Sequence{"prepare", "write", "thread"}));
+    ASSERT_EQ(Calls.ringAtWrite.size(), reference.size());
+    for (int block = 0; block < kRingBlocks; ++block) {
+        ASSERT_TRUE(BlockMatches(reference, block, Calls.ringAtWrite.data(), block)) << "block " << block;
+    }
+    Calls.deviceCalls.clear();
+    PlayModule(nullptr);
+    EXPECT_EQ(Calls.deviceCalls, (Sequence{"reset", "unprepare", "close"}));
+    EXPECT_EQ(Calls.outstanding, 0);
+}
+
+}  // namespace
