@@ -4,6 +4,7 @@
 // order of the device calls.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,7 @@ namespace {
 class StartFailure : public testing::Test {
 protected:
     void SetUp() override {
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         ExpectIdle();
         Calls = Seam{};
     }
