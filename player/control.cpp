@@ -43,12 +43,12 @@ Song* PlayModule(const void* image) {
         StopAndRelease();
         return nullptr;
     }
-    // deliberate:
-    // a second start while a song is playing is refused: it would reset the song and the
+    // A second start while a song is loaded is refused: it would reset the song and the
     // rings under the running output thread.
     if (Player.loadedSong != nullptr) return nullptr;
     if (!OpenWaveOutput(kOutputRate)) return nullptr;
-    // A module that cannot be loaded leaves the device open.
+    // deliberate:
+    // a module that cannot be loaded leaves the device open; the stop form closes it.
     Song* song = LoadModule(image);
     if (song == nullptr) return nullptr;
     Player.loadedSong = song;
