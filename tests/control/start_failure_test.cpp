@@ -1,11 +1,15 @@
-// Starts that cannot complete. This program is linked with the linker's --wrap for the calls
+// Starts that cannot complete, and a stop that comes before the new output thread has run.
+// This program is linked with the linker's --wrap for the calls
 // a start makes (see CMakeLists.txt), so each can be made to fail once while every other call
 // goes through to the real platform layer. The wrappers also count allocations and record the
 // order of the device calls.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "control_support.h"
@@ -33,11 +37,28 @@ constexpr SIZE_T kMixBufferBytes = 88400 * 8 + 256;
 
 struct Seam {
     FailurePoint failAt = FailurePoint::kNone;
+    bool lateThreads = false;  // threads begin their routine only after a while
     long outstanding = 0;  // allocations not given back
     std::vector<std::string> deviceCalls;
     std::vector<std::int16_t> ringAtWrite;  // the ring as the device was handed it
 };
 Seam Calls;
+
+// Output threads that have begun and not yet ended.
+std::atomic<int> LiveThreads{0};
+
+LPTHREAD_START_ROUTINE LateRoutine = nullptr;
+
+// Stands for a thread the system schedules late. The counter also falls when the routine
+// ends through ExitThread, which unwinds this frame.
+DWORD WINAPI LateStart(LPVOID parameter) {
+    struct Alive {
+        Alive() { ++LiveThreads; }
+        ~Alive() { --LiveThreads; }
+    } alive;
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    return LateRoutine(parameter);
+}
 
 bool FailsNow(FailurePoint point) {
     if (Calls.failAt != point) return false;
@@ -108,6 +129,10 @@ HANDLE WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREA
                            LPVOID parameter, DWORD flags, LPDWORD id) {
     Calls.deviceCalls.push_back("thread");
     if (FailsNow(FailurePoint::kCreateThread)) return nullptr;
+    if (Calls.lateThreads) {
+        LateRoutine = routine;
+        return RealCreateThread(security, stack, LateStart, parameter, flags, id);
+    }
     return RealCreateThread(security, stack, routine, parameter, flags, id);
 }
 
@@ -175,6 +200,22 @@ TEST_F(StartFailure, ThreadCreation) {
     EXPECT_EQ(FailedStart(FailurePoint::kCreateThread),
               (Sequence{"prepare", "write", "thread", "reset", "unprepare", "close"}));
     ExpectStartWorks();
+}
+
+// A stop must not take the previous thread's end for the end of a thread that has not run yet:
+// that thread would start afterwards, and run beside the next start's thread.
+TEST_F(StartFailure, StopBeforeTheThreadRanWaitsForItsEnd) {
+    for (int round = 0; round < 3; ++round) {
+        Calls.lateThreads = true;
+        ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
+        PlayModule(nullptr);
+        EXPECT_EQ(LiveThreads.load(), 0) << "round " << round;
+    }
+    Calls.lateThreads = false;
+    ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    PlayModule(nullptr);
+    EXPECT_EQ(LiveThreads.load(), 0);
 }
 
 TEST_F(StartFailure, NoFailureHandsTheDeviceTheOfflineRenderingOfTheFirstHundredBlocks) {
