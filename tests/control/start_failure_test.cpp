@@ -1,4 +1,5 @@
-// Starts that cannot complete, and a stop that comes before the new output thread has run.
+// Starts that cannot complete, a stop that comes before the new output thread has run, and a
+// device whose byte count wraps.
 // This program is linked with the linker's --wrap for the calls
 // a start makes (see CMakeLists.txt), so each can be made to fail once while every other call
 // goes through to the real platform layer. The wrappers also count allocations and record the
@@ -23,6 +24,7 @@ HGLOBAL RealGlobalFree(HGLOBAL) asm("__real__Z10GlobalFreePv");
 MMRESULT RealPrepareHeader(HWAVEOUT, LPWAVEHDR, UINT) asm("__real__Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj");
 MMRESULT RealUnprepareHeader(HWAVEOUT, LPWAVEHDR, UINT) asm("__real__Z22waveOutUnprepareHeaderP10HWAVEOUT__P7WAVEHDRj");
 MMRESULT RealWrite(HWAVEOUT, LPWAVEHDR, UINT) asm("__real__Z12waveOutWriteP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT RealGetPosition(HWAVEOUT, LPMMTIME, UINT) asm("__real__Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj");
 MMRESULT RealReset(HWAVEOUT) asm("__real__Z12waveOutResetP10HWAVEOUT__");
 MMRESULT RealClose(HWAVEOUT) asm("__real__Z12waveOutCloseP10HWAVEOUT__");
 HANDLE RealCreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
@@ -107,6 +109,32 @@ MMRESULT WrappedWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
     Calls.ringAtWrite.assign(samples, samples + header->dwBufferLength / 2);
     if (FailsNow(FailurePoint::kWrite)) return MMSYSERR_NOMEM;
     return RealWrite(device, header, size);
+}
+
+// Seen from the output thread: the device's count can be shifted so that it wraps soon, and
+// each poll notes how far the thread's next block is from the block truly playing.
+namespace {
+std::atomic<bool> ShiftPosition{false};
+std::atomic<std::uint32_t> PositionShift{0};
+std::atomic<int> Wraps{0};
+std::atomic<int> WorstLag{0};
+std::atomic<std::uint32_t> TrueBytes{0};
+}  // namespace
+
+MMRESULT WrappedGetPosition(HWAVEOUT device, LPMMTIME time, UINT size)
+    asm("__wrap__Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj");
+MMRESULT WrappedGetPosition(HWAVEOUT device, LPMMTIME time, UINT size) {
+    const MMRESULT result = RealGetPosition(device, time, size);
+    if (!ShiftPosition.load() || result != MMSYSERR_NOERROR) return result;
+    const std::uint32_t bytes = time->u.cb;
+    const std::uint32_t shown = bytes + PositionShift.load();
+    if (shown < TrueBytes.load() + PositionShift.load()) ++Wraps;
+    TrueBytes.store(bytes);
+    time->u.cb = shown;
+    const int playing = static_cast<int>(bytes / 4 % 88400 / kBlockFrames);
+    const int lag = (playing - Player.writeBlock + kRingBlocks) % kRingBlocks;
+    if (lag > WorstLag.load()) WorstLag.store(lag);
+    return result;
 }
 
 MMRESULT WrappedReset(HWAVEOUT device) asm("__wrap__Z12waveOutResetP10HWAVEOUT__");
@@ -216,6 +244,29 @@ TEST_F(StartFailure, StopBeforeTheThreadRanWaitsForItsEnd) {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     PlayModule(nullptr);
     EXPECT_EQ(LiveThreads.load(), 0);
+}
+
+// 2^32 bytes is no whole number of rings: where the device's count wraps, the block computed
+// from the count alone would jump about 40 blocks back.
+TEST_F(StartFailure, TheThreadFollowsTheDeviceAcrossTheWrapOfItsCount) {
+    constexpr std::uint64_t kRingBytes = 88400 * 4;
+    // A whole number of rings, so that the shift alone moves no block; it wraps 0.8 s in.
+    const auto shift = static_cast<std::uint32_t>((std::uint64_t{1} << 32) / kRingBytes * kRingBytes);
+    PositionShift.store(shift);
+    WorstLag.store(0);
+    Wraps.store(0);
+    TrueBytes.store(0);
+    ShiftPosition.store(true);
+    ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (TrueBytes.load() < 2 * 44100 * 4 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    PlayModule(nullptr);
+    ShiftPosition.store(false);
+    EXPECT_EQ(Wraps.load(), 1);
+    // The thread is at most a block or two behind the device, never a jump away.
+    EXPECT_LE(WorstLag.load(), 2);
 }
 
 TEST_F(StartFailure, NoFailureHandsTheDeviceTheOfflineRenderingOfTheFirstHundredBlocks) {
