@@ -1,15 +1,143 @@
 // Player control: start, pause and stop of playback; the song's load and release.
+//
+// A start acquires, in this order: the device, the song, the 16-bit ring with its looping
+// header, the float ring, the device's playing of the ring and the output thread. The stop
+// form gives all of it back in the opposite order, and so does a start that cannot complete.
+
+#include <cstdint>
 
 #include "loader.h"
+#include "output.h"
 #include "player.h"
 #include "player_state.h"
+#include "sequencer.h"
 #include "win32.h"
 
 PlayerState Player;
 
-// Placeholder until the output machinery exists: no music is started.
-Song* PlayModule(const void*) {
-    return nullptr;
+namespace {
+
+constexpr std::int32_t kOutputRate = 44100;
+
+// The stop form of PlayModule; also undoes a start that failed part way, from whatever state
+// it reached, and leaves the player idle.
+void StopAndRelease() {
+    // A suspended output thread could not see the stop request.
+    if (Player.paused != 0) TogglePause();
+    FreeModule(Player.loadedSong);
+    Player.loadedSong = nullptr;
+    if (Player.device != nullptr) {
+        waveOutClose(Player.device);
+        Player.device = nullptr;
+    }
+    // The device has let go of the ring by now: reset before it was closed.
+    if (Player.waveBuffer != nullptr) GlobalFree(Player.waveBuffer);
+    Player.waveBuffer = nullptr;
+    Player.header = WAVEHDR{};
+}
+
+}  // namespace
+
+Song* PlayModule(const void* image) {
+    if (image == nullptr) {
+        StopAndRelease();
+        return nullptr;
+    }
+    // A second start while a song is loaded is refused: it would reset the song and the
+    // rings under the running output thread.
+    if (Player.loadedSong != nullptr) return nullptr;
+    if (!OpenWaveOutput(kOutputRate)) return nullptr;
+    // deliberate:
+    // a module that cannot be loaded leaves the device open; the stop form closes it.
+    Song* song = LoadModule(image);
+    if (song == nullptr) return nullptr;
+    Player.loadedSong = song;
+    if (!StartPlayback(song)) {
+        StopAndRelease();
+        return nullptr;
+    }
+    return song;
+}
+
+int TogglePause() {
+    Player.paused = ~Player.paused;
+    if (Player.paused != 0) {
+        SuspendThread(Player.outputThread);
+        waveOutPause(Player.device);
+        return 1;
+    }
+    waveOutRestart(Player.device);
+    ResumeThread(Player.outputThread);
+    return 0;
+}
+
+bool StartPlayback(Song* song) {
+    if (song == nullptr) return false;
+    // The song's clock, its tempo, the channels linked to their voices; the song becomes the
+    // one the block filler plays.
+    ResetPlayback(song);
+
+    const SIZE_T ringBytes = static_cast<SIZE_T>(Player.ringFrames) * 4;
+    Player.header = WAVEHDR{};
+    Player.waveBuffer = static_cast<std::int16_t*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, ringBytes));
+    if (Player.waveBuffer == nullptr) return false;
+    Player.header.lpData = reinterpret_cast<LPSTR>(Player.waveBuffer);
+    Player.header.dwBufferLength = static_cast<DWORD>(ringBytes);
+    Player.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
+    Player.header.dwLoops = 0xFFFFFFFF;
+    if (waveOutPrepareHeader(Player.device, &Player.header, sizeof Player.header) != MMSYSERR_NOERROR) {
+        return false;
+    }
+
+    Player.mixBufferAllocation = GlobalAlloc(
+        GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 8 + 256);
+    if (Player.mixBufferAllocation == nullptr) return false;
+    const auto address = reinterpret_cast<std::uintptr_t>(Player.mixBufferAllocation);
+    Player.mixBuffer = reinterpret_cast<float*>((address + 15) & ~static_cast<std::uintptr_t>(15));
+
+    // The whole ring is mixed here, on the caller's thread, before the device starts.
+    Player.writeBlock = 0;
+    do {
+        FillBlock();
+    } while (Player.writeBlock != 0);
+
+    if (waveOutWrite(Player.device, &Player.header, sizeof Player.header) != MMSYSERR_NOERROR) {
+        return false;
+    }
+    Player.stopRequested.store(0);
+    // Cleared here, not only by the thread when it starts: a stop that came before the new
+    // thread ran would otherwise take the last thread's 1 as this one's end.
+    Player.threadFinished.store(0);
+    Player.outputThread = CreateThread(nullptr, 0, OutputThreadProc, nullptr, 0, nullptr);
+    if (Player.outputThread == nullptr) {
+        Player.threadFinished.store(1);
+        return false;
+    }
+    SetThreadPriority(Player.outputThread, THREAD_PRIORITY_TIME_CRITICAL);
+    return true;
+}
+
+bool StopPlayback(Song* song) {
+    if (song == nullptr) return false;
+    Player.stopRequested.store(1);
+    while (Player.filling.load() != 0) {
+    }
+    if (Player.outputThread != nullptr) {
+        while (Player.threadFinished.load() == 0) Sleep(50);
+        CloseHandle(Player.outputThread);
+        Player.outputThread = nullptr;
+    }
+    if (Player.mixBufferAllocation != nullptr) GlobalFree(Player.mixBufferAllocation);
+    Player.mixBufferAllocation = nullptr;
+    Player.mixBuffer = nullptr;
+    if (Player.header.lpData != nullptr && Player.device != nullptr) {
+        // Hands the looping buffer back; only then may the header be unprepared.
+        waveOutReset(Player.device);
+        waveOutUnprepareHeader(Player.device, &Player.header, sizeof Player.header);
+        Player.header.dwFlags &= ~static_cast<DWORD>(WHDR_PREPARED);
+    }
+    Player.activeSong = nullptr;
+    return true;
 }
 
 Song* LoadModule(const void* image) {
@@ -50,7 +178,7 @@ bool FreeModule(Song* song) {
     while (Player.filling.load() != 0) {
     }
     // The output stops playing the song before it goes away.
-    if (Player.activeSong == song) Player.activeSong = nullptr;
+    StopPlayback(song);
     if (song->instruments != nullptr) {
         for (int i = 0; i < song->instrumentCount; ++i) {
             Instrument& instrument = song->instruments[i];

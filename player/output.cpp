@@ -1,5 +1,6 @@
-// The block loop: output parameters derived from the rate, the tick clock, the filling of
-// one ring block (tick callbacks between mixer runs) and the conversion to 16-bit PCM.
+// The block loop: the wave device and the output thread that keeps its looping ring filled,
+// output parameters derived from the rate, the tick clock, the filling of one ring block (tick
+// callbacks between mixer runs) and the conversion to 16-bit PCM.
 #include "output.h"
 
 #include <cmath>
@@ -16,8 +17,57 @@ constexpr std::int32_t kRingSeconds = 2;
 constexpr std::int32_t kRampFramesAt44100 = 128;
 constexpr float kTickBeatFactor = 0.4f;
 constexpr float kFramesPerMillisecond = 0.001f;
+constexpr DWORD kPollMilliseconds = 5;
+constexpr std::uint64_t kFrameBytes = 4;  // 16-bit stereo
 
 }  // namespace
+
+bool OpenWaveOutput(std::int32_t rate) {
+    WAVEFORMATEX format{};
+    format.wFormatTag = WAVE_FORMAT_PCM;
+    format.nChannels = 2;
+    format.nSamplesPerSec = static_cast<DWORD>(rate);
+    format.nAvgBytesPerSec = static_cast<DWORD>(rate) * kFrameBytes;
+    format.nBlockAlign = kFrameBytes;
+    format.wBitsPerSample = 16;
+    format.cbSize = 0;
+    if (waveOutOpen(&Player.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+        Player.device = nullptr;
+        return false;
+    }
+    SetOutputParameters(rate);
+    return true;
+}
+
+std::int32_t FollowDevicePosition(DevicePosition& position, std::uint32_t deviceBytes) {
+    // Unsigned subtraction gives the bytes played since the last poll across a wrap as well.
+    position.totalBytes += static_cast<std::uint32_t>(deviceBytes - position.lastBytes);
+    position.lastBytes = deviceBytes;
+    if (Player.ringFrames < 1 || Player.blockFrames < 1) return 0;
+    const std::uint64_t frame = position.totalBytes / kFrameBytes;
+    return static_cast<std::int32_t>(frame % static_cast<std::uint64_t>(Player.ringFrames)) /
+           Player.blockFrames;
+}
+
+DWORD WINAPI OutputThreadProc(LPVOID) {
+    Player.threadFinished.store(0);
+    DevicePosition position;
+    while (Player.stopRequested.load() == 0) {
+        MMTIME time{};
+        time.wType = TIME_BYTES;
+        waveOutGetPosition(Player.device, &time, sizeof time);
+        const std::int32_t playing = FollowDevicePosition(position, time.u.cb);
+        // The block being played keeps what it holds; every block behind it is mixed afresh.
+        while (Player.writeBlock != playing) {
+            Player.filling.store(1);
+            FillBlock();
+            Player.filling.store(0);
+        }
+        Sleep(kPollMilliseconds);
+    }
+    Player.threadFinished.store(1);
+    ExitThread(0);
+}
 
 void SetOutputParameters(std::int32_t rate) {
     // deliberate:

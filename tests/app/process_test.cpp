@@ -1,8 +1,10 @@
 // The real program as a process: on a private X server it shows its window, and closing that
 // window the way a window manager's close box does (WM_DELETE_WINDOW) ends it with exit
-// code 0. Skipped where no Xvfb is installed.
+// code 0, while the song plays on the player's output thread. Skipped where no Xvfb is
+// installed.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -136,6 +139,55 @@ xcb_window_t FindShownWindow(xcb_connection_t* connection, xcb_window_t root) {
     return found;
 }
 
+std::string ReadLine(const std::string& path) {
+    std::ifstream file(path);
+    std::string line;
+    std::getline(file, line);
+    return line;
+}
+
+// The process's threads by id, with their names.
+std::vector<std::pair<std::string, std::string>> Threads(pid_t pid) {
+    std::vector<std::pair<std::string, std::string>> threads;
+    const std::string folder = "/proc/" + std::to_string(pid) + "/task";
+    DIR* tasks = opendir(folder.c_str());
+    if (tasks == nullptr) return threads;
+    while (const dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.') continue;
+        threads.emplace_back(entry->d_name, ReadLine(folder + "/" + entry->d_name + "/comm"));
+    }
+    closedir(tasks);
+    return threads;
+}
+
+long VoluntarySwitches(pid_t pid, const std::string& thread) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/task/" + thread + "/status");
+    std::string line;
+    const std::string key = "voluntary_ctxt_switches:";
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) return std::atol(line.c_str() + key.size());
+    }
+    return -1;
+}
+
+// The song plays: SDL's audio thread runs the device, and the player's output thread (unnamed,
+// so it carries the program's name) wakes every few milliseconds to follow it.
+void ExpectMusicPlays(pid_t program) {
+    const std::string name = ReadLine("/proc/" + std::to_string(program) + "/comm");
+    bool device = false;
+    std::string output;
+    for (const auto& [thread, comm] : Threads(program)) {
+        if (comm.rfind("SDLAudio", 0) == 0) device = true;
+        if (comm == name && thread != std::to_string(program)) output = thread;
+    }
+    EXPECT_TRUE(device) << "no SDL audio thread: the wave device is not open";
+    ASSERT_FALSE(output.empty()) << "no output thread";
+    const long before = VoluntarySwitches(program, output);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    // Polling every 5 ms it sleeps about a hundred times in half a second.
+    EXPECT_GT(VoluntarySwitches(program, output), before + 20) << "the output thread does not run";
+}
+
 }  // namespace
 
 TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
@@ -147,13 +199,15 @@ TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
         if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
-            entry.rfind("QT_QPA_PLATFORM=", 0) == 0) {
+            entry.rfind("QT_QPA_PLATFORM=", 0) == 0 || entry.rfind("SDL_AUDIODRIVER=", 0) == 0) {
             continue;
         }
         env.push_back(entry);
     }
     env.push_back("DISPLAY=" + server.display);
     env.push_back("QT_QPA_PLATFORM=xcb");
+    // No sound card needed: SDL's dummy driver plays in real time into nothing.
+    env.push_back("SDL_AUDIODRIVER=dummy");
     const pid_t program = Spawn({HASHCALC_PROGRAM}, env);
     ASSERT_GT(program, 0);
 
@@ -173,6 +227,7 @@ TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
     EXPECT_NE(window, XCB_WINDOW_NONE) << "no window titled \"" << kCaption << "\"";
 
     if (window != XCB_WINDOW_NONE && !ended) {
+        ExpectMusicPlays(program);
         xcb_client_message_event_t close{};
         close.response_type = XCB_CLIENT_MESSAGE;
         close.format = 32;
