@@ -31,8 +31,7 @@ void StopAndRelease() {
         Player.device = nullptr;
     }
     // The device has let go of the ring by now: reset before it was closed.
-    if (Player.waveBuffer != nullptr) GlobalFree(Player.waveBuffer);
-    Player.waveBuffer = nullptr;
+    FreeWaveRing();
     Player.header = WAVEHDR{};
 }
 
@@ -77,23 +76,17 @@ bool StartPlayback(Song* song) {
     // one the block filler plays.
     ResetPlayback(song);
 
-    const SIZE_T ringBytes = static_cast<SIZE_T>(Player.ringFrames) * 4;
     Player.header = WAVEHDR{};
-    Player.waveBuffer = static_cast<std::int16_t*>(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, ringBytes));
-    if (Player.waveBuffer == nullptr) return false;
+    if (!AllocateWaveRing()) return false;
     Player.header.lpData = reinterpret_cast<LPSTR>(Player.waveBuffer);
-    Player.header.dwBufferLength = static_cast<DWORD>(ringBytes);
+    Player.header.dwBufferLength = static_cast<DWORD>(Player.ringFrames) * 4;
     Player.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     Player.header.dwLoops = 0xFFFFFFFF;
     if (waveOutPrepareHeader(Player.device, &Player.header, sizeof Player.header) != MMSYSERR_NOERROR) {
         return false;
     }
 
-    Player.mixBufferAllocation = GlobalAlloc(
-        GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 8 + 256);
-    if (Player.mixBufferAllocation == nullptr) return false;
-    const auto address = reinterpret_cast<std::uintptr_t>(Player.mixBufferAllocation);
-    Player.mixBuffer = reinterpret_cast<float*>((address + 15) & ~static_cast<std::uintptr_t>(15));
+    if (!AllocateMixRing()) return false;
 
     // The whole ring is mixed here, on the caller's thread, before the device starts.
     Player.writeBlock = 0;
@@ -127,9 +120,7 @@ bool StopPlayback(Song* song) {
         CloseHandle(Player.outputThread);
         Player.outputThread = nullptr;
     }
-    if (Player.mixBufferAllocation != nullptr) GlobalFree(Player.mixBufferAllocation);
-    Player.mixBufferAllocation = nullptr;
-    Player.mixBuffer = nullptr;
+    FreeMixRing();
     if (Player.header.lpData != nullptr && Player.device != nullptr) {
         // Hands the looping buffer back; only then may the header be unprepared.
         waveOutReset(Player.device);

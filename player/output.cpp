@@ -104,6 +104,32 @@ void SetBpm(Song* song, std::int32_t bpm) {
     song->tickLength = static_cast<std::int32_t>(rounded);
 }
 
+bool AllocateWaveRing() {
+    Player.waveBuffer = static_cast<std::int16_t*>(
+        GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 4));
+    return Player.waveBuffer != nullptr;
+}
+
+bool AllocateMixRing() {
+    Player.mixBufferAllocation = GlobalAlloc(
+        GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 8 + 256);
+    if (Player.mixBufferAllocation == nullptr) return false;
+    const auto address = reinterpret_cast<std::uintptr_t>(Player.mixBufferAllocation);
+    Player.mixBuffer = reinterpret_cast<float*>((address + 15) & ~static_cast<std::uintptr_t>(15));
+    return true;
+}
+
+void FreeWaveRing() {
+    if (Player.waveBuffer != nullptr) GlobalFree(Player.waveBuffer);
+    Player.waveBuffer = nullptr;
+}
+
+void FreeMixRing() {
+    if (Player.mixBufferAllocation != nullptr) GlobalFree(Player.mixBufferAllocation);
+    Player.mixBufferAllocation = nullptr;
+    Player.mixBuffer = nullptr;
+}
+
 void FillBlock() {
     const std::int32_t blockFrames = Player.blockFrames;
     if (Player.mixBuffer == nullptr || blockFrames < 1) return;

@@ -34,6 +34,14 @@ void SetOutputParameters(std::int32_t rate);
 // Stores bpm and the matching tick length in output frames.
 void SetBpm(Song* song, std::int32_t bpm);
 
+// The two rings the block filler writes, allocated zero-filled: the 16-bit ring of ringFrames
+// frames (waveBuffer), and the float ring at the first 16-byte boundary of an allocation 256
+// bytes larger than ringFrames frames (mixBuffer). False when the allocation fails.
+bool AllocateWaveRing();
+bool AllocateMixRing();
+void FreeWaveRing();
+void FreeMixRing();
+
 // Mixes block writeBlock of the active song into the rings and advances writeBlock.
 void FillBlock();
 

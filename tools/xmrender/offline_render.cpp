@@ -69,16 +69,10 @@ void TraceTick(Song* song) {
 bool BeginOfflinePlayback(Song* song) {
     SetOutputParameters(kRenderRate);
     ResetPlayback(song);
-    Player.waveBuffer = static_cast<std::int16_t*>(
-        GlobalAlloc(GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 4));
-    Player.mixBufferAllocation =
-        GlobalAlloc(GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 8 + 256);
-    if (Player.waveBuffer == nullptr || Player.mixBufferAllocation == nullptr) {
+    if (!AllocateWaveRing() || !AllocateMixRing()) {
         EndOfflinePlayback();
         return false;
     }
-    auto address = reinterpret_cast<std::uintptr_t>(Player.mixBufferAllocation);
-    Player.mixBuffer = reinterpret_cast<float*>((address + 15) & ~static_cast<std::uintptr_t>(15));
     Player.writeBlock = 0;
     return true;
 }
@@ -90,11 +84,8 @@ const std::int16_t* RenderNextBlock() {
 }
 
 void EndOfflinePlayback() {
-    if (Player.waveBuffer != nullptr) GlobalFree(Player.waveBuffer);
-    if (Player.mixBufferAllocation != nullptr) GlobalFree(Player.mixBufferAllocation);
-    Player.waveBuffer = nullptr;
-    Player.mixBufferAllocation = nullptr;
-    Player.mixBuffer = nullptr;
+    FreeWaveRing();
+    FreeMixRing();
     Player.activeSong = nullptr;
     ResetVoiceTable();  // the voices point into the song's samples, which may go next
 }
