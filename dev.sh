@@ -22,7 +22,9 @@ install_missing() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # dpkg's progress lines go nowhere; apt's errors still reach the terminal.
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" > /dev/null
 }
 
 # build DIR [cmake options...]
