@@ -17,8 +17,6 @@ PlayerState Player;
 
 namespace {
 
-constexpr std::int32_t kOutputRate = 44100;
-
 // The stop form of PlayModule; also undoes a start that failed part way, from whatever state
 // it reached, and leaves the player idle.
 void StopAndRelease() {

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <string>
 
+#include "output.h"
+
 struct Song;
 
-constexpr std::int32_t kRenderRate = 44100;
+// Offline playback renders at the live output rate.
+constexpr std::int32_t kRenderRate = kOutputRate;
 
 // Sets the output parameters, resets the song's playback state and allocates both rings as
 // live playback does; writeBlock starts at 0. False when an allocation fails.
