@@ -1,0 +1,47 @@
+// The twelve digests in incremental form, for inputs of any size: start a stream, feed it any
+// number of byte ranges, finish it into exactly the text the one-shot routine gives for the
+// same bytes. Lengths are 64-bit. Streams are independent records: several may run at once,
+// each on its own thread, unlike the one-shot routines.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "digest.h"
+
+// Catalogue order: DigestCatalogue[static_cast<int>(kind)] describes the same algorithm.
+enum class DigestKind : int {
+    kMD5,
+    kMD2,
+    kMD4,
+    kSHA0,
+    kSHA1,
+    kSHA256,
+    kRIPEMD128,
+    kRIPEMD160,
+    kRIPEMD256,
+    kCRC16,
+    kCRC32,
+    kCRC32b,
+};
+
+struct DigestStream {
+    DigestKind kind;
+    std::uint64_t length;                 // bytes fed so far
+    alignas(16) unsigned char state[128];  // chaining words, MD2's state and checksum, or the CRC
+    unsigned char pending[64];             // the bytes of a block not yet complete
+    std::uint32_t pendingCount;
+};
+
+void StartDigest(DigestStream* stream, DigestKind kind);
+void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count);
+// Writes the text and its NUL into `text`, which has room for kLongestTextBytes. The stream
+// must be started again before it is fed again.
+void FinishDigest(DigestStream* stream, char* text);
+
+// Processor-specific paths (SHA instructions, carry-less multiplication) are chosen at run time
+// when the processor has them. Turning them off makes every stream use the portable code;
+// the environment variable HASHCALC_NO_HARDWARE=1 does the same at start-up.
+void AllowHardwareDigests(bool allowed);
+// Whether a stream of this kind started now would use a processor-specific path.
+bool UsesHardwareDigest(DigestKind kind);
