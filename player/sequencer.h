@@ -28,13 +28,15 @@ struct Channel {
     std::int32_t periodDelta;
     std::int32_t volEnvTick;
     std::int32_t volEnvPoint;
-    std::int32_t volEnvValue;
+    // 16.16 envelope values in 64 bits: a point far beyond the position (x runs up to 65535)
+    // puts the value up to 2^38 away from the segment's ends before it is clamped for output.
+    std::int64_t volEnvValue;
     std::int32_t volEnvOutput;
     std::int32_t volEnvSlope;
     std::uint8_t volEnvDone;
     std::int32_t panEnvTick;
     std::int32_t panEnvPoint;
-    std::int32_t panEnvValue;
+    std::int64_t panEnvValue;
     std::int32_t panEnvOutput;
     std::int32_t panEnvSlope;
     std::uint8_t panEnvDone;
