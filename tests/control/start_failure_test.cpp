@@ -284,4 +284,24 @@ TEST_F(StartFailure, NoFailureHandsTheDeviceTheOfflineRenderingOfTheFirstHundred
     EXPECT_EQ(Calls.outstanding, 0);
 }
 
+// Offline playback allocates the same two rings: a trace that cannot get them reports it and
+// traces nothing, rather than passing an empty trace off as a complete one.
+TEST_F(StartFailure, ATraceWithoutItsRingsFailsAndGivesBackWhatItGot) {
+    Song* song = LoadModule(EmbeddedSong);
+    ASSERT_NE(song, nullptr);
+    for (FailurePoint point : {FailurePoint::kWaveBuffer, FailurePoint::kMixBuffer}) {
+        const long before = Calls.outstanding;
+        Calls.failAt = point;
+        std::string trace;
+        EXPECT_FALSE(TraceSong(song, 44100, &trace));
+        EXPECT_EQ(Calls.failAt, FailurePoint::kNone) << "the failure was never reached";
+        EXPECT_EQ(trace, "");
+        EXPECT_EQ(Calls.outstanding, before);
+    }
+    std::string trace;
+    EXPECT_TRUE(TraceSong(song, 44100, &trace));
+    EXPECT_NE(trace, "");
+    FreeModule(song);
+}
+
 }  // namespace

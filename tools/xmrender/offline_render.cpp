@@ -90,8 +90,8 @@ void EndOfflinePlayback() {
     ResetVoiceTable();  // the voices point into the song's samples, which may go next
 }
 
-void TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context) {
-    if (!BeginOfflinePlayback(song)) return;
+bool TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context) {
+    if (!BeginOfflinePlayback(song)) return false;
     TickCallback original = song->tickCallback;
     song->tickCallback = TraceTick;
     TraceOutput = sink;
@@ -102,8 +102,9 @@ void TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context) {
     TraceContext = nullptr;
     song->tickCallback = original;
     EndOfflinePlayback();
+    return true;
 }
 
-void TraceSong(Song* song, std::int64_t frames, std::string* out) {
-    TraceSong(song, frames, AppendToString, out);
+bool TraceSong(Song* song, std::int64_t frames, std::string* out) {
+    return TraceSong(song, frames, AppendToString, out);
 }

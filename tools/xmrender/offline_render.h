@@ -25,7 +25,8 @@ void EndOfflinePlayback();
 using TraceSink = void (*)(const char* text, std::size_t length, void* context);
 
 // Traces the ticks that begin within the first `frames` output frames: a header line naming
-// the columns, then one line per tick and channel.
-void TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context);
+// the columns, then one line per tick and channel. False, with nothing traced, when the rings
+// cannot be allocated.
+bool TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context);
 // The same, appended to a string.
-void TraceSong(Song* song, std::int64_t frames, std::string* out);
+bool TraceSong(Song* song, std::int64_t frames, std::string* out);

@@ -119,7 +119,10 @@ bool WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
     std::uint8_t header[44];
     WaveHeader(header, frames);
     if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
-    if (!BeginOfflinePlayback(song)) return false;
+    if (!BeginOfflinePlayback(song)) {
+        errno = ENOMEM;  // the rings could not be allocated
+        return false;
+    }
     bool written = true;
     std::uint32_t done = 0;
     while (written && done < frames) {
@@ -176,14 +179,22 @@ int main(int argc, char** argv) {
 
     std::int64_t frames = static_cast<std::int64_t>(options.seconds) * kRenderRate;
     bool written;
+    int error = 0;
     if (options.trace) {
-        TraceSong(song, frames, WriteTraceText, file);
-        written = std::ferror(file) == 0;
+        written = TraceSong(song, frames, WriteTraceText, file);
+        if (!written) error = ENOMEM;
+        if (written && std::ferror(file) != 0) {
+            written = false;
+            error = errno;
+        }
     } else {
         written = WriteWave(file, song, static_cast<std::uint32_t>(frames));
+        if (!written) error = errno;
     }
-    written = std::fclose(file) == 0 && written;
-    int error = errno;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
     FreeModule(song);
     if (written) {
 #ifdef _WIN32
