@@ -8,9 +8,9 @@
 #include <numbers>
 
 #include "mixer.h"
-#include "output.h"
-#include "sequencer.h"
+#include "notes.h"
 #include "song.h"
+#include "tick_clock.h"
 
 namespace {
 
@@ -210,7 +210,7 @@ void SampleOffset(Channel* channel, std::uint8_t param, const Sample* sample) {
         ClearRequests(channel, kRequestNoteStart);
         channel->requests |= kRequestPositionReset;
     } else if (channel->voice != nullptr) {
-        channel->voice->startOffset = offset;
+        SetVoiceStartOffset(channel->voice, offset);
     }
 }
 

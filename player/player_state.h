@@ -1,5 +1,5 @@
 // The player's process-wide state: the device, the output thread and its three flags, the
-// rings, the output parameters, the channel table and the voice table.
+// rings, the output parameters, the channel table and the mixer with its voice table.
 #pragma once
 
 #include <atomic>
@@ -27,15 +27,13 @@ struct PlayerState {
     std::int32_t writeBlock = 0;
 
     // Output parameters, derived from the rate.
-    std::int32_t outputRate = 0;
     std::int32_t blockFrames = 0;
     std::int32_t ringFrames = 0;
     std::int32_t nBlocks = 0;
-    std::int32_t rampFrames = 0;
-    float rampReciprocal = 0.0f;
 
     Channel channels[kMaxChannels]{};
-    MixVoice voices[kVoiceCount]{};
+    // The voice table with the output rate and ramp length it is mixed at.
+    Mixer mixer{};
 };
 
 extern PlayerState Player;

@@ -25,7 +25,6 @@ TestSong::TestSong(std::int32_t channels, std::vector<std::int32_t> patternRows,
     song.defaultSpeed = 6;
     song.defaultBpm = 125;
     song.initialGlobalVolume = 64;
-    song.tickCallback = SequencerTick;
     song.instruments = instruments.data();
 }
 

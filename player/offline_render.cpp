@@ -87,7 +87,7 @@ void EndOfflinePlayback() {
     FreeWaveRing();
     FreeMixRing();
     Player.activeSong = nullptr;
-    ResetVoiceTable();  // the voices point into the song's samples, which may go next
+    ResetVoiceTable(Player.mixer);  // the voices point into the song's samples, which may go next
 }
 
 bool TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context) {
