@@ -3,6 +3,7 @@
 #   ./dev.sh run        install what is missing, build, start the program
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
+#   ./dev.sh stress     the cases that assert on wall time, one at a time
 #   ./dev.sh bench      build and run the benchmarks
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -35,9 +36,10 @@ build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
+# Cases labelled stress assert on wall time and run alone (./dev.sh stress).
 run_tests() {
   local dir=$1
-  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600
+  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600 -LE stress
 }
 
 command=${1:-run}
@@ -57,13 +59,18 @@ case "$command" in
     build build-asan -DHASHCALC_SANITIZE=ON -DHASHCALC_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
     ;;
+  stress)
+    install_missing
+    build build
+    ctest --test-dir build --output-on-failure --timeout 600 -L stress
+    ;;
   bench)
     install_missing
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench]" >&2
     exit 1
     ;;
 esac

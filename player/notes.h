@@ -7,6 +7,10 @@
 #include "channel.h"
 #include "song.h"
 
+// The names of the twelve notes of an octave as trackers write them, C-4 for note 49.
+inline constexpr const char* kNoteNames[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
+                                               "F#", "G-", "G#", "A-", "A#", "B-"};
+
 // Period of real note n (0..255) with finetune f in 1/128 semitone, in the song's table.
 std::int32_t NotePeriod(const Song* song, std::int32_t note, std::int32_t finetune);
 // Period of real note n in the Amiga table; n may run up to kAmigaNoteLimit.

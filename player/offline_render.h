@@ -25,7 +25,9 @@ void EndOfflinePlayback();
 using TraceSink = void (*)(const char* text, std::size_t length, void* context);
 
 // Traces the ticks that begin within the first `frames` output frames: a header line naming
-// the columns, then one line per tick and channel. False, with nothing traced, when the rings
+// the columns, then one line per tick and channel: the row's cell (note, instrument, volume
+// column, effect) beside the state it produced. Channels with a silent voice and an empty
+// cell are left out. False, with nothing traced, when the rings
 // cannot be allocated.
 bool TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context);
 // The same, appended to a string.

@@ -55,7 +55,7 @@ DWORD WINAPI OutputThreadProc(LPVOID) {
         waveOutGetPosition(Player.device, &time, sizeof time);
         const std::int32_t playing = FollowDevicePosition(position, time.u.cb);
         // The block being played keeps what it holds; every block behind it is mixed afresh.
-        while (Player.writeBlock != playing) {
+        while (Player.writeBlock.load(std::memory_order_relaxed) != playing) {
             Player.filling.store(1);
             FillBlock();
             Player.filling.store(0);
@@ -108,7 +108,8 @@ void FreeMixRing() {
 void FillBlock() {
     const std::int32_t blockFrames = Player.blockFrames;
     if (Player.mixBuffer == nullptr || blockFrames < 1) return;
-    const std::int32_t start = Player.writeBlock * blockFrames;
+    const std::int32_t block = Player.writeBlock.load(std::memory_order_relaxed);
+    const std::int32_t start = block * blockFrames;
     float* mix = Player.mixBuffer + 2 * static_cast<std::ptrdiff_t>(start);
     std::memset(mix, 0, sizeof(float) * 2 * static_cast<std::size_t>(blockFrames));
 
@@ -135,8 +136,8 @@ void FillBlock() {
     if (Player.waveBuffer != nullptr) {
         ConvertBlock(Player.waveBuffer + 2 * static_cast<std::ptrdiff_t>(start), mix, blockFrames);
     }
-    Player.writeBlock += 1;
-    if (Player.writeBlock >= Player.nBlocks) Player.writeBlock = 0;
+    const std::int32_t next = block + 1 < Player.nBlocks ? block + 1 : 0;
+    Player.writeBlock.store(next, std::memory_order_release);
 }
 
 void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t frames) {

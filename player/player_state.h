@@ -24,7 +24,9 @@ struct PlayerState {
     std::int16_t* waveBuffer = nullptr;
     void* mixBufferAllocation = nullptr;
     float* mixBuffer = nullptr;  // 16-byte aligned, inside mixBufferAllocation
-    std::int32_t writeBlock = 0;
+    // Next block to mix. Only the thread that fills blocks writes it; it is published after the
+    // block's samples, so that whoever reads it may read every block it has passed.
+    std::atomic<std::int32_t> writeBlock{0};
 
     // Output parameters, derived from the rate.
     std::int32_t blockFrames = 0;

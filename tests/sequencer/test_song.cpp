@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "offline_render.h"
+#include "notes.h"
 #include "output.h"
 #include "sequencer.h"
 
@@ -186,10 +187,8 @@ void StartTestPlayback(Song* song) {
 }
 
 std::uint8_t NoteNumber(const char* name) {
-    static const char* const names[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
-                                          "F#", "G-", "G#", "A-", "A#", "B-"};
     for (int i = 0; i < 12; ++i) {
-        if (std::strncmp(name, names[i], 2) == 0) return static_cast<std::uint8_t>(1 + i + 12 * (name[2] - '0'));
+        if (std::strncmp(name, kNoteNames[i], 2) == 0) return static_cast<std::uint8_t>(1 + i + 12 * (name[2] - '0'));
     }
     return 0;
 }

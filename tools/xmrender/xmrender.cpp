@@ -24,9 +24,10 @@ const char* const kUsage =
     "\n"
     "Plays MODULE.xm from its start and writes SECONDS seconds (default 60) of it as a\n"
     "44100 Hz 16-bit stereo WAV file. With --trace, writes instead one text line per tick\n"
-    "and channel: order position, row, tick, channel, the row's note and instrument, period\n"
-    "and its delta, volume and its delta, panning, envelope outputs, fade-out, and the\n"
-    "channel's voice: its slot, left and right gains, frequency and sample position.\n";
+    "and channel: order position, row, tick, channel, the row's note, instrument, volume\n"
+    "column and effect, period and its delta, volume and its delta, panning, envelope\n"
+    "outputs, fade-out, and the channel's voice: its slot, left and right gains, frequency\n"
+    "and sample position. Channels with nothing playing and an empty cell are left out.\n";
 
 struct Options {
     bool trace = false;
