@@ -99,11 +99,11 @@ TEST_F(Mixer, PitchFromFrequency) {
     EXPECT_EQ(voice->stepFrac, 0x80000000u);
     SetVoicePitch(Player.mixer, voice, 100000);
     EXPECT_EQ(voice->stepInt, 2);
-    EXPECT_EQ(voice->stepFrac, static_cast<std::uint32_t>((std::uint64_t{11800} << 32) / 44100));
+    EXPECT_EQ(voice->stepFrac, 1149220274u);  // 11800 / 44100 of 2^32, truncated
     SetVoicePitch(Player.mixer, voice, 50);  // below the floor of 100 Hz
     EXPECT_EQ(voice->frequency, 50);
     EXPECT_EQ(voice->stepInt, 0);
-    EXPECT_EQ(voice->stepFrac, static_cast<std::uint32_t>((std::uint64_t{100} << 32) / 44100));
+    EXPECT_EQ(voice->stepFrac, 9739154u);  // 100 / 44100 of 2^32, truncated
 }
 
 TEST_F(Mixer, RampFromSilenceTakes128FramesAndLandsOnTarget) {
