@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "control.h"
 #include "loader.h"
 #include "output.h"
 #include "player.h"

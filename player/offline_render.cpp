@@ -114,6 +114,8 @@ const std::int16_t* RenderNextBlock() {
     return Player.waveBuffer + static_cast<std::int64_t>(block) * Player.blockFrames * 2;
 }
 
+std::int32_t RenderedBlockFrames() { return Player.blockFrames; }
+
 void EndOfflinePlayback() {
     FreeWaveRing();
     FreeMixRing();

@@ -3,13 +3,10 @@
 
 #include <cstdint>
 
+#include "player.h"
 #include "win32.h"
 
 struct Song;
-
-// The rate the player always plays at; offline rendering uses it too, so that its output is
-// exactly what the device is given.
-constexpr std::int32_t kOutputRate = 44100;
 
 // The device's play position as the output thread follows it. The device counts bytes in 32
 // bits, which wrap after about 6.8 hours at 44100 Hz; the thread adds up the differences

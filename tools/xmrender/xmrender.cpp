@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "offline_render.h"
-#include "player_state.h"
 #include "song.h"
 
 namespace {
@@ -128,7 +127,7 @@ bool WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
     std::uint32_t done = 0;
     while (written && done < frames) {
         const std::int16_t* block = RenderNextBlock();
-        std::uint32_t blockFrames = static_cast<std::uint32_t>(Player.blockFrames);
+        std::uint32_t blockFrames = static_cast<std::uint32_t>(RenderedBlockFrames());
         std::uint32_t count = frames - done < blockFrames ? frames - done : blockFrames;
         written = WriteFrames(file, block, count);
         done += count;

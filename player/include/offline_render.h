@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "output.h"
+#include "player.h"
 
 struct Song;
 
@@ -16,8 +16,10 @@ constexpr std::int32_t kRenderRate = kOutputRate;
 // Sets the output parameters, resets the song's playback state and allocates both rings as
 // live playback does; writeBlock starts at 0. False when an allocation fails.
 bool BeginOfflinePlayback(Song* song);
-// Mixes the next block through FillBlock; returns its 16-bit frames (blockFrames of them).
+// Mixes the next block through FillBlock; returns its 16-bit frames (RenderedBlockFrames of
+// them).
 const std::int16_t* RenderNextBlock();
+std::int32_t RenderedBlockFrames();
 // Releases the rings, detaches the song and silences every voice.
 void EndOfflinePlayback();
 
