@@ -2,6 +2,7 @@
 #include "xm_file.h"
 
 #include <algorithm>
+#include <type_traits>
 
 #include "song.h"
 
@@ -131,26 +132,29 @@ Bytes WithLengthPrefix(const Bytes& xm) {
     return out;
 }
 
-// 8-bit sample values as the file stores them: each byte the difference from the last.
-Bytes DeltaCode8(const std::vector<std::int8_t>& values) {
+namespace {
+
+template <typename Value>
+Bytes DeltaCode(const std::vector<Value>& values) {
     Bytes out;
-    std::int8_t previous = 0;
-    for (std::int8_t value : values) {
-        Put8(out, static_cast<std::uint8_t>(value - previous));
+    Value previous = 0;
+    for (const Value value : values) {
+        const auto delta = static_cast<std::make_unsigned_t<Value>>(value - previous);
+        if constexpr (sizeof(Value) == 1) {
+            Put8(out, delta);
+        } else {
+            Put16(out, delta);
+        }
         previous = value;
     }
     return out;
 }
 
-Bytes DeltaCode16(const std::vector<std::int16_t>& values) {
-    Bytes out;
-    std::int16_t previous = 0;
-    for (std::int16_t value : values) {
-        Put16(out, static_cast<std::uint16_t>(value - previous));
-        previous = value;
-    }
-    return out;
-}
+}  // namespace
+
+Bytes DeltaCode8(const std::vector<std::int8_t>& values) { return DeltaCode(values); }
+
+Bytes DeltaCode16(const std::vector<std::int16_t>& values) { return DeltaCode(values); }
 
 // One cell in the raw form: the note byte (below 0x80) and the four other fields.
 void PutRawCell(Bytes& out, std::uint8_t note, std::uint8_t instrument,
