@@ -81,6 +81,7 @@ bool StartPlayback(Song* song) {
     // The song's clock, its tempo, the channels linked to their voices; the song becomes the
     // one the block filler plays.
     ResetPlayback(song);
+    Player.activeSong = song;
 
     Player.header = WAVEHDR{};
     if (!AllocateWaveRing()) return false;

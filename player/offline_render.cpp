@@ -100,6 +100,7 @@ void TraceTick(Song* song) {
 bool BeginOfflinePlayback(Song* song) {
     SetOutputParameters(kRenderRate);
     ResetPlayback(song);
+    Player.activeSong = song;
     if (!AllocateWaveRing() || !AllocateMixRing()) {
         EndOfflinePlayback();
         return false;

@@ -235,5 +235,4 @@ void ResetPlayback(Song* song) {
         Player.channels[c].voice = &Player.mixer.voices[c];
     }
     CurrentRowPosition = {0, 0};
-    Player.activeSong = song;
 }

@@ -25,8 +25,8 @@ struct RowPosition {
 RowPosition PlayingRow();
 
 // Resets the song's position, tick clock (with SequencerTick as its callback), tempo and global
-// volume, zeroes its channels, links channel i to voice i and makes the song the active one.
-// The output parameters must be set first.
+// volume, zeroes its channels and links channel i to voice i. The output parameters must be
+// set first.
 void ResetPlayback(Song* song);
 
 // The first tick of a row: reads the row's cells and acts on them, channel by channel.
