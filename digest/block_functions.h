@@ -32,10 +32,12 @@ BlocksFunction RIPEMD128Blocks;
 BlocksFunction RIPEMD160Blocks;
 BlocksFunction RIPEMD256Blocks;
 
-// The same compressions on the x86 SHA instructions; null where the build has none.
-extern BlocksFunction* const SHA1BlocksOnShaInstructions;
-extern BlocksFunction* const SHA256BlocksOnShaInstructions;
 bool ProcessorHasShaInstructions();
+#if HASHCALC_DIGEST_X86
+// The same compressions on the x86 SHA instructions, for processors that have them.
+BlocksFunction SHA1BlocksOnShaInstructions;
+BlocksFunction SHA256BlocksOnShaInstructions;
+#endif
 
 // MD2 works on 16-byte blocks: `stateAndChecksum` holds the 16-byte state and then the
 // 16-byte checksum.

@@ -7,6 +7,13 @@
 #include <cstdint>
 #include <cstring>
 
+// Processor-specific paths exist only for x86; the portable ones are always built.
+#if defined(__i386__) || defined(__x86_64__)
+#define HASHCALC_DIGEST_X86 1
+#else
+#define HASHCALC_DIGEST_X86 0
+#endif
+
 namespace digest_internal {
 
 constexpr std::uint32_t ByteSwap32(std::uint32_t value) {

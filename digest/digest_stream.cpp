@@ -24,11 +24,18 @@ struct BlockAlgorithm {
     LengthOrder lengthOrder;
     bool littleEndianWords;  // printed byte-swapped, so the text follows the bytes
     BlocksFunction* portable;
-    BlocksFunction* const* hardware;  // the processor-specific path, or null
+    BlocksFunction* hardware;  // the processor-specific path, or null
 };
 
 const BlockAlgorithm* FindBlockAlgorithm(DigestKind kind) {
-    static constexpr BlocksFunction* const* kNone = nullptr;
+    static constexpr BlocksFunction* kNone = nullptr;
+#if HASHCALC_DIGEST_X86
+    static constexpr BlocksFunction* kSHA1Hardware = SHA1BlocksOnShaInstructions;
+    static constexpr BlocksFunction* kSHA256Hardware = SHA256BlocksOnShaInstructions;
+#else
+    static constexpr BlocksFunction* kSHA1Hardware = nullptr;
+    static constexpr BlocksFunction* kSHA256Hardware = nullptr;
+#endif
     static const BlockAlgorithm kMD5 = {kMdInitialWords, 4, LengthOrder::kLittleEndian, true,
                                         MD5Blocks, kNone};
     static const BlockAlgorithm kMD4 = {kMdInitialWords, 4, LengthOrder::kLittleEndian, true,
@@ -36,9 +43,9 @@ const BlockAlgorithm* FindBlockAlgorithm(DigestKind kind) {
     static const BlockAlgorithm kSHA0 = {kMdInitialWords, 5, LengthOrder::kBigEndian, false,
                                          SHA0Blocks, kNone};
     static const BlockAlgorithm kSHA1 = {kMdInitialWords, 5, LengthOrder::kBigEndian, false,
-                                         SHA1Blocks, &SHA1BlocksOnShaInstructions};
+                                         SHA1Blocks, kSHA1Hardware};
     static const BlockAlgorithm kSHA256 = {kSHA256InitialWords, 8, LengthOrder::kBigEndian, false,
-                                           SHA256Blocks, &SHA256BlocksOnShaInstructions};
+                                           SHA256Blocks, kSHA256Hardware};
     static const BlockAlgorithm kRIPEMD128 = {kMdInitialWords, 4, LengthOrder::kLittleEndian,
                                               true, RIPEMD128Blocks, kNone};
     static const BlockAlgorithm kRIPEMD160 = {kMdInitialWords, 5, LengthOrder::kLittleEndian,
@@ -69,7 +76,7 @@ const CrcAlgorithm* FindCrcAlgorithm(DigestKind kind) {
 }
 
 BlocksFunction* ChooseBlocks(const BlockAlgorithm& algorithm, bool hardware) {
-    return hardware ? *algorithm.hardware : algorithm.portable;
+    return hardware ? algorithm.hardware : algorithm.portable;
 }
 
 bool HardwareDisabledByEnvironment() {
@@ -172,8 +179,7 @@ void AllowHardwareDigests(bool allowed) {
 bool UsesHardwareDigest(DigestKind kind) {
     if (!HardwareDigestsAllowed()) return false;
     if (const BlockAlgorithm* block = FindBlockAlgorithm(kind)) {
-        return block->hardware != nullptr && *block->hardware != nullptr &&
-               ProcessorHasShaInstructions();
+        return block->hardware != nullptr && ProcessorHasShaInstructions();
     }
     if (const CrcAlgorithm* crc = FindCrcAlgorithm(kind)) return ChooseCrcUpdate(*crc) != crc->portable;
     return false;

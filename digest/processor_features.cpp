@@ -4,7 +4,7 @@
 
 namespace digest_internal {
 
-#if defined(__i386__) || defined(__x86_64__)
+#if HASHCALC_DIGEST_X86
 
 bool ProcessorHasShaInstructions() {
     static const bool present = [] {

@@ -112,13 +112,21 @@ TEST(DigestStream, HardwarePathsAgreeWithPortableOnLongMessages) {
     AllowHardwareDigests(true);
 }
 
-TEST(DigestStream, TurningHardwareOffLeavesOnlyPortablePaths) {
+// The switch turns every processor-specific path off; on, each is chosen exactly when the
+// processor offers it, so the sweeps above really run them on a machine that has them.
+TEST(DigestStream, HardwarePathsFollowTheSwitchAndTheProcessor) {
     AllowHardwareDigests(false);
     for (int i = 0; i < kDigestCount; ++i) EXPECT_FALSE(UsesHardwareDigest(KindAt(i)));
     AllowHardwareDigests(true);
     for (DigestKind kind : {DigestKind::kMD5, DigestKind::kMD2, DigestKind::kRIPEMD160}) {
         EXPECT_FALSE(UsesHardwareDigest(kind)) << "no processor-specific path exists for these";
     }
+#if defined(__i386__) || defined(__x86_64__)
+    __builtin_cpu_init();
+    const bool sha = __builtin_cpu_supports("sha") != 0;
+    EXPECT_EQ(UsesHardwareDigest(DigestKind::kSHA1), sha);
+    EXPECT_EQ(UsesHardwareDigest(DigestKind::kSHA256), sha);
+#endif
 }
 
 // Streams are independent records: interleaved feeds do not disturb each other, and a stream
