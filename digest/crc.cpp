@@ -115,11 +115,34 @@ void HashWithCrc(const digest_internal::CrcAlgorithm& algorithm, char* buffer,
 
 namespace digest_internal {
 
-const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateReflected<kCrc16Tables>, nullptr};
-const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X",
-                                      UpdateReflected<kCrc32Tables>, nullptr};
-const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X",
-                                       UpdateForward<kCrc32bTables>, nullptr};
+std::uint32_t UpdateCrc16Portable(std::uint32_t crc, const unsigned char* bytes,
+                                  std::size_t count) {
+    return UpdateReflected<kCrc16Tables>(crc, bytes, count);
+}
+
+std::uint32_t UpdateCrc32Portable(std::uint32_t crc, const unsigned char* bytes,
+                                  std::size_t count) {
+    return UpdateReflected<kCrc32Tables>(crc, bytes, count);
+}
+
+std::uint32_t UpdateCrc32bPortable(std::uint32_t crc, const unsigned char* bytes,
+                                   std::size_t count) {
+    return UpdateForward<kCrc32bTables>(crc, bytes, count);
+}
+
+#if HASHCALC_DIGEST_X86
+const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateCrc16Portable, UpdateCrc16Folding};
+const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable,
+                                      UpdateCrc32Folding};
+const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable,
+                                       UpdateCrc32bFolding};
+#else
+const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateCrc16Portable, nullptr};
+const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable,
+                                      nullptr};
+const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable,
+                                       nullptr};
+#endif
 
 CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm) {
     if (algorithm.hardware != nullptr && HardwareDigestsAllowed() &&

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "digest_internal.h"
+
 namespace digest_internal {
 
 // Advances a CRC register over `count` bytes.
@@ -22,6 +24,19 @@ extern const CrcAlgorithm kCrc32Algorithm;
 extern const CrcAlgorithm kCrc32bAlgorithm;
 
 bool ProcessorHasCarrylessMultiply();
+
+// The slicing paths by name, for the carry-less paths to finish their last bytes with.
+CrcUpdate UpdateCrc16Portable;
+CrcUpdate UpdateCrc32Portable;
+CrcUpdate UpdateCrc32bPortable;
+
+#if HASHCALC_DIGEST_X86
+// Carry-less multiplication folds 64 bytes per step down to 16, which the slicing path then
+// finishes, for processors that have it.
+CrcUpdate UpdateCrc16Folding;
+CrcUpdate UpdateCrc32Folding;
+CrcUpdate UpdateCrc32bFolding;
+#endif
 
 // The update to use now: the hardware one when it exists and is allowed.
 CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm);

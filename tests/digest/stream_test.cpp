@@ -126,6 +126,10 @@ TEST(DigestStream, HardwarePathsFollowTheSwitchAndTheProcessor) {
     const bool sha = __builtin_cpu_supports("sha") != 0;
     EXPECT_EQ(UsesHardwareDigest(DigestKind::kSHA1), sha);
     EXPECT_EQ(UsesHardwareDigest(DigestKind::kSHA256), sha);
+    const bool carryless = __builtin_cpu_supports("pclmul") != 0;
+    for (DigestKind kind : {DigestKind::kCRC16, DigestKind::kCRC32, DigestKind::kCRC32b}) {
+        EXPECT_EQ(UsesHardwareDigest(kind), carryless);
+    }
 #endif
 }
 
