@@ -14,6 +14,14 @@
 #define HASHCALC_DIGEST_X86 0
 #endif
 
+// For the step functions the compression functions unroll into straight-line code: each must
+// disappear into its caller for the working words to stay in registers.
+#if defined(__GNUC__)
+#define HASHCALC_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define HASHCALC_ALWAYS_INLINE inline
+#endif
+
 namespace digest_internal {
 
 constexpr std::uint32_t ByteSwap32(std::uint32_t value) {

@@ -8,12 +8,6 @@
 #include "digest.h"
 #include "digest_internal.h"
 
-#if defined(__GNUC__)
-#define HASHCALC_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define HASHCALC_ALWAYS_INLINE inline
-#endif
-
 namespace {
 
 using digest_internal::LoadLE32;
