@@ -1,5 +1,5 @@
-// Helpers shared by the digest routines: byte-order loads and stores, rotations, and the two
-// ways the engine pads a message (in the caller's buffer, or as a tail copied into a context).
+// Helpers shared by the digest routines and streams: byte-order loads and stores, rotations,
+// the padding built in the caller's buffer, and the hexadecimal text.
 #pragma once
 
 #include <bit>
