@@ -53,6 +53,13 @@ inline void StoreBE32(unsigned char* bytes, std::uint32_t value) {
     std::memcpy(bytes, &value, sizeof value);
 }
 
+// Where the word playing role `role` (0 for the one a step updates, then the others in order)
+// sits in step `step` of a compression function whose `wordCount` working words turn roles by
+// one each step instead of moving.
+constexpr int RoleIndex(int wordCount, int step, int role) {
+    return (wordCount + role - step % wordCount) % wordCount;
+}
+
 constexpr std::uint32_t Rotl(std::uint32_t value, int bits) {
     return std::rotl(value, bits);
 }

@@ -11,6 +11,7 @@
 namespace {
 
 using digest_internal::LoadLE32;
+using digest_internal::RoleIndex;
 using digest_internal::Rotl;
 
 // One row per round.
@@ -68,14 +69,13 @@ HASHCALC_ALWAYS_INLINE std::uint32_t AddMajority(std::uint32_t sum, std::uint32_
     return (sum + (c & d)) + (b & (c ^ d));
 }
 
-// The roles of the four words turn by one each step: step i updates v[(-i) mod 4].
 template <int kStep>
 HASHCALC_ALWAYS_INLINE void MD5Step(std::uint32_t* v, const unsigned char* block) {
     constexpr int kRound = kStep / 16;
-    std::uint32_t& a = v[(4 - kStep % 4) % 4];
-    const std::uint32_t b = v[(5 - kStep % 4) % 4];
-    const std::uint32_t c = v[(6 - kStep % 4) % 4];
-    const std::uint32_t d = v[(7 - kStep % 4) % 4];
+    std::uint32_t& a = v[RoleIndex(4, kStep, 0)];
+    const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
+    const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
+    const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
     const std::uint32_t sum = a + LoadLE32(block + 4 * kMD5Word[kStep]) + kMD5Constant[kStep];
     std::uint32_t mixed;
     if constexpr (kRound == 0) mixed = AddChoose(sum, b, c, d);
@@ -88,10 +88,10 @@ HASHCALC_ALWAYS_INLINE void MD5Step(std::uint32_t* v, const unsigned char* block
 template <int kStep>
 HASHCALC_ALWAYS_INLINE void MD4Step(std::uint32_t* v, const unsigned char* block) {
     constexpr int kRound = kStep / 16;
-    std::uint32_t& a = v[(4 - kStep % 4) % 4];
-    const std::uint32_t b = v[(5 - kStep % 4) % 4];
-    const std::uint32_t c = v[(6 - kStep % 4) % 4];
-    const std::uint32_t d = v[(7 - kStep % 4) % 4];
+    std::uint32_t& a = v[RoleIndex(4, kStep, 0)];
+    const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
+    const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
+    const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
     const std::uint32_t sum = a + LoadLE32(block + 4 * kMD4Word[kStep]) + kMD4Constant[kRound];
     std::uint32_t mixed;
     if constexpr (kRound == 0) mixed = AddChoose(sum, b, c, d);

@@ -11,10 +11,7 @@ void RIPEMD128Blocks(std::uint32_t* state, const unsigned char* blocks, std::siz
         const unsigned char* block = blocks + 64 * i;
         std::uint32_t left[4] = {state[0], state[1], state[2], state[3]};
         std::uint32_t right[4] = {state[0], state[1], state[2], state[3]};
-        ripemd::FourWordRound<0>(left, right, block);
-        ripemd::FourWordRound<1>(left, right, block);
-        ripemd::FourWordRound<2>(left, right, block);
-        ripemd::FourWordRound<3>(left, right, block);
+        ripemd::FourWordLines<false>(left, right, block);
         const std::uint32_t h0 = state[0];
         state[0] = state[1] + left[2] + right[3];
         state[1] = state[2] + left[3] + right[0];

@@ -1,7 +1,5 @@
 // RIPEMD-256: the rounds of RIPEMD-128 run on two four-word states, one word exchanged between
 // them after each round, all eight words kept as the result.
-#include <utility>
-
 #include "block_functions.h"
 #include "ripemd_schedule.h"
 
@@ -12,15 +10,7 @@ void RIPEMD256Blocks(std::uint32_t* h, const unsigned char* blocks, std::size_t 
         const unsigned char* block = blocks + 64 * i;
         std::uint32_t left[4] = {h[0], h[1], h[2], h[3]};
         std::uint32_t right[4] = {h[4], h[5], h[6], h[7]};
-        // After round r the lines trade the word at index r (A, then B, C, D).
-        ripemd::FourWordRound<0>(left, right, block);
-        std::swap(left[0], right[0]);
-        ripemd::FourWordRound<1>(left, right, block);
-        std::swap(left[1], right[1]);
-        ripemd::FourWordRound<2>(left, right, block);
-        std::swap(left[2], right[2]);
-        ripemd::FourWordRound<3>(left, right, block);
-        std::swap(left[3], right[3]);
+        ripemd::FourWordLines<true>(left, right, block);
         for (int k = 0; k < 4; ++k) {
             h[k] += left[k];
             h[4 + k] += right[k];

@@ -14,6 +14,7 @@
 namespace ripemd {
 
 using digest_internal::LoadLE32;
+using digest_internal::RoleIndex;
 using digest_internal::Rotl;
 
 // One row per round.
@@ -72,8 +73,8 @@ HASHCALC_ALWAYS_INLINE std::uint32_t AddBoolean(std::uint32_t sum, std::uint32_t
 template <int kRounds, bool kRight, int kRound>
 constexpr int kFunctionOf = kRight ? kRounds - 1 - kRound : kRound;
 
-// A line of four words (RIPEMD-128, RIPEMD-256): step i updates the word at role 0, which
-// sits at index (-i) mod 4 of `v`; roles 1 to 3 follow it.
+// A line of four words (RIPEMD-128, RIPEMD-256): a := (a + f(b, c, d) + word + constant) <<<
+// shift, with a to d the words of `v` in roles 0 to 3.
 template <bool kRight, int kStep>
 HASHCALC_ALWAYS_INLINE void FourWordStep(std::uint32_t* v, const unsigned char* block) {
     constexpr int kRound = kStep / 16;
@@ -81,10 +82,10 @@ HASHCALC_ALWAYS_INLINE void FourWordStep(std::uint32_t* v, const unsigned char* 
     constexpr int kShift = kRight ? kRightShift[kStep] : kLeftShift[kStep];
     constexpr std::uint32_t kConstant =
         kRight ? kRightConstant128[kRound] : kLeftConstant[kRound];
-    std::uint32_t& a = v[(4 - kStep % 4) % 4];
-    const std::uint32_t b = v[(5 - kStep % 4) % 4];
-    const std::uint32_t c = v[(6 - kStep % 4) % 4];
-    const std::uint32_t d = v[(7 - kStep % 4) % 4];
+    std::uint32_t& a = v[RoleIndex(4, kStep, 0)];
+    const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
+    const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
+    const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
     const std::uint32_t sum = a + LoadLE32(block + 4 * kWord) + kConstant;
     a = Rotl(AddBoolean<kFunctionOf<4, kRight, kRound>>(sum, b, c, d), kShift);
 }
@@ -98,11 +99,11 @@ HASHCALC_ALWAYS_INLINE void FiveWordStep(std::uint32_t* v, const unsigned char* 
     constexpr int kShift = kRight ? kRightShift[kStep] : kLeftShift[kStep];
     constexpr std::uint32_t kConstant =
         kRight ? kRightConstant160[kRound] : kLeftConstant[kRound];
-    std::uint32_t& a = v[(5 - kStep % 5) % 5];
-    const std::uint32_t b = v[(6 - kStep % 5) % 5];
-    std::uint32_t& c = v[(7 - kStep % 5) % 5];
-    const std::uint32_t d = v[(8 - kStep % 5) % 5];
-    const std::uint32_t e = v[(9 - kStep % 5) % 5];
+    std::uint32_t& a = v[RoleIndex(5, kStep, 0)];
+    const std::uint32_t b = v[RoleIndex(5, kStep, 1)];
+    std::uint32_t& c = v[RoleIndex(5, kStep, 2)];
+    const std::uint32_t d = v[RoleIndex(5, kStep, 3)];
+    const std::uint32_t e = v[RoleIndex(5, kStep, 4)];
     const std::uint32_t sum = a + LoadLE32(block + 4 * kWord) + kConstant;
     a = Rotl(AddBoolean<kFunctionOf<5, kRight, kRound>>(sum, b, c, d), kShift) + e;
     c = Rotl(c, 10);
@@ -128,11 +129,22 @@ HASHCALC_ALWAYS_INLINE void FiveWordSteps(std::uint32_t* left, std::uint32_t* ri
      ...);
 }
 
-// One round (16 steps) of both four-word lines.
-template <int kRound>
+// The four rounds of both four-word lines. RIPEMD-256 trades one word between the lines after
+// each round (the one at index r after round r); RIPEMD-128 keeps them apart.
+template <bool kTradeWords, int kRound>
 HASHCALC_ALWAYS_INLINE void FourWordRound(std::uint32_t* left, std::uint32_t* right,
                                           const unsigned char* block) {
     FourWordSteps<16 * kRound>(left, right, block, std::make_integer_sequence<int, 16>());
+    if constexpr (kTradeWords) std::swap(left[kRound], right[kRound]);
+}
+
+template <bool kTradeWords>
+HASHCALC_ALWAYS_INLINE void FourWordLines(std::uint32_t* left, std::uint32_t* right,
+                                          const unsigned char* block) {
+    FourWordRound<kTradeWords, 0>(left, right, block);
+    FourWordRound<kTradeWords, 1>(left, right, block);
+    FourWordRound<kTradeWords, 2>(left, right, block);
+    FourWordRound<kTradeWords, 3>(left, right, block);
 }
 
 }  // namespace ripemd

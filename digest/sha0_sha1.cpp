@@ -8,6 +8,7 @@
 namespace {
 
 using digest_internal::LoadBE32;
+using digest_internal::RoleIndex;
 using digest_internal::Rotl;
 
 constexpr std::uint32_t kConstant[4] = {0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC, 0xCA62C1D6};
@@ -25,18 +26,18 @@ HASHCALC_ALWAYS_INLINE std::uint32_t Schedule(std::uint32_t* w) {
 }
 
 // Step t: e += (a <<< 5) + f(b, c, d) + K + W[t], then b := b <<< 30, where a to e are the
-// words of `v` at (k - t) mod 5 for k = 0 to 4: the roles turn instead of the words moving.
+// words of `v` in roles 0 to 4.
 // a is the word the step before computed; it is added last, so the rest of the sum is ready
 // when it arrives. f is Ch, Parity, Maj and Parity for the four quarters of the 80; Maj is
 // written as an addition of two halves that never share a set bit.
 template <bool kRotate, int kStep>
 HASHCALC_ALWAYS_INLINE void Step(std::uint32_t* v, std::uint32_t* w) {
     constexpr int kQuarter = kStep / 20;
-    const std::uint32_t a = v[(5 - kStep % 5) % 5];
-    std::uint32_t& b = v[(6 - kStep % 5) % 5];
-    const std::uint32_t c = v[(7 - kStep % 5) % 5];
-    const std::uint32_t d = v[(8 - kStep % 5) % 5];
-    std::uint32_t& e = v[(9 - kStep % 5) % 5];
+    const std::uint32_t a = v[RoleIndex(5, kStep, 0)];
+    std::uint32_t& b = v[RoleIndex(5, kStep, 1)];
+    const std::uint32_t c = v[RoleIndex(5, kStep, 2)];
+    const std::uint32_t d = v[RoleIndex(5, kStep, 3)];
+    std::uint32_t& e = v[RoleIndex(5, kStep, 4)];
     std::uint32_t sum = e + Schedule<kRotate, kStep>(w) + kConstant[kQuarter];
     if constexpr (kQuarter == 0) sum += d ^ (b & (c ^ d));
     if constexpr (kQuarter == 1 || kQuarter == 3) sum += b ^ c ^ d;
