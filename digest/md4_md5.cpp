@@ -69,47 +69,41 @@ HASHCALC_ALWAYS_INLINE std::uint32_t AddMajority(std::uint32_t sum, std::uint32_
     return (sum + (c & d)) + (b & (c ^ d));
 }
 
-template <int kStep>
-HASHCALC_ALWAYS_INLINE void MD5Step(std::uint32_t* v, const unsigned char* block) {
+// One step of MD5 (a := b + ((a + f(b, c, d) + word + constant) <<< shift)) or of MD4
+// (a := (a + f(b, c, d) + word + constant) <<< shift), a to d being the words of `v` in roles
+// 0 to 3.
+template <bool kMD5, int kStep>
+HASHCALC_ALWAYS_INLINE void Step(std::uint32_t* v, const unsigned char* block) {
     constexpr int kRound = kStep / 16;
+    constexpr int kWord = kMD5 ? kMD5Word[kStep] : kMD4Word[kStep];
+    constexpr std::uint32_t kConstant = kMD5 ? kMD5Constant[kStep] : kMD4Constant[kRound];
+    constexpr int kShift = kMD5 ? kMD5Shift[kRound][kStep % 4] : kMD4Shift[kRound][kStep % 4];
     std::uint32_t& a = v[RoleIndex(4, kStep, 0)];
     const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
     const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
     const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
-    const std::uint32_t sum = a + LoadLE32(block + 4 * kMD5Word[kStep]) + kMD5Constant[kStep];
+    const std::uint32_t sum = a + LoadLE32(block + 4 * kWord) + kConstant;
     std::uint32_t mixed;
     if constexpr (kRound == 0) mixed = AddChoose(sum, b, c, d);
-    if constexpr (kRound == 1) mixed = AddChooseByD(sum, b, c, d);
+    if constexpr (kRound == 1) mixed = kMD5 ? AddChooseByD(sum, b, c, d) : AddMajority(sum, b, c, d);
     if constexpr (kRound == 2) mixed = AddParity(sum, b, c, d);
     if constexpr (kRound == 3) mixed = AddMD5Round4(sum, b, c, d);
-    a = b + Rotl(mixed, kMD5Shift[kRound][kStep % 4]);
+    a = kMD5 ? b + Rotl(mixed, kShift) : Rotl(mixed, kShift);
 }
 
-template <int kStep>
-HASHCALC_ALWAYS_INLINE void MD4Step(std::uint32_t* v, const unsigned char* block) {
-    constexpr int kRound = kStep / 16;
-    std::uint32_t& a = v[RoleIndex(4, kStep, 0)];
-    const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
-    const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
-    const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
-    const std::uint32_t sum = a + LoadLE32(block + 4 * kMD4Word[kStep]) + kMD4Constant[kRound];
-    std::uint32_t mixed;
-    if constexpr (kRound == 0) mixed = AddChoose(sum, b, c, d);
-    if constexpr (kRound == 1) mixed = AddMajority(sum, b, c, d);
-    if constexpr (kRound == 2) mixed = AddParity(sum, b, c, d);
-    a = Rotl(mixed, kMD4Shift[kRound][kStep % 4]);
+template <bool kMD5, int... kSteps>
+HASHCALC_ALWAYS_INLINE void Steps(std::uint32_t* v, const unsigned char* block,
+                                  std::integer_sequence<int, kSteps...>) {
+    (Step<kMD5, kSteps>(v, block), ...);
 }
 
-template <int... kSteps>
-HASHCALC_ALWAYS_INLINE void MD5Steps(std::uint32_t* v, const unsigned char* block,
-                                     std::integer_sequence<int, kSteps...>) {
-    (MD5Step<kSteps>(v, block), ...);
-}
-
-template <int... kSteps>
-HASHCALC_ALWAYS_INLINE void MD4Steps(std::uint32_t* v, const unsigned char* block,
-                                     std::integer_sequence<int, kSteps...>) {
-    (MD4Step<kSteps>(v, block), ...);
+template <bool kMD5>
+void CompressBlocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) {
+        std::uint32_t v[4] = {state[0], state[1], state[2], state[3]};
+        Steps<kMD5>(v, blocks + 64 * i, std::make_integer_sequence<int, kMD5 ? 64 : 48>());
+        for (int k = 0; k < 4; ++k) state[k] += v[k];
+    }
 }
 
 }  // namespace
@@ -117,19 +111,11 @@ HASHCALC_ALWAYS_INLINE void MD4Steps(std::uint32_t* v, const unsigned char* bloc
 namespace digest_internal {
 
 void MD5Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
-    for (std::size_t i = 0; i < blockCount; ++i) {
-        std::uint32_t v[4] = {state[0], state[1], state[2], state[3]};
-        MD5Steps(v, blocks + 64 * i, std::make_integer_sequence<int, 64>());
-        for (int k = 0; k < 4; ++k) state[k] += v[k];
-    }
+    CompressBlocks<true>(state, blocks, blockCount);
 }
 
 void MD4Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
-    for (std::size_t i = 0; i < blockCount; ++i) {
-        std::uint32_t v[4] = {state[0], state[1], state[2], state[3]};
-        MD4Steps(v, blocks + 64 * i, std::make_integer_sequence<int, 48>());
-        for (int k = 0; k < 4; ++k) state[k] += v[k];
-    }
+    CompressBlocks<false>(state, blocks, blockCount);
 }
 
 }  // namespace digest_internal
