@@ -198,6 +198,7 @@ void StartDigest(DigestStream* stream, DigestKind kind) {
 }
 
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
+    if (count == 0) return;  // an empty range may come with a null pointer
     const auto* data = static_cast<const unsigned char*>(bytes);
     stream->length += count;
     if (const BlockAlgorithm* block = FindBlockAlgorithm(stream->kind)) {
@@ -209,7 +210,7 @@ void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
     } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(stream->kind)) {
         CrcUpdate* update = stream->hardware ? crc->hardware : crc->portable;
         stream->state[0] = update(stream->state[0], data, count);
-    } else {
+    } else if (stream->kind == DigestKind::kMD2) {
         auto* stateAndChecksum = reinterpret_cast<unsigned char*>(stream->state);
         FeedBlocks(stream, data, count, 16,
                    [&](const unsigned char* run, std::size_t runBlocks) {
@@ -223,8 +224,10 @@ void FinishDigest(DigestStream* stream, char* text) {
         FinishBlocks(stream, *block, text);
     } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(stream->kind)) {
         FormatCrc(*crc, stream->state[0], text);
-    } else {
+    } else if (stream->kind == DigestKind::kMD2) {
         FinishMD2(stream, text);
+    } else {
+        text[0] = '\0';
     }
 }
 
