@@ -4,6 +4,7 @@
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
 #   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -62,8 +63,14 @@ case "$command" in
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
     ;;
+  bench-cli)
+    PACKAGES+=(openssl rhash time)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
+    ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|bench|bench-cli]" >&2
     exit 1
     ;;
 esac
