@@ -261,13 +261,28 @@ TEST(CliCheck, TwelveAlgorithmsPerFileFromOneList) {
     EXPECT_EQ(RunCli({"-c", "-a", "md5", gnu}).status, 0);
 }
 
-TEST(CliProgress, NothingOfItWhenStandardErrorIsNotATerminal) {
-    // Long enough to pass the moment the line would appear on a terminal.
+TEST(CliProgress, OneSelfUpdatingLineOnATerminalAndNothingElsewhere) {
+    // MD2 takes over a second here: long enough for the line to appear.
     const TempFolder folder;
-    const std::string file = folder.Write("slow", PatternMessage(std::size_t{12} << 20));
-    const ProgramRun run = RunCli({"-a", "md2", file});
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, "");
+    const std::string message = PatternMessage(std::size_t{16} << 20);
+    const std::string file = folder.Write("slow", message);
+    const std::string expected = digest_test::Digest("MD2", message) + "  " + file + "\n";
+    const ProgramRun quiet = RunCli({"-a", "md2", file});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, expected);
+    EXPECT_EQ(quiet.err, "");
+
+    const ProgramRun shown = RunProgram(HASHCALC_CLI_PATH, {"-a", "md2", file}, "/dev/null", "", true);
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, expected);
+    ASSERT_GT(shown.err.size(), 2u);
+    EXPECT_EQ(shown.err.find('\n'), std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find(" of 16.0 MiB ("), std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find(" left"), std::string::npos) << shown.err;
+    // Erased at the end: spaces over the last line, the cursor back at its start.
+    ASSERT_EQ(shown.err.back(), '\r');
+    const std::size_t erased = shown.err.rfind('\r', shown.err.size() - 2) + 1;
+    EXPECT_EQ(shown.err.find_first_not_of(' ', erased), shown.err.size() - 1);
 }
 
 TEST(CliHelp, HelpAndManualPageDocumentTheSameOptions) {

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <stdlib.h>
+
 #include <atomic>
 #include <fstream>
 #include <sstream>
@@ -31,9 +33,16 @@ std::string CapturePath(const char* stream) {
 }  // namespace
 
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& inputPath, const std::string& outputPath) {
+                      const std::string& inputPath, const std::string& outputPath,
+                      bool errorToTerminal) {
     const std::string outPath = outputPath.empty() ? CapturePath("out") : outputPath;
-    const std::string errPath = CapturePath("err");
+    std::string errPath = CapturePath("err");
+    int terminal = -1;
+    if (errorToTerminal) {
+        terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0) return {};
+        errPath = ptsname(terminal);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, inputPath.c_str(), O_RDONLY, 0);
@@ -49,11 +58,24 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     pid_t child = 0;
     if (posix_spawnp(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
         int status = 0;
+        if (terminal >= 0) {
+            // Drain the terminal while the child runs, so that it never blocks on writing.
+            char buffer[4096];
+            for (;;) {
+                const ssize_t got = read(terminal, buffer, sizeof buffer);
+                if (got <= 0) break;  // EIO once the child has closed its side
+                run.err.append(buffer, static_cast<std::size_t>(got));
+            }
+        }
         waitpid(child, &status, 0);
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     posix_spawn_file_actions_destroy(&actions);
     if (outputPath.empty()) run.out = ReadAndRemove(outPath);
-    run.err = ReadAndRemove(errPath);
+    if (terminal >= 0) {
+        close(terminal);
+    } else {
+        run.err = ReadAndRemove(errPath);
+    }
     return run;
 }

@@ -13,7 +13,8 @@ struct ProgramRun {
 
 // Runs `program` (a path, or a name looked up in PATH) with `arguments`. Standard input is
 // read from `inputPath`; standard output goes to `outputPath` when it is given (and is then
-// not captured), otherwise to a temporary file whose content is returned.
+// not captured), otherwise to a temporary file whose content is returned. Standard error is
+// captured from a file, or from a pseudo-terminal when `errorToTerminal` is set.
 ProgramRun RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                       const std::string& inputPath = "/dev/null",
-                      const std::string& outputPath = "");
+                      const std::string& outputPath = "", bool errorToTerminal = false);

@@ -114,7 +114,9 @@ std::string QuoteForMessage(std::string_view name) {
     }
     if (plain) return std::string(name);
     if (hasSingleQuote && !hasControl && doubleQuotesWork) {
-        return "\"" + std::string(name) + "\"";
+        std::string quoted = "\"";
+        quoted.append(name).append("\"");
+        return quoted;
     }
     std::string quoted = "'";
     for (const char c : name) {
@@ -122,7 +124,7 @@ std::string QuoteForMessage(std::string_view name) {
         if (c == '\'') {
             quoted += "'\\''";
         } else if (IsControl(byte)) {
-            quoted += "'$'" + ControlEscape(byte) + "''";
+            quoted.append("'$'").append(ControlEscape(byte)).append("''");
         } else {
             quoted += c;
         }
