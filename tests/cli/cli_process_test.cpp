@@ -134,6 +134,17 @@ TEST(CliOutputForms, SeveralAlgorithmsWriteTagLinesInWindowOrder) {
               "CRC32b (\"abc\") = 648CBB73\n");
 }
 
+TEST(CliOutputForms, PortableCodeGivesTheSameLinesAsProcessorSpecificCode) {
+    const SampleFiles files;
+    const std::vector<std::string> arguments = {"-a", "sha1,sha256,crc16,crc32,crc32b", files.large,
+                                                files.abc, files.empty};
+    std::vector<std::string> portable = {"--no-hardware"};
+    portable.insert(portable.end(), arguments.begin(), arguments.end());
+    const ProgramRun fast = RunCli(arguments);
+    EXPECT_EQ(fast.status, 0);
+    EXPECT_EQ(RunCli(portable).out, fast.out);
+}
+
 TEST(CliErrors, UnreadableInputsAreReportedAndTheRestStillHashed) {
     const SampleFiles files;
     const std::string missing = files.folder.path + "/missing file";
