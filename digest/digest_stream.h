@@ -27,10 +27,11 @@ enum class DigestKind : int {
 
 struct DigestStream {
     DigestKind kind;
-    std::uint64_t length;                 // bytes fed so far
-    alignas(16) unsigned char state[128];  // chaining words, MD2's state and checksum, or the CRC
-    unsigned char pending[64];             // the bytes of a block not yet complete
-    std::uint32_t pendingCount;
+    bool hardware;              // runs on the processor-specific path chosen at the start
+    std::uint32_t pendingCount;  // bytes waiting in `pending`
+    std::uint64_t length;        // bytes fed so far
+    alignas(16) std::uint32_t state[8];    // chaining words, MD2's state and checksum, or the CRC
+    alignas(16) unsigned char pending[64];  // the bytes of a block not yet complete
 };
 
 void StartDigest(DigestStream* stream, DigestKind kind);

@@ -1,17 +1,14 @@
 // MD5 (RFC 1321) and MD4 (RFC 1320). Both pad the message inside the caller's buffer and keep
 // their four chaining words in the caller's scratch area; each compression is written out step
 // by step with the published word order, additive constants and rotation amounts.
+#include "block_functions.h"
 #include "digest.h"
 #include "digest_internal.h"
-#include "win32.h"
 
 namespace {
 
 using digest_internal::LoadLE32;
 using digest_internal::Rotl;
-using digest_internal::StoreLE32;
-
-constexpr std::uint32_t kInitialWords[4] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476};
 
 // Message word `index` of a block, read in place.
 inline std::uint32_t Word(const unsigned char* block, int index) {
@@ -37,11 +34,8 @@ inline void II(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::uint32_t
     a = b + Rotl(a + (c ^ (b | ~d)) + word + constant, shift);
 }
 
-void MD5Compress(unsigned char* state, const unsigned char* block) {
-    std::uint32_t a = LoadLE32(state);
-    std::uint32_t b = LoadLE32(state + 4);
-    std::uint32_t c = LoadLE32(state + 8);
-    std::uint32_t d = LoadLE32(state + 12);
+void MD5Compress(std::uint32_t* state, const unsigned char* block) {
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 
     // Round 1
     FF(a, b, c, d, Word(block, 0), 0xd76aa478, 7);
@@ -112,10 +106,10 @@ void MD5Compress(unsigned char* state, const unsigned char* block) {
     II(c, d, a, b, Word(block, 2), 0x2ad7d2bb, 15);
     II(b, c, d, a, Word(block, 9), 0xeb86d391, 21);
 
-    StoreLE32(state, LoadLE32(state) + a);
-    StoreLE32(state + 4, LoadLE32(state + 4) + b);
-    StoreLE32(state + 8, LoadLE32(state + 8) + c);
-    StoreLE32(state + 12, LoadLE32(state + 12) + d);
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
 }
 
 // MD4's three rounds: a := (a + f(b, c, d) + word + constant) <<< shift.
@@ -132,11 +126,8 @@ inline void Md4Round3(std::uint32_t& a, std::uint32_t b, std::uint32_t c, std::u
     a = Rotl(a + (b ^ c ^ d) + word + 0x6ED9EBA1, shift);
 }
 
-void MD4Compress(unsigned char* state, const unsigned char* block) {
-    std::uint32_t a = LoadLE32(state);
-    std::uint32_t b = LoadLE32(state + 4);
-    std::uint32_t c = LoadLE32(state + 8);
-    std::uint32_t d = LoadLE32(state + 12);
+void MD4Compress(std::uint32_t* state, const unsigned char* block) {
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 
     // Round 1
     Md4Round1(a, b, c, d, Word(block, 0), 3);
@@ -190,30 +181,36 @@ void MD4Compress(unsigned char* state, const unsigned char* block) {
     Md4Round3(c, d, a, b, Word(block, 7), 11);
     Md4Round3(b, c, d, a, Word(block, 15), 15);
 
-    StoreLE32(state, LoadLE32(state) + a);
-    StoreLE32(state + 4, LoadLE32(state + 4) + b);
-    StoreLE32(state + 8, LoadLE32(state + 8) + c);
-    StoreLE32(state + 12, LoadLE32(state + 12) + d);
-}
-
-// Prints the four byte-swapped chaining words, which spells the digest in RFC byte order.
-void FormatFourWords(char* buffer, const unsigned char* state) {
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4), LoadLE32(state + 8),
-              LoadLE32(state + 12));
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
 }
 
 }  // namespace
 
+namespace digest_internal {
+
+void MD5Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) MD5Compress(state, blocks + 64 * i);
+}
+
+void MD4Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) MD4Compress(state, blocks + 64 * i);
+}
+
+}  // namespace digest_internal
+
 void HashMD5(char* buffer, std::uint32_t length, void* scratch) {
-    auto* state = static_cast<unsigned char*>(scratch);
-    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length, state,
-                                       kInitialWords, 4, MD5Compress);
-    FormatFourWords(buffer, state);
+    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
+                                       static_cast<unsigned char*>(scratch),
+                                       digest_internal::kMdInitialWords, 4,
+                                       digest_internal::MD5Blocks);
 }
 
 void HashMD4(char* buffer, std::uint32_t length, void* scratch) {
-    auto* state = static_cast<unsigned char*>(scratch);
-    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length, state,
-                                       kInitialWords, 4, MD4Compress);
-    FormatFourWords(buffer, state);
+    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
+                                       static_cast<unsigned char*>(scratch),
+                                       digest_internal::kMdInitialWords, 4,
+                                       digest_internal::MD4Blocks);
 }

@@ -1,26 +1,18 @@
 // RIPEMD-128 and RIPEMD-160. Both pad the message inside the caller's buffer and keep their
 // chaining words in the caller's scratch area; each block runs a left and a right line of
 // steps on local working words and then folds both lines into the chaining words.
+#include "block_functions.h"
 #include "digest.h"
 #include "digest_internal.h"
 #include "ripemd_lines.h"
-#include "win32.h"
 
 namespace {
 
-using digest_internal::LoadLE32;
 using digest_internal::Rotl;
-using digest_internal::StoreLE32;
 using ripemd_lines::Word;
 
-constexpr std::uint32_t kInitialWords[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
-                                            0xC3D2E1F0};
-
-void RIPEMD128Compress(unsigned char* state, const unsigned char* block) {
-    const std::uint32_t h0 = LoadLE32(state);
-    const std::uint32_t h1 = LoadLE32(state + 4);
-    const std::uint32_t h2 = LoadLE32(state + 8);
-    const std::uint32_t h3 = LoadLE32(state + 12);
+void RIPEMD128Compress(std::uint32_t* state, const unsigned char* block) {
+    const std::uint32_t h0 = state[0], h1 = state[1], h2 = state[2], h3 = state[3];
     std::uint32_t a = h0, b = h1, c = h2, d = h3;
     std::uint32_t ra = h0, rb = h1, rc = h2, rd = h3;
 
@@ -33,10 +25,10 @@ void RIPEMD128Compress(unsigned char* state, const unsigned char* block) {
     ripemd_lines::RightRound3(ra, rb, rc, rd, block);
     ripemd_lines::RightRound4(ra, rb, rc, rd, block);
 
-    StoreLE32(state, h1 + c + rd);
-    StoreLE32(state + 4, h2 + d + ra);
-    StoreLE32(state + 8, h3 + a + rb);
-    StoreLE32(state + 12, h0 + b + rc);
+    state[0] = h1 + c + rd;
+    state[1] = h2 + d + ra;
+    state[2] = h3 + a + rb;
+    state[3] = h0 + b + rc;
 }
 
 // RIPEMD-160's five Boolean functions, each as one step:
@@ -67,12 +59,9 @@ inline void StepF5(std::uint32_t& a, std::uint32_t b, std::uint32_t& c, std::uin
     c = Rotl(c, 10);
 }
 
-void RIPEMD160Compress(unsigned char* state, const unsigned char* block) {
-    const std::uint32_t h0 = LoadLE32(state);
-    const std::uint32_t h1 = LoadLE32(state + 4);
-    const std::uint32_t h2 = LoadLE32(state + 8);
-    const std::uint32_t h3 = LoadLE32(state + 12);
-    const std::uint32_t h4 = LoadLE32(state + 16);
+void RIPEMD160Compress(std::uint32_t* state, const unsigned char* block) {
+    const std::uint32_t h0 = state[0], h1 = state[1], h2 = state[2], h3 = state[3];
+    const std::uint32_t h4 = state[4];
     std::uint32_t a = h0, b = h1, c = h2, d = h3, e = h4;
     std::uint32_t ra = h0, rb = h1, rc = h2, rd = h3, re = h4;
 
@@ -248,27 +237,37 @@ void RIPEMD160Compress(unsigned char* state, const unsigned char* block) {
     StepF1(rc, rd, re, ra, rb, Word(block, 9), 0x00000000, 11);
     StepF1(rb, rc, rd, re, ra, Word(block, 11), 0x00000000, 11);
 
-    StoreLE32(state, h1 + c + rd);
-    StoreLE32(state + 4, h2 + d + re);
-    StoreLE32(state + 8, h3 + e + ra);
-    StoreLE32(state + 12, h4 + a + rb);
-    StoreLE32(state + 16, h0 + b + rc);
+    state[0] = h1 + c + rd;
+    state[1] = h2 + d + re;
+    state[2] = h3 + e + ra;
+    state[3] = h4 + a + rb;
+    state[4] = h0 + b + rc;
 }
 
 }  // namespace
 
+namespace digest_internal {
+
+void RIPEMD128Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) RIPEMD128Compress(state, blocks + 64 * i);
+}
+
+void RIPEMD160Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) RIPEMD160Compress(state, blocks + 64 * i);
+}
+
+}  // namespace digest_internal
+
 void HashRIPEMD128(char* buffer, std::uint32_t length, void* scratch) {
-    auto* state = static_cast<unsigned char*>(scratch);
-    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length, state,
-                                       kInitialWords, 4, RIPEMD128Compress);
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4), LoadLE32(state + 8),
-              LoadLE32(state + 12));
+    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
+                                       static_cast<unsigned char*>(scratch),
+                                       digest_internal::kMdInitialWords, 4,
+                                       digest_internal::RIPEMD128Blocks);
 }
 
 void HashRIPEMD160(char* buffer, std::uint32_t length, void* scratch) {
-    auto* state = static_cast<unsigned char*>(scratch);
-    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length, state,
-                                       kInitialWords, 5, RIPEMD160Compress);
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x", LoadLE32(state), LoadLE32(state + 4),
-              LoadLE32(state + 8), LoadLE32(state + 12), LoadLE32(state + 16));
+    digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
+                                       static_cast<unsigned char*>(scratch),
+                                       digest_internal::kMdInitialWords, 5,
+                                       digest_internal::RIPEMD160Blocks);
 }

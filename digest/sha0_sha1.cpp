@@ -1,26 +1,11 @@
 // SHA-0 and SHA-1, twins that differ only in the message schedule: SHA-1 rotates each expanded
-// word left by one bit, SHA-0 does not. Each has a static context; full blocks are compressed
-// where they lie in the caller's buffer and only the tail is copied and padded there.
-#include "digest.h"
-#include "digest_internal.h"
-#include "win32.h"
+// word left by one bit, SHA-0 does not.
+#include "block_functions.h"
 
 namespace {
 
 using digest_internal::LoadBE32;
 using digest_internal::Rotl;
-
-struct SHAContext {
-    unsigned char lastBlocks[128];  // message tail, padding and big-endian bit count
-    std::uint32_t state[5];         // H0 to H4
-    digest_internal::TailLayout layout;
-};
-
-SHAContext SHA0Context;
-SHAContext SHA1Context;
-
-constexpr std::uint32_t kInitialWords[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476,
-                                            0xC3D2E1F0};
 
 // One step for each quarter of the 80: e += (a <<< 5) + f(b, c, d) + K + w, then b := b <<< 30.
 // The callers rotate the roles of the five words instead of moving them.
@@ -155,57 +140,16 @@ void CompressBlock(std::uint32_t* state, const unsigned char* block) {
     state[4] += e;
 }
 
-void SHA0Init() {
-    for (int i = 0; i < 5; ++i) SHA0Context.state[i] = kInitialWords[i];
-}
-
-void SHA0PadTail(const unsigned char* message, std::uint32_t length) {
-    SHA0Context.layout = digest_internal::BuildLastBlocks(SHA0Context.lastBlocks, message, length,
-                                                          digest_internal::LengthOrder::kBigEndian);
-}
-
-void SHA0Block(const unsigned char* block) {
-    CompressBlock<false>(SHA0Context.state, block);
-}
-
-void SHA1Init() {
-    for (int i = 0; i < 5; ++i) SHA1Context.state[i] = kInitialWords[i];
-}
-
-void SHA1PadTail(const unsigned char* message, std::uint32_t length) {
-    SHA1Context.layout = digest_internal::BuildLastBlocks(SHA1Context.lastBlocks, message, length,
-                                                          digest_internal::LengthOrder::kBigEndian);
-}
-
-void SHA1Block(const unsigned char* block) {
-    CompressBlock<true>(SHA1Context.state, block);
-}
-
-// Compresses the full blocks in place, then the padded tail, and prints H0 to H4.
-void FinishSHA(SHAContext& context, void (*block)(const unsigned char*),
-               const unsigned char* message, char* buffer) {
-    for (std::uint32_t i = 0; i < context.layout.fullBlockCount; ++i) {
-        block(message + static_cast<std::size_t>(i) * 64);
-    }
-    for (std::uint32_t j = 0; j < context.layout.lastBlockCount; ++j) {
-        block(context.lastBlocks + 64 * j);
-    }
-    const std::uint32_t* h = context.state;
-    wsprintfA(buffer, "%.8x%.8x%.8x%.8x%.8x", h[0], h[1], h[2], h[3], h[4]);
-}
-
 }  // namespace
 
-void HashSHA0(char* buffer, std::uint32_t length) {
-    const auto* message = reinterpret_cast<const unsigned char*>(buffer);
-    SHA0Init();
-    SHA0PadTail(message, length);
-    FinishSHA(SHA0Context, SHA0Block, message, buffer);
+namespace digest_internal {
+
+void SHA0Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) CompressBlock<false>(state, blocks + 64 * i);
 }
 
-void HashSHA1(char* buffer, std::uint32_t length) {
-    const auto* message = reinterpret_cast<const unsigned char*>(buffer);
-    SHA1Init();
-    SHA1PadTail(message, length);
-    FinishSHA(SHA1Context, SHA1Block, message, buffer);
+void SHA1Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) CompressBlock<true>(state, blocks + 64 * i);
 }
+
+}  // namespace digest_internal
