@@ -299,7 +299,7 @@ TEST(CliProgress, OneSelfUpdatingLineOnATerminalAndNothingElsewhere) {
 TEST(CliHelp, HelpAndManualPageDocumentTheSameOptions) {
     const ProgramRun help = RunCli({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: hashcalc-cli [OPTION]... [FILE]...\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("usage: hashcalc-cli [OPTION]... [FILE]...\n", 0), 0u);
 
     // Options named where an option line starts: "  -a, --algorithms=LIST  ...".
     std::set<std::string> helpOptions;

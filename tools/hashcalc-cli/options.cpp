@@ -6,7 +6,8 @@
 #include <string_view>
 
 const char kHelpText[] =
-    "Usage: hashcalc-cli [OPTION]... [FILE]...\n"
+    "usage: hashcalc-cli [OPTION]... [FILE]...\n"
+    "       hashcalc-cli -c [OPTION]... [LIST]...\n"
     "Print or check the digests and checksums of files: MD5, MD2, MD4, SHA0, SHA1,\n"
     "SHA256, RIPEMD128, RIPEMD160, RIPEMD256, CRC16, CRC32 and CRC32b.\n"
     "Standard input is read when FILE is - or when no FILE is given.\n"
