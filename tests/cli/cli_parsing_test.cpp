@@ -147,7 +147,8 @@ TEST(CliChecksumLines, GnuLinesInEveryVariantTakeTheOneSelectedAlgorithm) {
     EXPECT_EQ(ParseChecksumLine(digest + "  name", kAllAlgorithms, &parsed), LineForm::kNoAlgorithm);
     for (const std::string& line : {digest.substr(1) + "  short", digest + "0  long",
                                     digest + "x  name", digest + " ", digest,
-                                    "\\" + digest + "  bad\\escape", std::string("junk")}) {
+                                    "\\" + digest + "  bad\\escape", std::string("junk"),
+                                    digest + "  cut" + std::string(1, '\0') + "short"}) {
         EXPECT_EQ(ParseChecksumLine(line, md5, &parsed), LineForm::kMalformed) << line;
     }
     for (const std::string& line : {std::string(""), std::string("  "), std::string("# x")}) {

@@ -87,6 +87,8 @@ LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, Checksu
     while (at < line.size() && IsBlank(line[at])) ++at;
     line.remove_prefix(at);
     if (line.empty() || line.front() == '#') return LineForm::kSkipped;
+    // A name cut short at a NUL would name another file.
+    if (line.find('\0') != std::string_view::npos) return LineForm::kMalformed;
     const bool escaped = line.front() == '\\';
     if (escaped) line.remove_prefix(1);
 
