@@ -58,6 +58,8 @@ LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected
     const std::size_t digits = HexRun(rest);
     if (digits == 0 || digits + 1 >= rest.size() || rest[digits] != ' ') return LineForm::kMalformed;
     std::size_t nameStart = digits + 1;
+    // deliberate: "DIGEST  " with nothing after the mode character names the file " ", as
+    // md5sum reads it.
     if ((rest[nameStart] == ' ' || rest[nameStart] == '*') && nameStart + 1 < rest.size()) ++nameStart;
     if (CountAlgorithms(selected) != 1) return LineForm::kNoAlgorithm;
     const DigestKind kind = OnlyAlgorithm(selected);
@@ -263,6 +265,8 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
             ReportError(QuoteForMessage(shownName) + ": no file was verified");
         }
     }
+    // deliberate: as with md5sum, a list of which no file was verified (all missing and
+    // ignored) fails, so that an empty check never passes for a successful one.
     return tally.anyMatched && tally.mismatched == 0 && tally.unreadable == 0 &&
            (!options.strict || tally.malformed == 0);
 }
