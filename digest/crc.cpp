@@ -16,89 +16,64 @@ using digest_internal::LoadLE32;
 constexpr int kSlices = 16;
 using SliceTables = std::array<std::array<std::uint32_t, 256>, kSlices>;
 
-// Tables of a reflected (least significant bit first) CRC whose polynomial, also reflected, is
-// `polynomial`. Table k advances a byte that has k more bytes behind it.
-constexpr SliceTables MakeReflectedTables(std::uint32_t polynomial) {
+// Tables of a CRC of up to 32 bits. Reflected (least significant bit first), the register sits
+// in the low bits and meets each message byte in its lowest byte, and `polynomial` is given
+// reflected too; otherwise the register meets each byte in its top byte. Table k advances a
+// byte that has k more bytes behind it.
+constexpr SliceTables MakeTables(std::uint32_t polynomial, bool reflected) {
     SliceTables tables{};
     for (std::uint32_t index = 0; index < 256; ++index) {
-        std::uint32_t value = index;
-        for (int bit = 0; bit < 8; ++bit) value = (value & 1) != 0 ? (value >> 1) ^ polynomial : value >> 1;
-        tables[0][index] = value;
-    }
-    for (int k = 1; k < kSlices; ++k) {
-        for (int index = 0; index < 256; ++index) {
-            const std::uint32_t previous = tables[k - 1][index];
-            tables[k][index] = (previous >> 8) ^ tables[0][previous & 0xFF];
-        }
-    }
-    return tables;
-}
-
-// Tables of a 32-bit CRC processed most significant bit first.
-constexpr SliceTables MakeForwardTables(std::uint32_t polynomial) {
-    SliceTables tables{};
-    for (std::uint32_t index = 0; index < 256; ++index) {
-        std::uint32_t value = index << 24;
+        std::uint32_t value = reflected ? index : index << 24;
         for (int bit = 0; bit < 8; ++bit) {
-            value = (value & 0x80000000u) != 0 ? (value << 1) ^ polynomial : value << 1;
+            if (reflected) {
+                value = (value & 1) != 0 ? (value >> 1) ^ polynomial : value >> 1;
+            } else {
+                value = (value & 0x80000000u) != 0 ? (value << 1) ^ polynomial : value << 1;
+            }
         }
         tables[0][index] = value;
     }
     for (int k = 1; k < kSlices; ++k) {
         for (int index = 0; index < 256; ++index) {
             const std::uint32_t previous = tables[k - 1][index];
-            tables[k][index] = (previous << 8) ^ tables[0][previous >> 24];
+            tables[k][index] = reflected ? (previous >> 8) ^ tables[0][previous & 0xFF]
+                                         : (previous << 8) ^ tables[0][previous >> 24];
         }
     }
     return tables;
 }
 
-constexpr SliceTables kCrc16Tables = MakeReflectedTables(0xA001);      // 0x8005 reflected
-constexpr SliceTables kCrc32Tables = MakeReflectedTables(0xEDB88320);  // 0x04C11DB7 reflected
-constexpr SliceTables kCrc32bTables = MakeForwardTables(0x04C11DB7);
+constexpr SliceTables kCrc16Tables = MakeTables(0xA001, true);      // 0x8005 reflected
+constexpr SliceTables kCrc32Tables = MakeTables(0xEDB88320, true);  // 0x04C11DB7 reflected
+constexpr SliceTables kCrc32bTables = MakeTables(0x04C11DB7, false);
 
 // Spot checks against the published tables, so a slip in the generators fails the build.
 static_assert(kCrc16Tables[0][1] == 0xC0C1 && kCrc16Tables[0][255] == 0x4040);
 static_assert(kCrc32Tables[0][1] == 0x77073096 && kCrc32Tables[0][255] == 0x2D02EF8D);
 static_assert(kCrc32bTables[0][1] == 0x04C11DB7 && kCrc32bTables[0][255] == 0xB1F740B4);
 
-// A reflected CRC of up to 32 bits: the register sits in the low bits and meets the first
-// message byte in its lowest byte. CRC-16/ARC and CRC-32 share this.
-template <const SliceTables& kTables>
-std::uint32_t UpdateReflected(std::uint32_t crc, const unsigned char* bytes, std::size_t count) {
+// Sixteen bytes per step: the register is folded into the first four, and each byte's table
+// carries it past the bytes behind it. The last bytes go one at a time.
+template <const SliceTables& kTables, bool kReflected>
+std::uint32_t UpdateSliced(std::uint32_t crc, const unsigned char* bytes, std::size_t count) {
     while (count >= kSlices) {
         std::uint32_t words[kSlices / 4];
-        for (int i = 0; i < kSlices / 4; ++i) words[i] = LoadLE32(bytes + 4 * i);
+        for (int i = 0; i < kSlices / 4; ++i) {
+            words[i] = kReflected ? LoadLE32(bytes + 4 * i) : LoadBE32(bytes + 4 * i);
+        }
         words[0] ^= crc;
         crc = 0;
         for (int i = 0; i < kSlices; ++i) {
-            const std::uint32_t byte = (words[i / 4] >> (8 * (i % 4))) & 0xFF;
-            crc ^= kTables[kSlices - 1 - i][byte];
+            const int shift = kReflected ? 8 * (i % 4) : 24 - 8 * (i % 4);
+            crc ^= kTables[kSlices - 1 - i][(words[i / 4] >> shift) & 0xFF];
         }
         bytes += kSlices;
         count -= kSlices;
     }
-    for (std::size_t i = 0; i < count; ++i) crc = kTables[0][(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8);
-    return crc;
-}
-
-// A CRC processed most significant bit first: the register meets the first byte in its top
-// byte.
-template <const SliceTables& kTables>
-std::uint32_t UpdateForward(std::uint32_t crc, const unsigned char* bytes, std::size_t count) {
-    while (count >= kSlices) {
-        std::uint32_t words[kSlices / 4];
-        for (int i = 0; i < kSlices / 4; ++i) words[i] = LoadBE32(bytes + 4 * i);
-        words[0] ^= crc;
-        crc = 0;
-        for (int i = 0; i < kSlices; ++i) {
-            const std::uint32_t byte = (words[i / 4] >> (24 - 8 * (i % 4))) & 0xFF;
-            crc ^= kTables[kSlices - 1 - i][byte];
-        }
-        bytes += kSlices;
-        count -= kSlices;
+    for (std::size_t i = 0; i < count; ++i) {
+        crc = kReflected ? kTables[0][(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8)
+                         : kTables[0][(crc >> 24) ^ bytes[i]] ^ (crc << 8);
     }
-    for (std::size_t i = 0; i < count; ++i) crc = kTables[0][(crc >> 24) ^ bytes[i]] ^ (crc << 8);
     return crc;
 }
 
@@ -117,17 +92,17 @@ namespace digest_internal {
 
 std::uint32_t UpdateCrc16Portable(std::uint32_t crc, const unsigned char* bytes,
                                   std::size_t count) {
-    return UpdateReflected<kCrc16Tables>(crc, bytes, count);
+    return UpdateSliced<kCrc16Tables, true>(crc, bytes, count);
 }
 
 std::uint32_t UpdateCrc32Portable(std::uint32_t crc, const unsigned char* bytes,
                                   std::size_t count) {
-    return UpdateReflected<kCrc32Tables>(crc, bytes, count);
+    return UpdateSliced<kCrc32Tables, true>(crc, bytes, count);
 }
 
 std::uint32_t UpdateCrc32bPortable(std::uint32_t crc, const unsigned char* bytes,
                                    std::size_t count) {
-    return UpdateForward<kCrc32bTables>(crc, bytes, count);
+    return UpdateSliced<kCrc32bTables, false>(crc, bytes, count);
 }
 
 #if HASHCALC_DIGEST_X86

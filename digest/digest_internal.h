@@ -1,5 +1,5 @@
-// Helpers shared by the digest routines: byte-order loads and stores, rotations, and the two
-// ways the engine pads a message (in the caller's buffer, or as a tail copied into a context).
+// Helpers shared by the digest routines and streams: byte-order loads and stores, rotations,
+// the padding built in the caller's buffer, and the hexadecimal text.
 #pragma once
 
 #include <bit>
@@ -12,6 +12,14 @@
 #define HASHCALC_DIGEST_X86 1
 #else
 #define HASHCALC_DIGEST_X86 0
+#endif
+
+// For the step functions the compression functions unroll into straight-line code: each must
+// disappear into its caller for the working words to stay in registers.
+#if defined(__GNUC__)
+#define HASHCALC_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define HASHCALC_ALWAYS_INLINE inline
 #endif
 
 namespace digest_internal {
@@ -43,6 +51,13 @@ inline void StoreLE32(unsigned char* bytes, std::uint32_t value) {
 inline void StoreBE32(unsigned char* bytes, std::uint32_t value) {
     if constexpr (std::endian::native == std::endian::little) value = ByteSwap32(value);
     std::memcpy(bytes, &value, sizeof value);
+}
+
+// Where the word playing role `role` (0 for the one a step updates, then the others in order)
+// sits in step `step` of a compression function whose `wordCount` working words turn roles by
+// one each step instead of moving.
+constexpr int RoleIndex(int wordCount, int step, int role) {
+    return (wordCount + role - step % wordCount) % wordCount;
 }
 
 constexpr std::uint32_t Rotl(std::uint32_t value, int bits) {

@@ -15,14 +15,13 @@ namespace {
 
 using namespace digest_internal;
 
-enum class LengthOrder { kBigEndian, kLittleEndian };
-
 // A digest over 64-byte blocks with a 64-bit bit count in its padding.
 struct BlockAlgorithm {
     const std::uint32_t* initialWords;
     int wordCount;
-    LengthOrder lengthOrder;
-    bool littleEndianWords;  // printed byte-swapped, so the text follows the bytes
+    // The MD and RIPEMD families count bits little-endian and publish their words' bytes
+    // least significant first (so the words are printed byte-swapped); SHA is big-endian.
+    bool littleEndian;
     BlocksFunction* portable;
     BlocksFunction* hardware;  // the processor-specific path, or null
 };
@@ -36,22 +35,15 @@ const BlockAlgorithm* FindBlockAlgorithm(DigestKind kind) {
     static constexpr BlocksFunction* kSHA1Hardware = nullptr;
     static constexpr BlocksFunction* kSHA256Hardware = nullptr;
 #endif
-    static const BlockAlgorithm kMD5 = {kMdInitialWords, 4, LengthOrder::kLittleEndian, true,
-                                        MD5Blocks, kNone};
-    static const BlockAlgorithm kMD4 = {kMdInitialWords, 4, LengthOrder::kLittleEndian, true,
-                                        MD4Blocks, kNone};
-    static const BlockAlgorithm kSHA0 = {kMdInitialWords, 5, LengthOrder::kBigEndian, false,
-                                         SHA0Blocks, kNone};
-    static const BlockAlgorithm kSHA1 = {kMdInitialWords, 5, LengthOrder::kBigEndian, false,
-                                         SHA1Blocks, kSHA1Hardware};
-    static const BlockAlgorithm kSHA256 = {kSHA256InitialWords, 8, LengthOrder::kBigEndian, false,
-                                           SHA256Blocks, kSHA256Hardware};
-    static const BlockAlgorithm kRIPEMD128 = {kMdInitialWords, 4, LengthOrder::kLittleEndian,
-                                              true, RIPEMD128Blocks, kNone};
-    static const BlockAlgorithm kRIPEMD160 = {kMdInitialWords, 5, LengthOrder::kLittleEndian,
-                                              true, RIPEMD160Blocks, kNone};
-    static const BlockAlgorithm kRIPEMD256 = {kRIPEMD256InitialWords, 8,
-                                              LengthOrder::kLittleEndian, true, RIPEMD256Blocks,
+    static const BlockAlgorithm kMD5 = {kMdInitialWords, 4, true, MD5Blocks, kNone};
+    static const BlockAlgorithm kMD4 = {kMdInitialWords, 4, true, MD4Blocks, kNone};
+    static const BlockAlgorithm kSHA0 = {kMdInitialWords, 5, false, SHA0Blocks, kNone};
+    static const BlockAlgorithm kSHA1 = {kMdInitialWords, 5, false, SHA1Blocks, kSHA1Hardware};
+    static const BlockAlgorithm kSHA256 = {kSHA256InitialWords, 8, false, SHA256Blocks,
+                                           kSHA256Hardware};
+    static const BlockAlgorithm kRIPEMD128 = {kMdInitialWords, 4, true, RIPEMD128Blocks, kNone};
+    static const BlockAlgorithm kRIPEMD160 = {kMdInitialWords, 5, true, RIPEMD160Blocks, kNone};
+    static const BlockAlgorithm kRIPEMD256 = {kRIPEMD256InitialWords, 8, true, RIPEMD256Blocks,
                                               kNone};
     switch (kind) {
         case DigestKind::kMD5: return &kMD5;
@@ -118,18 +110,18 @@ void FinishBlocks(DigestStream* stream, const BlockAlgorithm& algorithm, char* t
     const std::uint64_t bitCount = stream->length << 3;  // modulo 2^64, as the standards say
     const auto low = static_cast<std::uint32_t>(bitCount);
     const auto high = static_cast<std::uint32_t>(bitCount >> 32);
-    if (algorithm.lengthOrder == LengthOrder::kBigEndian) {
-        StoreBE32(tail + lengthFieldAt, high);
-        StoreBE32(tail + lengthFieldAt + 4, low);
-    } else {
+    if (algorithm.littleEndian) {
         StoreLE32(tail + lengthFieldAt, low);
         StoreLE32(tail + lengthFieldAt + 4, high);
+    } else {
+        StoreBE32(tail + lengthFieldAt, high);
+        StoreBE32(tail + lengthFieldAt + 4, low);
     }
     ChooseBlocks(algorithm, stream->hardware)(stream->state, tail, (lengthFieldAt + 8) / 64);
 
     std::uint32_t words[8];
     for (int i = 0; i < algorithm.wordCount; ++i) {
-        words[i] = algorithm.littleEndianWords ? ByteSwap32(stream->state[i]) : stream->state[i];
+        words[i] = algorithm.littleEndian ? ByteSwap32(stream->state[i]) : stream->state[i];
     }
     FormatWords(text, words, algorithm.wordCount);
 }
@@ -198,6 +190,7 @@ void StartDigest(DigestStream* stream, DigestKind kind) {
 }
 
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
+    if (count == 0) return;  // an empty range may come with a null pointer
     const auto* data = static_cast<const unsigned char*>(bytes);
     stream->length += count;
     if (const BlockAlgorithm* block = FindBlockAlgorithm(stream->kind)) {
@@ -209,7 +202,7 @@ void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
     } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(stream->kind)) {
         CrcUpdate* update = stream->hardware ? crc->hardware : crc->portable;
         stream->state[0] = update(stream->state[0], data, count);
-    } else {
+    } else if (stream->kind == DigestKind::kMD2) {
         auto* stateAndChecksum = reinterpret_cast<unsigned char*>(stream->state);
         FeedBlocks(stream, data, count, 16,
                    [&](const unsigned char* run, std::size_t runBlocks) {
@@ -223,8 +216,10 @@ void FinishDigest(DigestStream* stream, char* text) {
         FinishBlocks(stream, *block, text);
     } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(stream->kind)) {
         FormatCrc(*crc, stream->state[0], text);
-    } else {
+    } else if (stream->kind == DigestKind::kMD2) {
         FinishMD2(stream, text);
+    } else {
+        text[0] = '\0';
     }
 }
 

@@ -37,7 +37,8 @@ struct DigestStream {
 void StartDigest(DigestStream* stream, DigestKind kind);
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count);
 // Writes the text and its NUL into `text`, which has room for kLongestTextBytes. The stream
-// must be started again before it is fed again.
+// must be started again before it is fed again. A kind outside the catalogue is fed nothing
+// and finishes into an empty text.
 void FinishDigest(DigestStream* stream, char* text);
 
 // Processor-specific paths (SHA instructions, carry-less multiplication) are chosen at run time

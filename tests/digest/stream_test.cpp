@@ -144,6 +144,7 @@ TEST(DigestStream, StreamsAreIndependentAndRestartable) {
         StartDigest(&one, KindAt(i));
         StartDigest(&other, KindAt(i));
         FeedDigest(&one, first.data(), 100);
+        FeedDigest(&one, nullptr, 0);
         FeedDigest(&other, second.data(), second.size());
         FeedDigest(&one, first.data() + 100, first.size() - 100);
         EXPECT_EQ(Finish(one), Digest(DigestCatalogue[i], first)) << DigestCatalogue[i].name;
@@ -151,6 +152,13 @@ TEST(DigestStream, StreamsAreIndependentAndRestartable) {
         StartDigest(&one, KindAt(i));
         EXPECT_EQ(Finish(one), Digest(DigestCatalogue[i], "")) << DigestCatalogue[i].name;
     }
+}
+
+TEST(DigestStream, AKindOutsideTheCatalogueFinishesIntoAnEmptyText) {
+    DigestStream stream;
+    StartDigest(&stream, static_cast<DigestKind>(kDigestCount));
+    FeedDigest(&stream, "abc", 3);
+    EXPECT_EQ(Finish(stream), "");
 }
 
 // Bytes of a message too large to hold: a pattern that depends on the offset, so that a block
