@@ -76,7 +76,7 @@ if [ -x "$digest_bench" ]; then
   "$digest_bench" --benchmark_filter='^CRC(16|32|32b)/1048576$' --benchmark_format=csv \
       --benchmark_repetitions=3 --benchmark_report_aggregates_only=true 2>/dev/null |
     awk -F, '$1 ~ /_median"$/ { gsub(/"/, "", $1); sub(/_median$/, "", $1)
-      printf "%-34s %7.1f MB/s in memory (>= 2000 %s)\n", $1, $6 / 1e6, $6 >= 2e9 ? "ok" : "MISSED" }'
+      printf "%-34s %7.1f MB/s in memory (>= 2000 %s)\n", $1, $6 / 1e6, ($6 >= 2e9 ? "ok" : "MISSED") }'
 fi
 rate "all but MD2 (eleven)" "$cli" -a md5,md4,sha0,sha1,sha256,ripemd128,ripemd160,ripemd256,crc16,crc32,crc32b "$file"
 if [ -z "${SKIP_MD2:-}" ]; then
