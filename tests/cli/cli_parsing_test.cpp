@@ -131,9 +131,9 @@ TEST(CliChecksumLines, GnuLinesInEveryVariantTakeTheOneSelectedAlgorithm) {
     const std::pair<std::string, std::string> accepted[] = {
         {digest + "  name", "name"},
         {digest + " *name", "name"},
-        {digest + " name", "name"},                 // reversed BSD form, one space
-        {"  " + digest + "  name\r", "name"},       // leading blanks, CRLF line end
-        {digest + "   lead", " lead"},              // a name that starts with a space
+        {digest + " name", "name"},            // reversed BSD form, one space
+        {"  " + digest + "  name\r", "name"},  // leading blanks, CRLF line end
+        {digest + "   lead", " lead"},         // a name that starts with a space
         {"\\" + digest + "  a\\nb\\\\c", "a\nb\\c"},
         {"900150983CD24FB0D6963F7D28E17F72  up", "up"},
     };
@@ -144,11 +144,12 @@ TEST(CliChecksumLines, GnuLinesInEveryVariantTakeTheOneSelectedAlgorithm) {
         EXPECT_EQ(parsed.fileName, name);
     }
     ChecksumLine parsed;
-    EXPECT_EQ(ParseChecksumLine(digest + "  name", kAllAlgorithms, &parsed), LineForm::kNoAlgorithm);
-    for (const std::string& line : {digest.substr(1) + "  short", digest + "0  long",
-                                    digest + "x  name", digest + " ", digest,
-                                    "\\" + digest + "  bad\\escape", std::string("junk"),
-                                    digest + "  cut" + std::string(1, '\0') + "short"}) {
+    EXPECT_EQ(ParseChecksumLine(digest + "  name", kAllAlgorithms, &parsed),
+              LineForm::kNoAlgorithm);
+    for (const std::string& line :
+         {digest.substr(1) + "  short", digest + "0  long", digest + "x  name", digest + " ",
+          digest, "\\" + digest + "  bad\\escape", std::string("junk"),
+          digest + "  cut" + std::string(1, '\0') + "short"}) {
         EXPECT_EQ(ParseChecksumLine(line, md5, &parsed), LineForm::kMalformed) << line;
     }
     for (const std::string& line : {std::string(""), std::string("  "), std::string("# x")}) {
@@ -163,8 +164,9 @@ TEST(CliChecksumLines, TagLinesNameTheirAlgorithm) {
     EXPECT_EQ(parsed.kind, DigestKind::kCRC32b);
     EXPECT_EQ(parsed.fileName, "a (1).txt");
     EXPECT_EQ(parsed.expected, "648cbb73");
-    ASSERT_EQ(ParseChecksumLine(std::string("\\MD5 (a\\nb) = ") + kMd5OfAbc, kAllAlgorithms, &parsed),
-              LineForm::kChecksum);
+    ASSERT_EQ(
+        ParseChecksumLine(std::string("\\MD5 (a\\nb) = ") + kMd5OfAbc, kAllAlgorithms, &parsed),
+        LineForm::kChecksum);
     EXPECT_EQ(parsed.fileName, "a\nb");
     ASSERT_EQ(ParseChecksumLine("sha-1(x)=a9993e364706816aba3e25717850c26c9cd0d89d", kAllAlgorithms,
                                 &parsed),

@@ -42,7 +42,8 @@ std::string ReadWhole(const std::string& path) {
     return content.str();
 }
 
-ProgramRun RunCli(const std::vector<std::string>& arguments, const std::string& input = "/dev/null") {
+ProgramRun RunCli(const std::vector<std::string>& arguments,
+                  const std::string& input = "/dev/null") {
     return RunProgram(HASHCALC_CLI_PATH, arguments, input);
 }
 
@@ -116,8 +117,8 @@ TEST(CliOutputForms, SeveralAlgorithmsWriteTagLinesInWindowOrder) {
     std::string expected;
     for (const std::string name : {"\"abc\"", file.c_str()}) {
         for (const DigestInfo& info : DigestCatalogue) {
-            expected += std::string(info.name) + " (" + name + ") = " +
-                        digest_test::Digest(info, name == file ? message : "abc") + "\n";
+            expected += std::string(info.name) + " (" + name +
+                        ") = " + digest_test::Digest(info, name == file ? message : "abc") + "\n";
         }
     }
     const ProgramRun run = RunCli({"-s", "abc", file});
@@ -151,7 +152,8 @@ TEST(CliErrors, UnreadableInputsAreReportedAndTheRestStillHashed) {
         ExpectSameAsPeer(kPeers[0], {files.abc, missing, files.folder.path, files.large});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("hashcalc-cli: " + files.folder.path + ": Is a directory\n"),
-              std::string::npos) << run.err;
+              std::string::npos)
+        << run.err;
     // Several algorithms: the same messages, and every line of the readable files.
     const ProgramRun all = RunCli({files.abc, missing, files.large});
     EXPECT_EQ(all.status, 1);
@@ -213,22 +215,25 @@ TEST(CliCheck, MessagesAndStatusAreMd5sumsForEveryOption) {
     const std::string abc = files.abc;
     const std::string digest = "900150983cd24fb0d6963f7d28e17f72";
     const std::string list = files.folder.Write(
-        "list", digest + "  " + abc + "\n" +
-                    "# a comment\n\n" +
-                    "900150983CD24FB0D6963F7D28E17F72 *" + abc + "\r\n" +
-                    digest + "  " + changed + "\n" +
-                    "not a checksum line\n" +
-                    digest + "  " + files.folder.path + "/missing\n" +
-                    "MD5 (" + abc + ") = " + digest + "\n" +
-                    digest + "  " + files.folder.path + "\n" +
-                    "\\" + digest + "  " + files.folder.path + "/back\\\\slash\n");
+        "list", digest + "  " + abc + "\n" + "# a comment\n\n" +
+                    "900150983CD24FB0D6963F7D28E17F72 *" + abc + "\r\n" + digest + "  " + changed +
+                    "\n" + "not a checksum line\n" + digest + "  " + files.folder.path +
+                    "/missing\n" + "MD5 (" + abc + ") = " + digest + "\n" + digest + "  " +
+                    files.folder.path + "\n" + "\\" + digest + "  " + files.folder.path +
+                    "/back\\\\slash\n");
     files.folder.Write("changed", "abd");  // one byte differs from what was listed
     const std::string good = files.folder.Write("good", digest + "  " + abc + "\n");
     const std::string onlyMissing = files.folder.Write("only_missing", digest + "  nowhere\n");
     const std::string junk = files.folder.Write("junk", "junk\n");
     const std::vector<std::vector<std::string>> optionSets = {
-        {}, {"--quiet"}, {"--status"}, {"--strict"}, {"-w"}, {"--ignore-missing"},
-        {"--ignore-missing", "--quiet"}, {"--status", "--strict"},
+        {},
+        {"--quiet"},
+        {"--status"},
+        {"--strict"},
+        {"-w"},
+        {"--ignore-missing"},
+        {"--ignore-missing", "--quiet"},
+        {"--status", "--strict"},
     };
     for (const std::vector<std::string>& options : optionSets) {
         for (const std::string& checked : {list, good, onlyMissing, junk}) {
@@ -264,7 +269,8 @@ TEST(CliCheck, TwelveAlgorithmsPerFileFromOneList) {
     EXPECT_EQ(run.err, "hashcalc-cli: WARNING: 12 computed checksums did NOT match\n");
 
     // Lines without an algorithm name need -a to say which one.
-    const std::string gnu = folder.Write("gnu", "900150983cd24fb0d6963f7d28e17f72  " + second + "\n");
+    const std::string gnu =
+        folder.Write("gnu", "900150983cd24fb0d6963f7d28e17f72  " + second + "\n");
     run = RunCli({"-c", gnu});
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("needs -a with exactly one algorithm"), std::string::npos) << run.err;
@@ -282,7 +288,8 @@ TEST(CliProgress, OneSelfUpdatingLineOnATerminalAndNothingElsewhere) {
     EXPECT_EQ(expected.size(), 32 + 2 + file.size() + 1);
     EXPECT_EQ(quiet.err, "");
 
-    const ProgramRun shown = RunProgram(HASHCALC_CLI_PATH, {"-a", "md2", file}, "/dev/null", "", true);
+    const ProgramRun shown =
+        RunProgram(HASHCALC_CLI_PATH, {"-a", "md2", file}, "/dev/null", "", true);
     EXPECT_EQ(shown.status, 0);
     EXPECT_EQ(shown.out, expected);
     ASSERT_GT(shown.err.size(), 2u);
@@ -345,7 +352,8 @@ TEST(CliLarge, DISABLED_InputAbove4GiB) {
     const std::string path = folder.Write("sparse", "");
     const int file = open(path.c_str(), O_WRONLY);
     ASSERT_GE(file, 0);
-    const bool sized = ftruncate(file, (off_t{1} << 32) + 1000) == 0 && pwrite(file, "end", 3, off_t{1} << 32) == 3;
+    const bool sized = ftruncate(file, (off_t{1} << 32) + 1000) == 0 &&
+                       pwrite(file, "end", 3, off_t{1} << 32) == 3;
     close(file);
     ASSERT_TRUE(sized);
     EXPECT_EQ(ExpectSameAsPeer(kPeers[0], {path}).status, 0);

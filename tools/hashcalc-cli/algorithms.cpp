@@ -3,13 +3,17 @@
 
 #include <bit>
 
-int CountAlgorithms(AlgorithmSet set) { return std::popcount(static_cast<unsigned>(set)); }
+int CountAlgorithms(AlgorithmSet set) {
+    return std::popcount(static_cast<unsigned>(set));
+}
 
 DigestKind OnlyAlgorithm(AlgorithmSet set) {
     return static_cast<DigestKind>(std::countr_zero(static_cast<unsigned>(set)));
 }
 
-const char* AlgorithmName(DigestKind kind) { return DigestCatalogue[static_cast<int>(kind)].name; }
+const char* AlgorithmName(DigestKind kind) {
+    return DigestCatalogue[static_cast<int>(kind)].name;
+}
 
 int AlgorithmTextLength(DigestKind kind) {
     return DigestCatalogue[static_cast<int>(kind)].textLength;
@@ -17,7 +21,9 @@ int AlgorithmTextLength(DigestKind kind) {
 
 namespace {
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Whether `typed` spells `name`, ignoring case and single inner dashes.
 bool Spells(std::string_view typed, std::string_view name) {

@@ -14,7 +14,9 @@ constexpr AlgorithmSet kAllAlgorithms = (1u << kDigestCount) - 1;
 constexpr AlgorithmSet AlgorithmBit(DigestKind kind) {
     return static_cast<AlgorithmSet>(1u << static_cast<int>(kind));
 }
-constexpr bool Contains(AlgorithmSet set, DigestKind kind) { return (set & AlgorithmBit(kind)) != 0; }
+constexpr bool Contains(AlgorithmSet set, DigestKind kind) {
+    return (set & AlgorithmBit(kind)) != 0;
+}
 int CountAlgorithms(AlgorithmSet set);
 // The only member of a set of one.
 DigestKind OnlyAlgorithm(AlgorithmSet set);

@@ -20,7 +20,9 @@ bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::size_t HexRun(std::string_view text) {
     std::size_t count = 0;
@@ -47,7 +49,9 @@ LineForm ParseTagLine(std::string_view rest, bool escaped, DigestKind kind, Algo
     }
     parsed->kind = kind;
     parsed->expected = digest;
-    if (escaped) return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum : LineForm::kMalformed;
+    if (escaped)
+        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
+                                                         : LineForm::kMalformed;
     parsed->fileName = name;
     return LineForm::kChecksum;
 }
@@ -56,18 +60,22 @@ LineForm ParseTagLine(std::string_view rest, bool escaped, DigestKind kind, Algo
 LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected,
                       ChecksumLine* parsed) {
     const std::size_t digits = HexRun(rest);
-    if (digits == 0 || digits + 1 >= rest.size() || rest[digits] != ' ') return LineForm::kMalformed;
+    if (digits == 0 || digits + 1 >= rest.size() || rest[digits] != ' ')
+        return LineForm::kMalformed;
     std::size_t nameStart = digits + 1;
     // deliberate: "DIGEST  " with nothing after the mode character names the file " ", as
     // md5sum reads it.
-    if ((rest[nameStart] == ' ' || rest[nameStart] == '*') && nameStart + 1 < rest.size()) ++nameStart;
+    if ((rest[nameStart] == ' ' || rest[nameStart] == '*') && nameStart + 1 < rest.size())
+        ++nameStart;
     if (CountAlgorithms(selected) != 1) return LineForm::kNoAlgorithm;
     const DigestKind kind = OnlyAlgorithm(selected);
     if (digits != static_cast<std::size_t>(AlgorithmTextLength(kind))) return LineForm::kMalformed;
     parsed->kind = kind;
     parsed->expected = rest.substr(0, digits);
     const std::string_view name = rest.substr(nameStart);
-    if (escaped) return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum : LineForm::kMalformed;
+    if (escaped)
+        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
+                                                         : LineForm::kMalformed;
     parsed->fileName = name;
     return LineForm::kChecksum;
 }
@@ -75,7 +83,9 @@ LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        };
         if (lower(a[i]) != lower(b[i])) return false;
     }
     return true;
@@ -171,7 +181,8 @@ void VerifyGroup(const std::vector<ChecksumLine>& lines, const CliOptions& optio
         ReportFileError(name, error);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             ++tally->unreadable;
-            if (!options.status) std::fputs(CheckResultLine(name, "FAILED open or read").c_str(), stdout);
+            if (!options.status)
+                std::fputs(CheckResultLine(name, "FAILED open or read").c_str(), stdout);
         }
         return;
     }
@@ -206,9 +217,10 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
         ReportFileError(listName, error);
         return false;
     }
-    const std::string lineKind = CountAlgorithms(options.algorithms) == 1
-                                     ? std::string(AlgorithmName(OnlyAlgorithm(options.algorithms))) + " "
-                                     : std::string();
+    const std::string lineKind =
+        CountAlgorithms(options.algorithms) == 1
+            ? std::string(AlgorithmName(OnlyAlgorithm(options.algorithms))) + " "
+            : std::string();
     ListTally tally;
     std::vector<ChecksumLine> group;
     std::string text;
@@ -240,7 +252,8 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
         group.clear();
         const std::string where = QuoteForMessage(shownName) + ": " + std::to_string(number) + ": ";
         if (form == LineForm::kNoAlgorithm && !tally.hintGiven && !options.status) {
-            ReportError(where + "a line without an algorithm name needs -a with exactly one algorithm");
+            ReportError(where +
+                        "a line without an algorithm name needs -a with exactly one algorithm");
             tally.hintGiven = true;
         } else if (options.warn) {
             ReportError(where + "improperly formatted " + lineKind + "checksum line");
@@ -260,7 +273,8 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
     if (!options.status) {
         Warn(tally.malformed, "line is improperly formatted", "lines are improperly formatted");
         Warn(tally.unreadable, "listed file could not be read", "listed files could not be read");
-        Warn(tally.mismatched, "computed checksum did NOT match", "computed checksums did NOT match");
+        Warn(tally.mismatched, "computed checksum did NOT match",
+             "computed checksums did NOT match");
         if (options.ignoreMissing && !tally.anyMatched) {
             ReportError(QuoteForMessage(shownName) + ": no file was verified");
         }

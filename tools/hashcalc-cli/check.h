@@ -15,8 +15,8 @@ struct ChecksumLine {
 };
 
 enum class LineForm {
-    kSkipped,      // empty or a comment
-    kChecksum,     // *parsed holds it
+    kSkipped,   // empty or a comment
+    kChecksum,  // *parsed holds it
     kMalformed,
     kNoAlgorithm,  // a well-formed "DIGEST  FILE" line, but `selected` is not one algorithm
 };

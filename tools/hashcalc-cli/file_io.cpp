@@ -21,20 +21,28 @@ namespace {
 
 #ifdef _WIN32
 using FileStatus = struct _stat64;
-int StatusOf(int descriptor, FileStatus* status) { return _fstat64(descriptor, status); }
+int StatusOf(int descriptor, FileStatus* status) {
+    return _fstat64(descriptor, status);
+}
 int ReadSome(int descriptor, unsigned char* into, std::size_t count) {
     return _read(descriptor, into, static_cast<unsigned>(count > INT_MAX ? INT_MAX : count));
 }
 #else
 using FileStatus = struct stat;
-int StatusOf(int descriptor, FileStatus* status) { return fstat(descriptor, status); }
+int StatusOf(int descriptor, FileStatus* status) {
+    return fstat(descriptor, status);
+}
 long ReadSome(int descriptor, unsigned char* into, std::size_t count) {
     return static_cast<long>(read(descriptor, into, count > INT_MAX ? INT_MAX : count));
 }
 #endif
 
-bool IsDirectory(const FileStatus& status) { return (status.st_mode & S_IFMT) == S_IFDIR; }
-bool IsRegular(const FileStatus& status) { return (status.st_mode & S_IFMT) == S_IFREG; }
+bool IsDirectory(const FileStatus& status) {
+    return (status.st_mode & S_IFMT) == S_IFDIR;
+}
+bool IsRegular(const FileStatus& status) {
+    return (status.st_mode & S_IFMT) == S_IFREG;
+}
 
 // Fills in the size of a regular file; refuses directories.
 bool Inspect(InputFile* file, int* error) {
@@ -44,7 +52,8 @@ bool Inspect(InputFile* file, int* error) {
         *error = EISDIR;
         return false;
     }
-    if (IsRegular(status) && status.st_size > 0) file->size = static_cast<std::uint64_t>(status.st_size);
+    if (IsRegular(status) && status.st_size > 0)
+        file->size = static_cast<std::uint64_t>(status.st_size);
     return true;
 }
 

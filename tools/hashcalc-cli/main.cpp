@@ -72,7 +72,8 @@ int main(int argc, char** argv) {
                                               ? processors
                                               : static_cast<unsigned>(selected));
     context.showProgress = StandardErrorIsTerminal();
-    const bool succeeded = options.check ? CheckLists(options, context) : HashInputs(options, context);
+    const bool succeeded =
+        options.check ? CheckLists(options, context) : HashInputs(options, context);
     DestroyHashPipeline(context.pipeline);
 
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -41,32 +41,30 @@ const char kHelpText[] =
 
 namespace {
 
-enum class OptionId {
-    kAlgorithms, kString, kTag, kCheck, kNoHardware, kHelp, kVersion,
-    kIgnoreMissing, kQuiet, kStatus, kStrict, kWarn,
-};
-
 struct OptionSpec {
     const char* longName;
-    char shortName;  // 0: long form only
-    bool takesValue;
-    OptionId id;
+    char shortName;          // 0: long form only
+    bool CliOptions::*flag;  // the switch it sets; null for the two that take a value
 };
 
 constexpr OptionSpec kOptions[] = {
-    {"algorithms", 'a', true, OptionId::kAlgorithms},
-    {"string", 's', true, OptionId::kString},
-    {"tag", 0, false, OptionId::kTag},
-    {"check", 'c', false, OptionId::kCheck},
-    {"no-hardware", 0, false, OptionId::kNoHardware},
-    {"help", 'h', false, OptionId::kHelp},
-    {"version", 0, false, OptionId::kVersion},
-    {"ignore-missing", 0, false, OptionId::kIgnoreMissing},
-    {"quiet", 0, false, OptionId::kQuiet},
-    {"status", 0, false, OptionId::kStatus},
-    {"strict", 0, false, OptionId::kStrict},
-    {"warn", 'w', false, OptionId::kWarn},
+    {"algorithms", 'a', nullptr},
+    {"string", 's', nullptr},
+    {"tag", 0, &CliOptions::tagForm},
+    {"check", 'c', &CliOptions::check},
+    {"no-hardware", 0, &CliOptions::noHardware},
+    {"help", 'h', &CliOptions::help},
+    {"version", 0, &CliOptions::version},
+    {"ignore-missing", 0, &CliOptions::ignoreMissing},
+    {"quiet", 0, &CliOptions::quiet},
+    {"status", 0, &CliOptions::status},
+    {"strict", 0, &CliOptions::strict},
+    {"warn", 'w', &CliOptions::warn},
 };
+
+bool TakesValue(const OptionSpec& spec) {
+    return spec.flag == nullptr;
+}
 
 const OptionSpec* FindShort(char name) {
     for (const OptionSpec& spec : kOptions) {
@@ -92,36 +90,31 @@ const OptionSpec* FindLong(std::string_view name, bool* ambiguous) {
 
 bool Apply(const OptionSpec& spec, const std::string& value, CliOptions* options,
            std::string* error) {
-    switch (spec.id) {
-        case OptionId::kAlgorithms: {
-            std::string unknown;
-            if (!ParseAlgorithmList(value, &options->algorithms, &unknown)) {
-                *error = "unknown algorithm '" + unknown + "' (known: " + AlgorithmNames() + ")";
-                return false;
-            }
-            return true;
-        }
-        case OptionId::kString: options->inputs.push_back({true, value}); return true;
-        case OptionId::kTag: options->tagForm = true; return true;
-        case OptionId::kCheck: options->check = true; return true;
-        case OptionId::kNoHardware: options->noHardware = true; return true;
-        case OptionId::kHelp: options->help = true; return true;
-        case OptionId::kVersion: options->version = true; return true;
-        case OptionId::kIgnoreMissing: options->ignoreMissing = true; return true;
-        case OptionId::kQuiet: options->quiet = true; return true;
-        case OptionId::kStatus: options->status = true; return true;
-        case OptionId::kStrict: options->strict = true; return true;
-        case OptionId::kWarn: options->warn = true; return true;
+    if (!TakesValue(spec)) {
+        options->*spec.flag = true;
+        return true;
     }
-    return false;
+    if (spec.shortName == 's') {
+        options->inputs.push_back({true, value});
+        return true;
+    }
+    std::string unknown;
+    if (!ParseAlgorithmList(value, &options->algorithms, &unknown)) {
+        *error = "unknown algorithm '" + unknown + "' (known: " + AlgorithmNames() + ")";
+        return false;
+    }
+    return true;
 }
 
 // Combinations that make no sense, found once every option has been read.
 bool CheckCombinations(const CliOptions& options, std::string* error) {
     if (!options.check) {
         const std::pair<bool, const char*> checkOnly[] = {
-            {options.ignoreMissing, "--ignore-missing"}, {options.quiet, "--quiet"},
-            {options.status, "--status"}, {options.strict, "--strict"}, {options.warn, "--warn"},
+            {options.ignoreMissing, "--ignore-missing"},
+            {options.quiet, "--quiet"},
+            {options.status, "--status"},
+            {options.strict, "--strict"},
+            {options.warn, "--warn"},
         };
         for (const auto& [given, name] : checkOnly) {
             if (given) {
@@ -172,12 +165,12 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* opt
             }
             std::string value;
             if (equals != std::string::npos) {
-                if (!spec->takesValue) {
+                if (!TakesValue(*spec)) {
                     *error = std::string("option '--") + spec->longName + "' takes no value";
                     return false;
                 }
                 value = argument.substr(equals + 1);
-            } else if (spec->takesValue) {
+            } else if (TakesValue(*spec)) {
                 if (i + 1 == arguments.size()) {
                     *error = std::string("option '--") + spec->longName + "' needs a value";
                     return false;
@@ -195,7 +188,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* opt
                 return false;
             }
             std::string value;
-            if (spec->takesValue) {
+            if (TakesValue(*spec)) {
                 if (at + 1 < argument.size()) {
                     value = argument.substr(at + 1);
                 } else if (i + 1 < arguments.size()) {

@@ -7,10 +7,20 @@ bool EscapeFileName(std::string_view name, std::string* escaped) {
     bool changed = false;
     for (const char c : name) {
         switch (c) {
-            case '\\': *escaped += "\\\\"; changed = true; break;
-            case '\n': *escaped += "\\n"; changed = true; break;
-            case '\r': *escaped += "\\r"; changed = true; break;
-            default: *escaped += c;
+            case '\\':
+                *escaped += "\\\\";
+                changed = true;
+                break;
+            case '\n':
+                *escaped += "\\n";
+                changed = true;
+                break;
+            case '\r':
+                *escaped += "\\r";
+                changed = true;
+                break;
+            default:
+                *escaped += c;
         }
     }
     return changed;
@@ -25,10 +35,17 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
         }
         if (++i == escaped.size()) return false;
         switch (escaped[i]) {
-            case '\\': *name += '\\'; break;
-            case 'n': *name += '\n'; break;
-            case 'r': *name += '\r'; break;
-            default: return false;
+            case '\\':
+                *name += '\\';
+                break;
+            case 'n':
+                *name += '\n';
+                break;
+            case 'r':
+                *name += '\r';
+                break;
+            default:
+                return false;
         }
     }
     return true;
@@ -62,7 +79,9 @@ std::string CheckResultLine(std::string_view fileName, std::string_view verdict)
 
 namespace {
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 // Characters a shell takes literally anywhere in a word; bytes of multibyte characters too.
 bool IsPlain(unsigned char c, bool first) {
@@ -70,10 +89,20 @@ bool IsPlain(unsigned char c, bool first) {
         return true;
     }
     switch (c) {
-        case '%': case '+': case ',': case '-': case '.': case '/': case '@': case ']':
-        case '_': case '{': case '}':
+        case '%':
+        case '+':
+        case ',':
+        case '-':
+        case '.':
+        case '/':
+        case '@':
+        case ']':
+        case '_':
+        case '{':
+        case '}':
             return true;
-        case '~': case '#':
+        case '~':
+        case '#':
             return !first;  // only special where a word starts
         default:
             return false;
@@ -83,13 +112,20 @@ bool IsPlain(unsigned char c, bool first) {
 // A control character as the shell's $'...' form writes it.
 std::string ControlEscape(unsigned char c) {
     switch (c) {
-        case '\a': return "\\a";
-        case '\b': return "\\b";
-        case '\t': return "\\t";
-        case '\n': return "\\n";
-        case '\v': return "\\v";
-        case '\f': return "\\f";
-        case '\r': return "\\r";
+        case '\a':
+            return "\\a";
+        case '\b':
+            return "\\b";
+        case '\t':
+            return "\\t";
+        case '\n':
+            return "\\n";
+        case '\v':
+            return "\\v";
+        case '\f':
+            return "\\f";
+        case '\r':
+            return "\\r";
         default: {
             char octal[8];
             std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(c));

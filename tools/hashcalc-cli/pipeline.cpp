@@ -115,8 +115,8 @@ std::uint64_t BlocksDone(const HashPipeline& pipeline) {
 
 HashPipeline* CreateHashPipeline(unsigned workers) {
     auto* pipeline = new HashPipeline;
-    pipeline->ring = static_cast<unsigned char*>(
-        ::operator new(kRingBlocks * kBlockBytes, kRingAlignment));
+    pipeline->ring =
+        static_cast<unsigned char*>(::operator new(kRingBlocks* kBlockBytes, kRingAlignment));
     for (unsigned i = 0; i < (workers == 0 ? 1 : workers); ++i) {
         pipeline->workers.emplace_back(WorkerLoop, pipeline);
     }
@@ -155,7 +155,8 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
         guard.unlock();
         if (progress.report != nullptr && block > 0) progress.report(progress.context, bytesDone);
 
-        const std::int64_t got = ReadInputBlock(file, BlockBytes(pipeline, block), kBlockBytes, error);
+        const std::int64_t got =
+            ReadInputBlock(file, BlockBytes(pipeline, block), kBlockBytes, error);
         if (got < 0) {
             readFailed = true;
             break;

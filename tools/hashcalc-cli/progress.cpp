@@ -77,7 +77,8 @@ void BeginProgress(ProgressLine* line, bool enabled, std::string_view name, std:
 void UpdateProgress(ProgressLine* line, std::uint64_t bytesDone) {
     if (!line->enabled) return;
     const Clock::time_point now = Clock::now();
-    if (now - line->start < kQuietStart || (line->drawnWidth > 0 && now - line->lastDrawn < kRedraw)) {
+    if (now - line->start < kQuietStart ||
+        (line->drawnWidth > 0 && now - line->lastDrawn < kRedraw)) {
         return;
     }
     const double seconds = std::chrono::duration<double>(now - line->start).count();
