@@ -93,6 +93,7 @@ void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned ch
 bool HardwareDigestsAllowed();
 
 // Writes `count` words as "%.8x" each, one after another, and a NUL: 8 * count + 1 bytes.
+// The four-, five- and eight-word texts of the digests take one call each.
 void FormatWords(char* text, const std::uint32_t* words, int count);
 
 }  // namespace digest_internal

@@ -100,12 +100,12 @@ void FeedBlocks(DigestStream* stream, const unsigned char* bytes, std::size_t co
     stream->pendingCount = static_cast<std::uint32_t>(rest);
 }
 
-// Pads the pending tail with 0x80, zeros and the 64-bit bit count and compresses it.
+// Pads the pending tail where it lies with 0x80, zeros and the 64-bit bit count, and
+// compresses it.
 void FinishBlocks(DigestStream* stream, const BlockAlgorithm& algorithm, char* text) {
-    unsigned char tail[128];
+    unsigned char* tail = stream->pending;
     const std::uint32_t tailLength = stream->pendingCount;
     const std::uint32_t lengthFieldAt = tailLength < 56 ? 56 : 120;
-    std::memcpy(tail, stream->pending, tailLength);
     std::memcpy(tail + tailLength, kPaddingBytes, lengthFieldAt - tailLength);
     const std::uint64_t bitCount = stream->length << 3;  // modulo 2^64, as the standards say
     const auto low = static_cast<std::uint32_t>(bitCount);

@@ -31,7 +31,8 @@ struct DigestStream {
     std::uint32_t pendingCount;  // bytes waiting in `pending`
     std::uint64_t length;        // bytes fed so far
     alignas(16) std::uint32_t state[8];    // chaining words, MD2's state and checksum, or the CRC
-    alignas(16) unsigned char pending[64];  // the bytes of a block not yet complete
+    // The bytes of a block not yet complete; at the finish, the padded last one or two blocks.
+    alignas(16) unsigned char pending[128];
 };
 
 void StartDigest(DigestStream* stream, DigestKind kind);

@@ -33,9 +33,24 @@ void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned ch
     FormatWords(reinterpret_cast<char*>(message), words, wordCount);
 }
 
-void FormatWords(char* text, const std::uint32_t* words, int count) {
-    for (int i = 0; i < count; ++i) wsprintfA(text + 8 * i, "%.8x", words[i]);
-    if (count == 0) text[0] = '\0';
+void FormatWords(char* text, const std::uint32_t* w, int count) {
+    // One call per text: formatting costs as much as hashing a short message, per call.
+    switch (count) {
+        case 4:
+            wsprintfA(text, "%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3]);
+            break;
+        case 5:
+            wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4]);
+            break;
+        case 8:
+            wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4], w[5],
+                      w[6], w[7]);
+            break;
+        default:
+            for (int i = 0; i < count; ++i) wsprintfA(text + 8 * i, "%.8x", w[i]);
+            text[8 * count] = '\0';
+            break;
+    }
 }
 
 }  // namespace digest_internal
