@@ -5,6 +5,7 @@
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
 #   ./dev.sh stress     the cases that assert on wall time, one at a time
 #   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -69,8 +70,14 @@ case "$command" in
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
     ;;
+  bench-cli)
+    PACKAGES+=(openssl rhash time)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
+    ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|bench]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli]" >&2
     exit 1
     ;;
 esac
