@@ -59,5 +59,5 @@ for module in "${modules[@]}"; do
   ratios+=("$ratio")
   printf '%-14s %8ss %10ss %7s\n' "$module" "$our_best" "$their_best" "$ratio"
 done
-median=$(printf '%s\n' "${ratios[@]}" | sort -g | sed -n 2p)
+median=$(printf '%s\n' "${ratios[@]}" | sort -g | sed -n "$(( (${#ratios[@]} + 1) / 2 ))p")
 echo "median ratio (ours / openmpt123): $median"
