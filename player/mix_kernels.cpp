@@ -333,3 +333,7 @@ bool UseMixKernelSet(MixKernelSet set) {
     activeKernels.store(kernels, std::memory_order_release);
     return true;
 }
+
+void UseFastestMixKernelSet() {
+    activeKernels.store(FastestKernels(), std::memory_order_release);
+}

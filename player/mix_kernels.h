@@ -41,3 +41,5 @@ const MixKernels& ActiveMixKernels();
 bool MixKernelSetAvailable(MixKernelSet set);
 // For tests and benchmarks: use `set` from now on; false (and no change) when unavailable.
 bool UseMixKernelSet(MixKernelSet set);
+// Back to the fastest set.
+void UseFastestMixKernelSet();

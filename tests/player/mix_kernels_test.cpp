@@ -31,11 +31,7 @@ const char* SetName(MixKernelSet set) {
 // Restores the fastest set after a test that chose one.
 class KernelSets : public ::testing::Test {
 protected:
-    void TearDown() override {
-        for (MixKernelSet set : {MixKernelSet::kAvx2, MixKernelSet::kSse2, MixKernelSet::kPortable}) {
-            if (UseMixKernelSet(set)) break;
-        }
-    }
+    void TearDown() override { UseFastestMixKernelSet(); }
 
     static const MixKernels& Kernels(MixKernelSet set) {
         EXPECT_TRUE(UseMixKernelSet(set));
