@@ -107,7 +107,18 @@ bool MutateEnvelope(XmLayout& layout, Random& random) {
     const std::size_t points = panning ? xmfuzz::kInstrumentPanningPoints : xmfuzz::kInstrumentVolumePoints;
     const std::size_t count = xmfuzz::kInstrumentEnvelopeFields + (panning ? 1 : 0);
     const std::size_t type = xmfuzz::kInstrumentEnvelopeFields + (panning ? 9 : 8);
-    switch (Below(random, 4)) {
+    switch (Below(random, 5)) {
+        case 4: {  // a steep segment far out: a point at a large position and the next just after it
+            const std::size_t first = Below(random, 2) == 0 ? 0 : Below(random, 11);
+            const std::uint16_t x = Below(random, 2) == 0 ? Pick(random, kEdgeWords) : static_cast<std::uint16_t>(random());
+            const std::uint32_t next = x + Below(random, 4);
+            xmfuzz::Set16(header, points + 4 * first, x);
+            xmfuzz::Set16(header, points + 4 * (first + 1), static_cast<std::uint16_t>(next > 0xFFFF ? 0xFFFF : next));
+            xmfuzz::Set16(header, points + 4 * (first + 1) + 2, EdgeOrRandomWord(random));
+            header[type] = static_cast<std::uint8_t>(header[type] | 1);
+            if (header[count] < first + 2) header[count] = static_cast<std::uint8_t>(first + 2);
+            break;
+        }
         case 0:
         case 1: {  // one point's position or value
             const std::size_t point = points + 4 * Below(random, 12) + 2 * Below(random, 2);
