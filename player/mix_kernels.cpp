@@ -34,7 +34,7 @@ inline float InterpolateAt(const std::int16_t* data, std::uint64_t position) {
 }
 
 std::uint64_t MixSteadyPortable(float* out, std::int32_t frames, const std::int16_t* data,
-                                std::uint64_t position, std::uint64_t signedStep, float leftGain,
+                                std::uint32_t, std::uint64_t position, std::uint64_t signedStep, float leftGain,
                                 float rightGain) {
     for (std::int32_t i = 0; i < frames; ++i) {
         const float v = InterpolateAt(data, position);
@@ -62,7 +62,7 @@ inline void AddRampFrames(float* out, const float* values, std::int32_t frames, 
 }
 
 std::uint64_t MixRampPortable(float* out, std::int32_t frames, const std::int16_t* data,
-                              std::uint64_t position, std::uint64_t signedStep, float* leftGain,
+                              std::uint32_t, std::uint64_t position, std::uint64_t signedStep, float* leftGain,
                               float* rightGain, float leftStep, float rightStep) {
     for (std::int32_t i = 0; i < frames; ++i) {
         const float v = InterpolateAt(data, position);
@@ -119,7 +119,7 @@ inline __m128 Interpolate4(const std::int16_t* data, __m128i positions01, __m128
 }
 
 std::uint64_t MixSteadySse2(float* out, std::int32_t frames, const std::int16_t* data,
-                            std::uint64_t position, std::uint64_t signedStep, float leftGain,
+                            std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep, float leftGain,
                             float rightGain) {
     if (frames >= 4) {
         const auto step = static_cast<long long>(signedStep);
@@ -138,11 +138,11 @@ std::uint64_t MixSteadySse2(float* out, std::int32_t frames, const std::int16_t*
         }
         position = LowPosition(positions01);
     }
-    return MixSteadyPortable(out, frames, data, position, signedStep, leftGain, rightGain);
+    return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain);
 }
 
 std::uint64_t MixRampSse2(float* out, std::int32_t frames, const std::int16_t* data,
-                          std::uint64_t position, std::uint64_t signedStep, float* leftGain,
+                          std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep, float* leftGain,
                           float* rightGain, float leftStep, float rightStep) {
     if (frames >= 4) {
         const auto step = static_cast<long long>(signedStep);
@@ -160,7 +160,7 @@ std::uint64_t MixRampSse2(float* out, std::int32_t frames, const std::int16_t* d
         }
         position = LowPosition(positions01);
     }
-    return MixRampPortable(out, frames, data, position, signedStep, leftGain, rightGain, leftStep,
+    return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain, leftStep,
                            rightStep);
 }
 
@@ -188,24 +188,42 @@ constexpr MixKernels kSse2Kernels{"sse2", MixSteadySse2, MixRampSse2, ConvertSse
 
 #if HASHCALC_MIX_AVX2
 
-// ---- AVX2: eight frames per pass, both neighbours of each frame in one gather. ----
+// ---- AVX2: eight frames per pass. ----
 // No FMA: a fused multiply-add would round differently from the portable loops.
 
 #define HASHCALC_AVX2 __attribute__((target("avx2")))
 
-// positions0145 holds frames 0, 1, 4, 5 and positions2367 frames 2, 3, 6, 7, so that one
-// in-lane shuffle brings the eight whole parts (and fractions) into frame order.
-HASHCALC_AVX2 inline __m256 Interpolate8(const std::int16_t* data, __m256i positions0145,
-                                         __m256i positions2367) {
-    const __m256 low = _mm256_castsi256_ps(positions0145);
-    const __m256 high = _mm256_castsi256_ps(positions2367);
-    const __m256i index = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m256i fraction = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
-    const __m256i below = _mm256_srai_epi32(index, 31);
-    const __m256i clamped = _mm256_max_epi32(index, _mm256_setzero_si256());
-    const __m256i both = _mm256_i32gather_epi32(reinterpret_cast<const int*>(data), clamped, 2);
-    const __m256i first = _mm256_srai_epi32(_mm256_slli_epi32(both, 16), 16);
-    const __m256i second = _mm256_blendv_epi8(_mm256_srai_epi32(both, 16), first, below);
+// The positions of the next eight frames: frames0145 holds frames 0, 1, 4, 5 and frames2367
+// frames 2, 3, 6, 7, so that one in-lane shuffle brings the eight whole parts (and fractions)
+// into frame order. `first` is frame 0's position once more, for scalar checks.
+struct Positions8 {
+    __m256i frames0145;
+    __m256i frames2367;
+    __m256i advance;
+    std::uint64_t first;
+    std::uint64_t step;
+    bool belowOneSample;  // the eight frames then lie within nine neighbouring samples
+};
+
+HASHCALC_AVX2 inline Positions8 StartPositions8(std::uint64_t position, std::uint64_t signedStep) {
+    const auto step = static_cast<long long>(signedStep);
+    const auto start = static_cast<long long>(position);
+    const std::uint64_t oneSample = std::uint64_t{1} << 32;
+    return {_mm256_setr_epi64x(start, start + step, start + 4 * step, start + 5 * step),
+            _mm256_setr_epi64x(start + 2 * step, start + 3 * step, start + 6 * step, start + 7 * step),
+            _mm256_set1_epi64x(8 * step),
+            position,
+            signedStep,
+            signedStep < oneSample || std::uint64_t{0} - signedStep < oneSample};
+}
+
+HASHCALC_AVX2 inline void Advance8(Positions8& positions) {
+    positions.frames0145 = _mm256_add_epi64(positions.frames0145, positions.advance);
+    positions.frames2367 = _mm256_add_epi64(positions.frames2367, positions.advance);
+    positions.first += 8 * positions.step;
+}
+
+HASHCALC_AVX2 inline __m256 Blend8(__m256i first, __m256i second, __m256i fraction) {
     const __m256 a = _mm256_cvtepi32_ps(first);
     const __m256 b = _mm256_cvtepi32_ps(second);
     const __m256 t = _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_srli_epi32(fraction, 1)),
@@ -213,38 +231,44 @@ HASHCALC_AVX2 inline __m256 Interpolate8(const std::int16_t* data, __m256i posit
     return _mm256_add_ps(a, _mm256_mul_ps(t, _mm256_sub_ps(b, a)));
 }
 
-struct Positions8 {
-    __m256i frames0145;
-    __m256i frames2367;
-    __m256i advance;
-};
-
-HASHCALC_AVX2 inline Positions8 StartPositions8(std::uint64_t position, std::uint64_t signedStep) {
-    const auto step = static_cast<long long>(signedStep);
-    const auto start = static_cast<long long>(position);
-    return {_mm256_setr_epi64x(start, start + step, start + 4 * step, start + 5 * step),
-            _mm256_setr_epi64x(start + 2 * step, start + 3 * step, start + 6 * step, start + 7 * step),
-            _mm256_set1_epi64x(8 * step)};
-}
-
-HASHCALC_AVX2 inline void Advance8(Positions8& positions) {
-    positions.frames0145 = _mm256_add_epi64(positions.frames0145, positions.advance);
-    positions.frames2367 = _mm256_add_epi64(positions.frames2367, positions.advance);
-}
-
-HASHCALC_AVX2 inline std::uint64_t FirstPosition(const Positions8& positions) {
-    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm256_castsi256_si128(positions.frames0145)));
+HASHCALC_AVX2 inline __m256 Interpolate8(const std::int16_t* data, std::uint32_t lastIndex,
+                                         const Positions8& positions) {
+    const __m256 low = _mm256_castsi256_ps(positions.frames0145);
+    const __m256 high = _mm256_castsi256_ps(positions.frames2367);
+    const __m256i index = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m256i fraction = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    if (positions.belowOneSample) {
+        // Slower than one sample per frame, the frames read at most nine neighbouring samples:
+        // two plain loads and a permutation in place of a gather.
+        const std::int64_t index0 = static_cast<std::int32_t>(positions.first >> 32);
+        const std::int64_t index7 = static_cast<std::int32_t>((positions.first + 7 * positions.step) >> 32);
+        const std::int64_t lowest = index0 < index7 ? index0 : index7;
+        if (lowest >= 0 && lowest + 8 <= std::int64_t{lastIndex}) {
+            const auto* window = reinterpret_cast<const __m128i*>(data + lowest);
+            const auto* shifted = reinterpret_cast<const __m128i*>(data + lowest + 1);
+            const __m256i offset = _mm256_sub_epi32(index, _mm256_set1_epi32(static_cast<int>(lowest)));
+            return Blend8(_mm256_permutevar8x32_epi32(_mm256_cvtepi16_epi32(_mm_loadu_si128(window)), offset),
+                          _mm256_permutevar8x32_epi32(_mm256_cvtepi16_epi32(_mm_loadu_si128(shifted)), offset),
+                          fraction);
+        }
+    }
+    // Both neighbours of each frame in one 32-bit gather; index -1 reads sample 0 twice.
+    const __m256i below = _mm256_srai_epi32(index, 31);
+    const __m256i clamped = _mm256_max_epi32(index, _mm256_setzero_si256());
+    const __m256i both = _mm256_i32gather_epi32(reinterpret_cast<const int*>(data), clamped, 2);
+    const __m256i first = _mm256_srai_epi32(_mm256_slli_epi32(both, 16), 16);
+    return Blend8(first, _mm256_blendv_epi8(_mm256_srai_epi32(both, 16), first, below), fraction);
 }
 
 HASHCALC_AVX2 std::uint64_t MixSteadyAvx2(float* out, std::int32_t frames, const std::int16_t* data,
-                                          std::uint64_t position, std::uint64_t signedStep,
-                                          float leftGain, float rightGain) {
+                                          std::uint32_t lastIndex, std::uint64_t position,
+                                          std::uint64_t signedStep, float leftGain, float rightGain) {
     if (frames >= 8) {
         Positions8 positions = StartPositions8(position, signedStep);
         const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain,
                                             rightGain, leftGain, rightGain);
         for (; frames >= 8; frames -= 8) {
-            const __m256 v = Interpolate8(data, positions.frames0145, positions.frames2367);
+            const __m256 v = Interpolate8(data, lastIndex, positions);
             const __m256 pairs0145 = _mm256_unpacklo_ps(v, v);  // v0 v0 v1 v1 | v4 v4 v5 v5
             const __m256 pairs2367 = _mm256_unpackhi_ps(v, v);  // v2 v2 v3 v3 | v6 v6 v7 v7
             const __m256 frames0123 = _mm256_permute2f128_ps(pairs0145, pairs2367, 0x20);
@@ -254,27 +278,27 @@ HASHCALC_AVX2 std::uint64_t MixSteadyAvx2(float* out, std::int32_t frames, const
             out += 16;
             Advance8(positions);
         }
-        position = FirstPosition(positions);
+        position = positions.first;
     }
-    return MixSteadyPortable(out, frames, data, position, signedStep, leftGain, rightGain);
+    return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain);
 }
 
 HASHCALC_AVX2 std::uint64_t MixRampAvx2(float* out, std::int32_t frames, const std::int16_t* data,
-                                        std::uint64_t position, std::uint64_t signedStep,
-                                        float* leftGain, float* rightGain, float leftStep,
+                                        std::uint32_t lastIndex, std::uint64_t position,
+                                        std::uint64_t signedStep, float* leftGain, float* rightGain, float leftStep,
                                         float rightStep) {
     if (frames >= 8) {
         Positions8 positions = StartPositions8(position, signedStep);
         alignas(32) float values[8];
         for (; frames >= 8; frames -= 8) {
-            _mm256_store_ps(values, Interpolate8(data, positions.frames0145, positions.frames2367));
+            _mm256_store_ps(values, Interpolate8(data, lastIndex, positions));
             AddRampFrames(out, values, 8, leftGain, rightGain, leftStep, rightStep);
             out += 16;
             Advance8(positions);
         }
-        position = FirstPosition(positions);
+        position = positions.first;
     }
-    return MixRampPortable(out, frames, data, position, signedStep, leftGain, rightGain, leftStep,
+    return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain, leftStep,
                            rightStep);
 }
 

@@ -9,16 +9,18 @@
 // Adds `frames` frames at steady gains to the float pairs at out; the position moves by
 // `signedStep` (the step, or its two's complement for a voice moving backward) after each
 // frame. Returns the position after the last frame. The caller guarantees that every index
-// read lies within the sample's data and its one guard sample; an index of -1 (one unit below
-// a loop start of 0) reads sample 0.
+// read lies within data[0] to data[lastIndex] (the sample and its guard sample at the loop
+// end), and a loop may read any of them; an index of -1 (one unit below a loop start of 0)
+// reads sample 0.
 using MixSteadyKernel = std::uint64_t (*)(float* out, std::int32_t frames, const std::int16_t* data,
-                                          std::uint64_t position, std::uint64_t signedStep,
-                                          float leftGain, float rightGain);
+                                          std::uint32_t lastIndex, std::uint64_t position,
+                                          std::uint64_t signedStep, float leftGain, float rightGain);
 
 // Gains that glide: each frame is mixed at the current gains, then each gain grows by its
 // step. *leftGain and *rightGain hold the gains reached afterwards.
 using MixRampKernel = std::uint64_t (*)(float* out, std::int32_t frames, const std::int16_t* data,
-                                        std::uint64_t position, std::uint64_t signedStep,
+                                        std::uint32_t lastIndex, std::uint64_t position,
+                                        std::uint64_t signedStep,
                                         float* leftGain, float* rightGain, float leftStep,
                                         float rightStep);
 

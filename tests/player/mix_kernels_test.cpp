@@ -58,15 +58,18 @@ struct Call {
 std::vector<Call> Calls(std::mt19937& random, std::uint32_t length) {
     std::vector<Call> calls;
     std::uniform_int_distribution<std::uint32_t> fraction;
-    const std::uint64_t steps[] = {std::uint64_t{1} << 32, 0x9A3F1234u, 0x1000u, 0x2'4000'0001u,
-                                   0x7'0000'0000u, 0xC000'0000u};
+    const std::uint64_t steps[] = {std::uint64_t{1} << 32, 0xFFFF'FFFFu, 0x9A3F1234u, 0x1000u,
+                                   0x2'4000'0001u, 0x7'0000'0000u, 0xC000'0000u};
     for (std::int32_t frames = 0; frames <= 35; ++frames) {
         for (const std::uint64_t step : steps) {
             const std::uint64_t span = step * static_cast<std::uint64_t>(frames);
             const std::uint64_t room = (std::uint64_t{length} << 32) - span;
             const std::uint64_t forwardStart = (std::uint64_t{fraction(random) % (length / 4)} << 32) | fraction(random);
             calls.push_back({forwardStart, step, frames});
+            const std::uint64_t nearEdge = fraction(random);
+            calls.push_back({room - 1 - nearEdge, step, frames});  // up to the guard sample
             calls.push_back({room - 1 - forwardStart, std::uint64_t{0} - step, frames});
+            calls.push_back({span + nearEdge, std::uint64_t{0} - step, frames});  // down to sample 0
         }
     }
     return calls;
@@ -88,15 +91,15 @@ TEST_F(KernelSets, SteadyAndRampLoopsMatchThePlainOnesBitForBit) {
             SCOPED_TRACE(::testing::Message() << "frames " << call.frames << " position " << call.position
                                               << " step " << call.signedStep);
             std::vector<float> expected(2 * 40, 0.25f), actual(2 * 40, 0.25f);
-            EXPECT_EQ(vector.mixSteady(actual.data(), call.frames, data.data(), call.position, call.signedStep, 0.7f, 0.013f),
-                      plainSteady(expected.data(), call.frames, data.data(), call.position, call.signedStep, 0.7f, 0.013f));
+            EXPECT_EQ(vector.mixSteady(actual.data(), call.frames, data.data(), length, call.position, call.signedStep, 0.7f, 0.013f),
+                      plainSteady(expected.data(), call.frames, data.data(), length, call.position, call.signedStep, 0.7f, 0.013f));
             EXPECT_EQ(0, std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)));
 
             float expectedLeft = 0.0f, expectedRight = 0.9f, actualLeft = 0.0f, actualRight = 0.9f;
             const float up = 1.0f / 255.0f / 128.0f, down = -0.7f / 255.0f / 128.0f;
-            EXPECT_EQ(vector.mixRamp(actual.data(), call.frames, data.data(), call.position, call.signedStep,
+            EXPECT_EQ(vector.mixRamp(actual.data(), call.frames, data.data(), length, call.position, call.signedStep,
                                      &actualLeft, &actualRight, up, down),
-                      plainRamp(expected.data(), call.frames, data.data(), call.position, call.signedStep,
+                      plainRamp(expected.data(), call.frames, data.data(), length, call.position, call.signedStep,
                                 &expectedLeft, &expectedRight, up, down));
             EXPECT_EQ(0, std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)));
             EXPECT_EQ(expectedLeft, actualLeft);
@@ -115,7 +118,7 @@ TEST_F(KernelSets, IndexBelowSampleZeroReadsSampleZero) {
         SCOPED_TRACE(SetName(set));
         std::vector<float> out(2 * 8, 0.0f);
         // A tiny step keeps all eight frames on index -1.
-        Kernels(set).mixSteady(out.data(), 8, data.data(), belowZero - 100, 1, 1.0f, 0.5f);
+        Kernels(set).mixSteady(out.data(), 8, data.data(), 3, belowZero - 100, 1, 1.0f, 0.5f);
         for (int frame = 0; frame < 8; ++frame) {
             EXPECT_EQ(1000.0f, out[2 * frame]);
             EXPECT_EQ(500.0f, out[2 * frame + 1]);
