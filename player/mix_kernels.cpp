@@ -90,18 +90,34 @@ constexpr MixKernels kPortableKernels{"portable", MixSteadyPortable, MixRampPort
 
 // ---- SSE2: four frames per pass. Positions stay 64-bit, two to a register. ----
 
-std::uint64_t LowPosition(__m128i positions) {
-    std::uint64_t position;
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(&position), positions);
-    return position;
+// The positions of the next four frames, two to a register; `first` is frame 0's position
+// once more.
+struct Positions4 {
+    __m128i frames01;
+    __m128i frames23;
+    __m128i advance;
+    std::uint64_t first;
+    std::uint64_t step;
+};
+
+inline Positions4 StartPositions4(std::uint64_t position, std::uint64_t signedStep) {
+    const auto step = static_cast<long long>(signedStep);
+    const auto start = static_cast<long long>(position);
+    return {_mm_set_epi64x(start + step, start), _mm_set_epi64x(start + 3 * step, start + 2 * step),
+            _mm_set1_epi64x(4 * step), position, signedStep};
 }
 
-// Interpolates the four frames at positions01 (frames 0, 1) and positions23 (frames 2, 3).
-inline __m128 Interpolate4(const std::int16_t* data, __m128i positions01, __m128i positions23) {
-    const __m128i index = _mm_castps_si128(_mm_shuffle_ps(
-        _mm_castsi128_ps(positions01), _mm_castsi128_ps(positions23), _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m128i fraction = _mm_castps_si128(_mm_shuffle_ps(
-        _mm_castsi128_ps(positions01), _mm_castsi128_ps(positions23), _MM_SHUFFLE(2, 0, 2, 0)));
+inline void Advance4(Positions4& positions) {
+    positions.frames01 = _mm_add_epi64(positions.frames01, positions.advance);
+    positions.frames23 = _mm_add_epi64(positions.frames23, positions.advance);
+    positions.first += 4 * positions.step;
+}
+
+inline __m128 Interpolate4(const std::int16_t* data, const Positions4& positions) {
+    const __m128 low = _mm_castsi128_ps(positions.frames01);
+    const __m128 high = _mm_castsi128_ps(positions.frames23);
+    const __m128i index = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m128i fraction = _mm_castps_si128(_mm_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
     const __m128i below = _mm_srai_epi32(index, 31);  // index -1 reads sample 0 twice
     alignas(16) std::int32_t clamped[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(clamped), _mm_andnot_si128(below, index));
@@ -122,21 +138,16 @@ std::uint64_t MixSteadySse2(float* out, std::int32_t frames, const std::int16_t*
                             std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep, float leftGain,
                             float rightGain) {
     if (frames >= 4) {
-        const auto step = static_cast<long long>(signedStep);
-        const auto start = static_cast<long long>(position);
-        __m128i positions01 = _mm_set_epi64x(start + step, start);
-        __m128i positions23 = _mm_set_epi64x(start + 3 * step, start + 2 * step);
-        const __m128i advance = _mm_set1_epi64x(4 * step);
+        Positions4 positions = StartPositions4(position, signedStep);
         const __m128 gains = _mm_setr_ps(leftGain, rightGain, leftGain, rightGain);
         for (; frames >= 4; frames -= 4) {
-            const __m128 v = Interpolate4(data, positions01, positions23);
+            const __m128 v = Interpolate4(data, positions);
             _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), _mm_mul_ps(_mm_unpacklo_ps(v, v), gains)));
             _mm_storeu_ps(out + 4, _mm_add_ps(_mm_loadu_ps(out + 4), _mm_mul_ps(_mm_unpackhi_ps(v, v), gains)));
             out += 8;
-            positions01 = _mm_add_epi64(positions01, advance);
-            positions23 = _mm_add_epi64(positions23, advance);
+            Advance4(positions);
         }
-        position = LowPosition(positions01);
+        position = positions.first;
     }
     return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain);
 }
@@ -145,20 +156,15 @@ std::uint64_t MixRampSse2(float* out, std::int32_t frames, const std::int16_t* d
                           std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep, float* leftGain,
                           float* rightGain, float leftStep, float rightStep) {
     if (frames >= 4) {
-        const auto step = static_cast<long long>(signedStep);
-        const auto start = static_cast<long long>(position);
-        __m128i positions01 = _mm_set_epi64x(start + step, start);
-        __m128i positions23 = _mm_set_epi64x(start + 3 * step, start + 2 * step);
-        const __m128i advance = _mm_set1_epi64x(4 * step);
+        Positions4 positions = StartPositions4(position, signedStep);
         alignas(16) float values[4];
         for (; frames >= 4; frames -= 4) {
-            _mm_store_ps(values, Interpolate4(data, positions01, positions23));
+            _mm_store_ps(values, Interpolate4(data, positions));
             AddRampFrames(out, values, 4, leftGain, rightGain, leftStep, rightStep);
             out += 8;
-            positions01 = _mm_add_epi64(positions01, advance);
-            positions23 = _mm_add_epi64(positions23, advance);
+            Advance4(positions);
         }
-        position = LowPosition(positions01);
+        position = positions.first;
     }
     return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain, leftStep,
                            rightStep);
