@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <vector>
 
 #include "effects.h"
 #include "xm_layout.h"
@@ -91,12 +92,14 @@ bool MutateCell(XmLayout& layout, Random& random) {
     return true;
 }
 
+// An instrument whose header holds envelopes (one with samples), or null when none has.
 XmInstrumentPart* InstrumentWithHeader(XmLayout& layout, Random& random) {
-    if (layout.instruments.empty()) return nullptr;
-    XmInstrumentPart& instrument =
-        layout.instruments[Below(random, static_cast<std::uint32_t>(layout.instruments.size()))];
-    if (instrument.header.size() < xmfuzz::kInstrumentFullHeader) return nullptr;
-    return &instrument;
+    std::vector<XmInstrumentPart*> candidates;
+    for (XmInstrumentPart& instrument : layout.instruments) {
+        if (instrument.header.size() >= xmfuzz::kInstrumentFullHeader) candidates.push_back(&instrument);
+    }
+    if (candidates.empty()) return nullptr;
+    return candidates[Below(random, static_cast<std::uint32_t>(candidates.size()))];
 }
 
 bool MutateEnvelope(XmLayout& layout, Random& random) {
