@@ -31,18 +31,35 @@ T Pick(Random& random, const T (&values)[N]) {
 }
 
 // Every effect the player knows, so that the fuzzer spends its time on these.
-constexpr std::uint8_t kEffects[] = {
-    kEffectArpeggio, kEffectPortaUp, kEffectPortaDown, kEffectTonePorta, kEffectVibrato,
-    kEffectTonePortaVolumeSlide, kEffectVibratoVolumeSlide, kEffectTremolo, kEffectSetPanning,
-    kEffectSampleOffset, kEffectVolumeSlide, kEffectPositionJump, kEffectSetVolume,
-    kEffectPatternBreak, kEffectExtended, kEffectSpeedTempo, kEffectGlobalVolume,
-    kEffectGlobalVolumeSlide, kEffectKeyOff, kEffectEnvelopePosition, kEffectPanningSlide,
-    kEffectMultiRetrig, kEffectTremor, kEffectExtraFinePorta};
+constexpr std::uint8_t kEffects[] = {kEffectArpeggio,
+                                     kEffectPortaUp,
+                                     kEffectPortaDown,
+                                     kEffectTonePorta,
+                                     kEffectVibrato,
+                                     kEffectTonePortaVolumeSlide,
+                                     kEffectVibratoVolumeSlide,
+                                     kEffectTremolo,
+                                     kEffectSetPanning,
+                                     kEffectSampleOffset,
+                                     kEffectVolumeSlide,
+                                     kEffectPositionJump,
+                                     kEffectSetVolume,
+                                     kEffectPatternBreak,
+                                     kEffectExtended,
+                                     kEffectSpeedTempo,
+                                     kEffectGlobalVolume,
+                                     kEffectGlobalVolumeSlide,
+                                     kEffectKeyOff,
+                                     kEffectEnvelopePosition,
+                                     kEffectPanningSlide,
+                                     kEffectMultiRetrig,
+                                     kEffectTremor,
+                                     kEffectExtraFinePorta};
 
 constexpr std::uint8_t kEdgeBytes[] = {0x00, 0x01, 0x02, 0x0F, 0x10, 0x1F, 0x40, 0x41,
                                        0x7F, 0x80, 0x81, 0xF0, 0xF1, 0xFE, 0xFF};
-constexpr std::uint16_t kEdgeWords[] = {0,     1,     2,     63,    64,    65,    255,
-                                        256,   324,   1000,  32767, 32768, 65000, 65535};
+constexpr std::uint16_t kEdgeWords[] = {0,   1,   2,    63,    64,    65,    255,
+                                        256, 324, 1000, 32767, 32768, 65000, 65535};
 
 std::uint8_t EdgeOrRandomByte(Random& random) {
     return Below(random, 2) == 0 ? Pick(random, kEdgeBytes) : static_cast<std::uint8_t>(random());
@@ -63,7 +80,8 @@ std::uint8_t EffectParam(Random& random, std::uint8_t effect) {
 
 bool MutateCell(XmLayout& layout, Random& random) {
     if (layout.patterns.empty()) return false;
-    auto& pattern = layout.patterns[Below(random, static_cast<std::uint32_t>(layout.patterns.size()))];
+    auto& pattern =
+        layout.patterns[Below(random, static_cast<std::uint32_t>(layout.patterns.size()))];
     if (pattern.cells.empty()) return false;
     XmCell& cell = pattern.cells[Below(random, static_cast<std::uint32_t>(pattern.cells.size()))];
     const std::uint32_t instruments = static_cast<std::uint32_t>(layout.instruments.size());
@@ -71,15 +89,17 @@ bool MutateCell(XmLayout& layout, Random& random) {
         case 0:  // a note that plays, often with an instrument
             cell.note = static_cast<std::uint8_t>(Below(random, 8) == 0 ? Pick(random, kEdgeBytes)
                                                                         : 1 + Below(random, 97));
-            if (Below(random, 2) == 0) cell.instrument = static_cast<std::uint8_t>(1 + Below(random, instruments + 1));
+            if (Below(random, 2) == 0)
+                cell.instrument = static_cast<std::uint8_t>(1 + Below(random, instruments + 1));
             break;
         case 1:
             cell.instrument = static_cast<std::uint8_t>(Below(random, instruments + 2));
             break;
         case 2:  // volume column: a command in the high nibble, its parameter in the low one
-            cell.volume = Below(random, 4) == 0
-                              ? EdgeOrRandomByte(random)
-                              : static_cast<std::uint8_t>(((1 + Below(random, 15)) << 4) | Below(random, 16));
+            cell.volume =
+                Below(random, 4) == 0
+                    ? EdgeOrRandomByte(random)
+                    : static_cast<std::uint8_t>(((1 + Below(random, 15)) << 4) | Below(random, 16));
             break;
         case 3:
             cell.effect = Below(random, 8) == 0 ? EdgeOrRandomByte(random) : Pick(random, kEffects);
@@ -96,7 +116,8 @@ bool MutateCell(XmLayout& layout, Random& random) {
 XmInstrumentPart* InstrumentWithHeader(XmLayout& layout, Random& random) {
     std::vector<XmInstrumentPart*> candidates;
     for (XmInstrumentPart& instrument : layout.instruments) {
-        if (instrument.header.size() >= xmfuzz::kInstrumentFullHeader) candidates.push_back(&instrument);
+        if (instrument.header.size() >= xmfuzz::kInstrumentFullHeader)
+            candidates.push_back(&instrument);
     }
     if (candidates.empty()) return nullptr;
     return candidates[Below(random, static_cast<std::uint32_t>(candidates.size()))];
@@ -107,16 +128,20 @@ bool MutateEnvelope(XmLayout& layout, Random& random) {
     if (instrument == nullptr) return false;
     Bytes& header = instrument->header;
     const bool panning = Below(random, 2) == 0;
-    const std::size_t points = panning ? xmfuzz::kInstrumentPanningPoints : xmfuzz::kInstrumentVolumePoints;
+    const std::size_t points =
+        panning ? xmfuzz::kInstrumentPanningPoints : xmfuzz::kInstrumentVolumePoints;
     const std::size_t count = xmfuzz::kInstrumentEnvelopeFields + (panning ? 1 : 0);
     const std::size_t type = xmfuzz::kInstrumentEnvelopeFields + (panning ? 9 : 8);
     switch (Below(random, 5)) {
-        case 4: {  // a steep segment far out: a point at a large position and the next just after it
+        case 4: {  // a steep segment far out: a point at a large position and the next just after
+                   // it
             const std::size_t first = Below(random, 2) == 0 ? 0 : Below(random, 11);
-            const std::uint16_t x = Below(random, 2) == 0 ? Pick(random, kEdgeWords) : static_cast<std::uint16_t>(random());
+            const std::uint16_t x = Below(random, 2) == 0 ? Pick(random, kEdgeWords)
+                                                          : static_cast<std::uint16_t>(random());
             const std::uint32_t next = x + Below(random, 4);
             xmfuzz::Set16(header, points + 4 * first, x);
-            xmfuzz::Set16(header, points + 4 * (first + 1), static_cast<std::uint16_t>(next > 0xFFFF ? 0xFFFF : next));
+            xmfuzz::Set16(header, points + 4 * (first + 1),
+                          static_cast<std::uint16_t>(next > 0xFFFF ? 0xFFFF : next));
             xmfuzz::Set16(header, points + 4 * (first + 1) + 2, EdgeOrRandomWord(random));
             header[type] = static_cast<std::uint8_t>(header[type] | 1);
             if (header[count] < first + 2) header[count] = static_cast<std::uint8_t>(first + 2);
@@ -133,9 +158,14 @@ bool MutateEnvelope(XmLayout& layout, Random& random) {
         }
         case 2:  // point count, sustain point, loop start or loop end
         {
-            const std::size_t field = panning ? (Below(random, 4) == 0 ? count : xmfuzz::kInstrumentEnvelopeFields + 5 + Below(random, 3))
-                                              : xmfuzz::kInstrumentEnvelopeFields + (Below(random, 4) == 0 ? 0 : 2 + Below(random, 3));
-            header[field] = Below(random, 2) == 0 ? static_cast<std::uint8_t>(Below(random, 14)) : EdgeOrRandomByte(random);
+            const std::size_t field =
+                panning ? (Below(random, 4) == 0
+                               ? count
+                               : xmfuzz::kInstrumentEnvelopeFields + 5 + Below(random, 3))
+                        : xmfuzz::kInstrumentEnvelopeFields +
+                              (Below(random, 4) == 0 ? 0 : 2 + Below(random, 3));
+            header[field] = Below(random, 2) == 0 ? static_cast<std::uint8_t>(Below(random, 14))
+                                                  : EdgeOrRandomByte(random);
             break;
         }
         default:  // on, sustain, loop
@@ -152,7 +182,8 @@ bool MutateInstrumentField(XmLayout& layout, Random& random) {
     if (Below(random, 5) == 0) {
         xmfuzz::Set16(header, xmfuzz::kInstrumentFadeout, EdgeOrRandomWord(random));
     } else if (Below(random, 4) == 0) {
-        header[xmfuzz::kInstrumentSampleMap + Below(random, 96)] = static_cast<std::uint8_t>(Below(random, 18));
+        header[xmfuzz::kInstrumentSampleMap + Below(random, 96)] =
+            static_cast<std::uint8_t>(Below(random, 18));
     } else {
         header[xmfuzz::kInstrumentVibrato + Below(random, 4)] = EdgeOrRandomByte(random);
     }
@@ -164,12 +195,14 @@ bool MutateSampleHeader(XmLayout& layout, Random& random) {
     XmInstrumentPart& instrument =
         layout.instruments[Below(random, static_cast<std::uint32_t>(layout.instruments.size()))];
     if (instrument.sampleHeaders.empty()) return false;
-    Bytes& header = instrument.sampleHeaders[Below(random, static_cast<std::uint32_t>(instrument.sampleHeaders.size()))];
+    Bytes& header = instrument.sampleHeaders[Below(
+        random, static_cast<std::uint32_t>(instrument.sampleHeaders.size()))];
     const std::uint32_t length = xmfuzz::Get32(header, 0);
     switch (Below(random, 4)) {
         case 0:  // loop start or length near the sample's end
-            xmfuzz::Set32(header, 4 + 4 * Below(random, 2),
-                          Below(random, 2) == 0 ? Below(random, length + 2) : EdgeOrRandomWord(random));
+            xmfuzz::Set32(
+                header, 4 + 4 * Below(random, 2),
+                Below(random, 2) == 0 ? Below(random, length + 2) : EdgeOrRandomWord(random));
             break;
         case 1:  // loop kind and bit depth
             header[14] = static_cast<std::uint8_t>(Below(random, 4) | (Below(random, 2) << 4));
@@ -189,18 +222,21 @@ bool MutateModuleHeader(XmLayout& layout, Random& random) {
     switch (Below(random, 4)) {
         case 0:  // speed or tempo
             xmfuzz::Set16(header, 76 + 2 * Below(random, 2),
-                          Below(random, 2) == 0 ? static_cast<std::uint16_t>(Below(random, 256)) : EdgeOrRandomWord(random));
+                          Below(random, 2) == 0 ? static_cast<std::uint16_t>(Below(random, 256))
+                                                : EdgeOrRandomWord(random));
             break;
         case 1:  // frequency table
             xmfuzz::Set16(header, 74, static_cast<std::uint16_t>(Below(random, 2)));
             break;
         case 2: {  // song length and restart position
             const std::uint16_t patterns = static_cast<std::uint16_t>(layout.patterns.size());
-            xmfuzz::Set16(header, 64 + 2 * Below(random, 2), static_cast<std::uint16_t>(Below(random, patterns + 3)));
+            xmfuzz::Set16(header, 64 + 2 * Below(random, 2),
+                          static_cast<std::uint16_t>(Below(random, patterns + 3)));
             break;
         }
         default:  // an order entry
-            header[80 + Below(random, 16)] = static_cast<std::uint8_t>(Below(random, static_cast<std::uint32_t>(layout.patterns.size()) + 1));
+            header[80 + Below(random, 16)] = static_cast<std::uint8_t>(
+                Below(random, static_cast<std::uint32_t>(layout.patterns.size()) + 1));
             break;
     }
     return true;

@@ -28,7 +28,8 @@ bool ReadFile(const std::string& path, std::vector<std::uint8_t>* bytes) {
     if (file == nullptr) return false;
     std::uint8_t buffer[4096];
     std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes->insert(bytes->end(), buffer, buffer + got);
+    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        bytes->insert(bytes->end(), buffer, buffer + got);
     std::fclose(file);
     return true;
 }
@@ -57,7 +58,8 @@ void DropPatternsToFit(xmfuzz::XmLayout* layout) {
     }
     const std::size_t kept = layout->patterns.size();
     for (std::size_t i = 0; i < kOrderEntries && kept > 0; ++i) {
-        layout->header[kOrderTable + i] = static_cast<std::uint8_t>(layout->header[kOrderTable + i] % kept);
+        layout->header[kOrderTable + i] =
+            static_cast<std::uint8_t>(layout->header[kOrderTable + i] % kept);
     }
 }
 
@@ -82,5 +84,6 @@ int main(int argc, char** argv) {
     }
     ShortenSamples(&layout);
     DropPatternsToFit(&layout);
-    return WriteFile(directory + "/embedded_song_short_samples.xm", xmfuzz::WriteXm(layout)) ? 0 : 1;
+    return WriteFile(directory + "/embedded_song_short_samples.xm", xmfuzz::WriteXm(layout)) ? 0
+                                                                                             : 1;
 }

@@ -64,7 +64,8 @@ bool ReadCells(Cursor* cursor, std::size_t count, std::vector<XmCell>* cells) {
 }
 
 void PackCell(const XmCell& cell, Bytes* out) {
-    const std::uint8_t fields[5] = {cell.note, cell.instrument, cell.volume, cell.effect, cell.param};
+    const std::uint8_t fields[5] = {cell.note, cell.instrument, cell.volume, cell.effect,
+                                    cell.param};
     std::uint8_t lead = 0x80;
     for (int i = 0; i < 5; ++i) {
         if (fields[i] != 0) lead = static_cast<std::uint8_t>(lead | (1u << i));
@@ -177,14 +178,16 @@ Bytes WriteXm(const XmLayout& layout) {
     }
     for (const XmInstrumentPart& instrument : layout.instruments) {
         Bytes header = instrument.header;
-        Set16(header, kInstrumentSampleCount, static_cast<std::uint16_t>(instrument.sampleHeaders.size()));
+        Set16(header, kInstrumentSampleCount,
+              static_cast<std::uint16_t>(instrument.sampleHeaders.size()));
         out.insert(out.end(), header.begin(), header.end());
         for (std::size_t s = 0; s < instrument.sampleHeaders.size(); ++s) {
             Bytes sampleHeader = instrument.sampleHeaders[s];
             Set32(sampleHeader, 0, static_cast<std::uint32_t>(instrument.sampleData[s].size()));
             out.insert(out.end(), sampleHeader.begin(), sampleHeader.end());
         }
-        for (const Bytes& data : instrument.sampleData) out.insert(out.end(), data.begin(), data.end());
+        for (const Bytes& data : instrument.sampleData)
+            out.insert(out.end(), data.begin(), data.end());
     }
     out.insert(out.end(), layout.trailer.begin(), layout.trailer.end());
     return out;

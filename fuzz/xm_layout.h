@@ -36,7 +36,7 @@ constexpr std::size_t kInstrumentPanningPoints = 177;
 constexpr std::size_t kInstrumentEnvelopeFields = 225;  // counts, sustains, loops, types
 constexpr std::size_t kInstrumentVibrato = 235;         // type, sweep, depth, rate
 constexpr std::size_t kInstrumentFadeout = 239;
-constexpr std::size_t kInstrumentFullHeader = 241;      // all of the above present
+constexpr std::size_t kInstrumentFullHeader = 241;  // all of the above present
 constexpr std::size_t kSampleHeaderBytes = 40;
 
 struct XmInstrumentPart {

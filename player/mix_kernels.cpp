@@ -34,8 +34,8 @@ inline float InterpolateAt(const std::int16_t* data, std::uint64_t position) {
 }
 
 std::uint64_t MixSteadyPortable(float* out, std::int32_t frames, const std::int16_t* data,
-                                std::uint32_t, std::uint64_t position, std::uint64_t signedStep, float leftGain,
-                                float rightGain) {
+                                std::uint32_t, std::uint64_t position, std::uint64_t signedStep,
+                                float leftGain, float rightGain) {
     for (std::int32_t i = 0; i < frames; ++i) {
         const float v = InterpolateAt(data, position);
         position += signedStep;
@@ -62,8 +62,8 @@ inline void AddRampFrames(float* out, const float* values, std::int32_t frames, 
 }
 
 std::uint64_t MixRampPortable(float* out, std::int32_t frames, const std::int16_t* data,
-                              std::uint32_t, std::uint64_t position, std::uint64_t signedStep, float* leftGain,
-                              float* rightGain, float leftStep, float rightStep) {
+                              std::uint32_t, std::uint64_t position, std::uint64_t signedStep,
+                              float* leftGain, float* rightGain, float leftStep, float rightStep) {
     for (std::int32_t i = 0; i < frames; ++i) {
         const float v = InterpolateAt(data, position);
         position += signedStep;
@@ -84,7 +84,8 @@ void ConvertPortable(std::int16_t* destination, const float* source, std::int32_
     for (std::int32_t i = 0; i < count; ++i) destination[i] = ConvertSample(source[i]);
 }
 
-constexpr MixKernels kPortableKernels{"portable", MixSteadyPortable, MixRampPortable, ConvertPortable};
+constexpr MixKernels kPortableKernels{"portable", MixSteadyPortable, MixRampPortable,
+                                      ConvertPortable};
 
 #if HASHCALC_MIX_SSE2
 
@@ -130,31 +131,35 @@ inline __m128 Interpolate4(const std::int16_t* data, const Positions4& positions
     second = _mm_or_si128(_mm_and_si128(below, first), _mm_andnot_si128(below, second));
     const __m128 a = _mm_cvtepi32_ps(first);
     const __m128 b = _mm_cvtepi32_ps(second);
-    const __m128 t = _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fraction, 1)), _mm_set1_ps(kInverse2Pow31));
+    const __m128 t =
+        _mm_mul_ps(_mm_cvtepi32_ps(_mm_srli_epi32(fraction, 1)), _mm_set1_ps(kInverse2Pow31));
     return _mm_add_ps(a, _mm_mul_ps(t, _mm_sub_ps(b, a)));
 }
 
 std::uint64_t MixSteadySse2(float* out, std::int32_t frames, const std::int16_t* data,
-                            std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep, float leftGain,
-                            float rightGain) {
+                            std::uint32_t lastIndex, std::uint64_t position,
+                            std::uint64_t signedStep, float leftGain, float rightGain) {
     if (frames >= 4) {
         Positions4 positions = StartPositions4(position, signedStep);
         const __m128 gains = _mm_setr_ps(leftGain, rightGain, leftGain, rightGain);
         for (; frames >= 4; frames -= 4) {
             const __m128 v = Interpolate4(data, positions);
-            _mm_storeu_ps(out, _mm_add_ps(_mm_loadu_ps(out), _mm_mul_ps(_mm_unpacklo_ps(v, v), gains)));
-            _mm_storeu_ps(out + 4, _mm_add_ps(_mm_loadu_ps(out + 4), _mm_mul_ps(_mm_unpackhi_ps(v, v), gains)));
+            _mm_storeu_ps(out,
+                          _mm_add_ps(_mm_loadu_ps(out), _mm_mul_ps(_mm_unpacklo_ps(v, v), gains)));
+            _mm_storeu_ps(out + 4, _mm_add_ps(_mm_loadu_ps(out + 4),
+                                              _mm_mul_ps(_mm_unpackhi_ps(v, v), gains)));
             out += 8;
             Advance4(positions);
         }
         position = positions.first;
     }
-    return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain);
+    return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain,
+                             rightGain);
 }
 
 std::uint64_t MixRampSse2(float* out, std::int32_t frames, const std::int16_t* data,
-                          std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep, float* leftGain,
-                          float* rightGain, float leftStep, float rightStep) {
+                          std::uint32_t lastIndex, std::uint64_t position, std::uint64_t signedStep,
+                          float* leftGain, float* rightGain, float leftStep, float rightStep) {
     if (frames >= 4) {
         Positions4 positions = StartPositions4(position, signedStep);
         alignas(16) float values[4];
@@ -166,8 +171,8 @@ std::uint64_t MixRampSse2(float* out, std::int32_t frames, const std::int16_t* d
         }
         position = positions.first;
     }
-    return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain, leftStep,
-                           rightStep);
+    return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain,
+                           leftStep, rightStep);
 }
 
 // Clipping before rounding gives the same samples as rounding first: no float between 32767
@@ -182,7 +187,8 @@ inline __m128i ConvertFour(const float* source) {
 void ConvertSse2(std::int16_t* destination, const float* source, std::int32_t count) {
     std::int32_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        const __m128i packed = _mm_packs_epi32(ConvertFour(source + i), ConvertFour(source + i + 4));
+        const __m128i packed =
+            _mm_packs_epi32(ConvertFour(source + i), ConvertFour(source + i + 4));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(destination + i), packed);
     }
     ConvertPortable(destination + i, source + i, count - i);
@@ -215,12 +221,13 @@ HASHCALC_AVX2 inline Positions8 StartPositions8(std::uint64_t position, std::uin
     const auto step = static_cast<long long>(signedStep);
     const auto start = static_cast<long long>(position);
     const std::uint64_t oneSample = std::uint64_t{1} << 32;
-    return {_mm256_setr_epi64x(start, start + step, start + 4 * step, start + 5 * step),
-            _mm256_setr_epi64x(start + 2 * step, start + 3 * step, start + 6 * step, start + 7 * step),
-            _mm256_set1_epi64x(8 * step),
-            position,
-            signedStep,
-            signedStep < oneSample || std::uint64_t{0} - signedStep < oneSample};
+    return {
+        _mm256_setr_epi64x(start, start + step, start + 4 * step, start + 5 * step),
+        _mm256_setr_epi64x(start + 2 * step, start + 3 * step, start + 6 * step, start + 7 * step),
+        _mm256_set1_epi64x(8 * step),
+        position,
+        signedStep,
+        signedStep < oneSample || std::uint64_t{0} - signedStep < oneSample};
 }
 
 HASHCALC_AVX2 inline void Advance8(Positions8& positions) {
@@ -241,21 +248,27 @@ HASHCALC_AVX2 inline __m256 Interpolate8(const std::int16_t* data, std::uint32_t
                                          const Positions8& positions) {
     const __m256 low = _mm256_castsi256_ps(positions.frames0145);
     const __m256 high = _mm256_castsi256_ps(positions.frames2367);
-    const __m256i index = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
-    const __m256i fraction = _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
+    const __m256i index =
+        _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(3, 1, 3, 1)));
+    const __m256i fraction =
+        _mm256_castps_si256(_mm256_shuffle_ps(low, high, _MM_SHUFFLE(2, 0, 2, 0)));
     if (positions.belowOneSample) {
         // Slower than one sample per frame, the frames read at most nine neighbouring samples:
         // two plain loads and a permutation in place of a gather.
         const std::int64_t index0 = static_cast<std::int32_t>(positions.first >> 32);
-        const std::int64_t index7 = static_cast<std::int32_t>((positions.first + 7 * positions.step) >> 32);
+        const std::int64_t index7 =
+            static_cast<std::int32_t>((positions.first + 7 * positions.step) >> 32);
         const std::int64_t lowest = index0 < index7 ? index0 : index7;
         if (lowest >= 0 && lowest + 8 <= std::int64_t{lastIndex}) {
             const auto* window = reinterpret_cast<const __m128i*>(data + lowest);
             const auto* shifted = reinterpret_cast<const __m128i*>(data + lowest + 1);
-            const __m256i offset = _mm256_sub_epi32(index, _mm256_set1_epi32(static_cast<int>(lowest)));
-            return Blend8(_mm256_permutevar8x32_epi32(_mm256_cvtepi16_epi32(_mm_loadu_si128(window)), offset),
-                          _mm256_permutevar8x32_epi32(_mm256_cvtepi16_epi32(_mm_loadu_si128(shifted)), offset),
-                          fraction);
+            const __m256i offset =
+                _mm256_sub_epi32(index, _mm256_set1_epi32(static_cast<int>(lowest)));
+            return Blend8(
+                _mm256_permutevar8x32_epi32(_mm256_cvtepi16_epi32(_mm_loadu_si128(window)), offset),
+                _mm256_permutevar8x32_epi32(_mm256_cvtepi16_epi32(_mm_loadu_si128(shifted)),
+                                            offset),
+                fraction);
         }
     }
     // Both neighbours of each frame in one 32-bit gather; index -1 reads sample 0 twice.
@@ -268,7 +281,8 @@ HASHCALC_AVX2 inline __m256 Interpolate8(const std::int16_t* data, std::uint32_t
 
 HASHCALC_AVX2 std::uint64_t MixSteadyAvx2(float* out, std::int32_t frames, const std::int16_t* data,
                                           std::uint32_t lastIndex, std::uint64_t position,
-                                          std::uint64_t signedStep, float leftGain, float rightGain) {
+                                          std::uint64_t signedStep, float leftGain,
+                                          float rightGain) {
     if (frames >= 8) {
         Positions8 positions = StartPositions8(position, signedStep);
         const __m256 gains = _mm256_setr_ps(leftGain, rightGain, leftGain, rightGain, leftGain,
@@ -279,20 +293,23 @@ HASHCALC_AVX2 std::uint64_t MixSteadyAvx2(float* out, std::int32_t frames, const
             const __m256 pairs2367 = _mm256_unpackhi_ps(v, v);  // v2 v2 v3 v3 | v6 v6 v7 v7
             const __m256 frames0123 = _mm256_permute2f128_ps(pairs0145, pairs2367, 0x20);
             const __m256 frames4567 = _mm256_permute2f128_ps(pairs0145, pairs2367, 0x31);
-            _mm256_storeu_ps(out, _mm256_add_ps(_mm256_loadu_ps(out), _mm256_mul_ps(frames0123, gains)));
-            _mm256_storeu_ps(out + 8, _mm256_add_ps(_mm256_loadu_ps(out + 8), _mm256_mul_ps(frames4567, gains)));
+            _mm256_storeu_ps(out,
+                             _mm256_add_ps(_mm256_loadu_ps(out), _mm256_mul_ps(frames0123, gains)));
+            _mm256_storeu_ps(
+                out + 8, _mm256_add_ps(_mm256_loadu_ps(out + 8), _mm256_mul_ps(frames4567, gains)));
             out += 16;
             Advance8(positions);
         }
         position = positions.first;
     }
-    return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain);
+    return MixSteadyPortable(out, frames, data, lastIndex, position, signedStep, leftGain,
+                             rightGain);
 }
 
 HASHCALC_AVX2 std::uint64_t MixRampAvx2(float* out, std::int32_t frames, const std::int16_t* data,
                                         std::uint32_t lastIndex, std::uint64_t position,
-                                        std::uint64_t signedStep, float* leftGain, float* rightGain, float leftStep,
-                                        float rightStep) {
+                                        std::uint64_t signedStep, float* leftGain, float* rightGain,
+                                        float leftStep, float rightStep) {
     if (frames >= 8) {
         Positions8 positions = StartPositions8(position, signedStep);
         alignas(32) float values[8];
@@ -304,8 +321,8 @@ HASHCALC_AVX2 std::uint64_t MixRampAvx2(float* out, std::int32_t frames, const s
         }
         position = positions.first;
     }
-    return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain, leftStep,
-                           rightStep);
+    return MixRampPortable(out, frames, data, lastIndex, position, signedStep, leftGain, rightGain,
+                           leftStep, rightStep);
 }
 
 constexpr MixKernels kAvx2Kernels{"avx2", MixSteadyAvx2, MixRampAvx2, ConvertSse2};

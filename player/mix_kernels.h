@@ -14,15 +14,15 @@
 // reads sample 0.
 using MixSteadyKernel = std::uint64_t (*)(float* out, std::int32_t frames, const std::int16_t* data,
                                           std::uint32_t lastIndex, std::uint64_t position,
-                                          std::uint64_t signedStep, float leftGain, float rightGain);
+                                          std::uint64_t signedStep, float leftGain,
+                                          float rightGain);
 
 // Gains that glide: each frame is mixed at the current gains, then each gain grows by its
 // step. *leftGain and *rightGain hold the gains reached afterwards.
 using MixRampKernel = std::uint64_t (*)(float* out, std::int32_t frames, const std::int16_t* data,
                                         std::uint32_t lastIndex, std::uint64_t position,
-                                        std::uint64_t signedStep,
-                                        float* leftGain, float* rightGain, float leftStep,
-                                        float rightStep);
+                                        std::uint64_t signedStep, float* leftGain, float* rightGain,
+                                        float leftStep, float rightStep);
 
 // count floats to 16-bit samples: nearest integer with ties to even, clipped to the 16-bit
 // range; a value that is not a number becomes 0.

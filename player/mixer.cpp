@@ -106,8 +106,8 @@ std::uint64_t Reflect(std::uint64_t position, std::int32_t* direction, std::uint
 // Mixes `frames` frames at steady gains: pairs at the target gains, an odd last frame at
 // the current levels.
 std::uint64_t MixSteady(float* out, std::int32_t frames, const std::int16_t* data,
-                        std::uint32_t lastIndex, std::uint64_t position, std::uint64_t step, bool forward,
-                        const MixVoice& voice) {
+                        std::uint32_t lastIndex, std::uint64_t position, std::uint64_t step,
+                        bool forward, const MixVoice& voice) {
     const std::uint64_t signedStep = forward ? step : std::uint64_t{0} - step;
     if ((voice.leftVolume | voice.rightVolume | voice.currentLeft | voice.currentRight) == 0) {
         // A faded-out voice adds only zeros: it just moves on, as mixing would have moved it.
@@ -117,23 +117,27 @@ std::uint64_t MixSteady(float* out, std::int32_t frames, const std::int16_t* dat
     const float leftGain = static_cast<float>(voice.leftVolume) * kInverse255;
     const float rightGain = static_cast<float>(voice.rightVolume) * kInverse255;
     const std::int32_t paired = frames & ~1;
-    position = kernels.mixSteady(out, paired, data, lastIndex, position, signedStep, leftGain, rightGain);
+    position =
+        kernels.mixSteady(out, paired, data, lastIndex, position, signedStep, leftGain, rightGain);
     if ((frames & 1) != 0) {
-        position = kernels.mixSteady(out + 2 * paired, 1, data, lastIndex, position, signedStep,
-                                     static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255,
-                                     static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
+        position =
+            kernels.mixSteady(out + 2 * paired, 1, data, lastIndex, position, signedStep,
+                              static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255,
+                              static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
     }
     return position;
 }
 
 // Mixes `frames` frames while the gains glide; stores the levels reached.
 std::uint64_t MixRamp(float* out, std::int32_t frames, const std::int16_t* data,
-                      std::uint32_t lastIndex, std::uint64_t position, std::uint64_t step, bool forward, MixVoice& voice) {
+                      std::uint32_t lastIndex, std::uint64_t position, std::uint64_t step,
+                      bool forward, MixVoice& voice) {
     float leftGain = static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255;
     float rightGain = static_cast<float>(voice.currentRight) * kInverse256 * kInverse255;
     const std::uint64_t signedStep = forward ? step : std::uint64_t{0} - step;
-    position = ActiveMixKernels().mixRamp(out, frames, data, lastIndex, position, signedStep, &leftGain,
-                                          &rightGain, voice.rampLeftStep, voice.rampRightStep);
+    position =
+        ActiveMixKernels().mixRamp(out, frames, data, lastIndex, position, signedStep, &leftGain,
+                                   &rightGain, voice.rampLeftStep, voice.rampRightStep);
     voice.currentLeft = static_cast<std::int32_t>(std::nearbyint(leftGain * 255.0f * 256.0f));
     voice.currentRight = static_cast<std::int32_t>(std::nearbyint(rightGain * 255.0f * 256.0f));
     return position;
@@ -190,7 +194,8 @@ void MixVoice1(MixVoice& voice, float* out, std::int32_t frames) {
                 return;
             }
             if (rampLength > 0) {
-                position = MixRamp(out, chunk, sample->data, loopEnd, position, step, forward, voice);
+                position =
+                    MixRamp(out, chunk, sample->data, loopEnd, position, step, forward, voice);
                 voice.rampFramesLeft -= chunk;
                 if (voice.rampFramesLeft == 0) {
                     voice.rampLeftStep = voice.rampRightStep = 0.0f;
@@ -198,7 +203,8 @@ void MixVoice1(MixVoice& voice, float* out, std::int32_t frames) {
                     voice.currentRight = voice.rightVolume * 256;
                 }
             } else {
-                position = MixSteady(out, chunk, sample->data, loopEnd, position, step, forward, voice);
+                position =
+                    MixSteady(out, chunk, sample->data, loopEnd, position, step, forward, voice);
             }
             out += 2 * chunk;
             remaining -= chunk;

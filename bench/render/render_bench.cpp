@@ -132,9 +132,12 @@ void BM_RenderSixteenBusyChannelsWith(benchmark::State& state, MixKernelSet set)
     RenderSong(state, &busy.song);
     UseFastestMixKernelSet();
 }
-BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, portable, MixKernelSet::kPortable)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, sse2, MixKernelSet::kSse2)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, avx2, MixKernelSet::kAvx2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, portable, MixKernelSet::kPortable)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, sse2, MixKernelSet::kSse2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, avx2, MixKernelSet::kAvx2)
+    ->Unit(benchmark::kMillisecond);
 
 // The sequencer alone on the same song: ten seconds of ticks without mixing, to show its share.
 void BM_SequenceSixteenBusyChannels(benchmark::State& state) {

@@ -58,18 +58,20 @@ struct Call {
 std::vector<Call> Calls(std::mt19937& random, std::uint32_t length) {
     std::vector<Call> calls;
     std::uniform_int_distribution<std::uint32_t> fraction;
-    const std::uint64_t steps[] = {std::uint64_t{1} << 32, 0xFFFF'FFFFu, 0x9A3F1234u, 0x1000u,
-                                   0x2'4000'0001u, 0x7'0000'0000u, 0xC000'0000u};
+    const std::uint64_t steps[] = {std::uint64_t{1} << 32, 0xFFFF'FFFFu,   0x9A3F1234u, 0x1000u,
+                                   0x2'4000'0001u,         0x7'0000'0000u, 0xC000'0000u};
     for (std::int32_t frames = 0; frames <= 35; ++frames) {
         for (const std::uint64_t step : steps) {
             const std::uint64_t span = step * static_cast<std::uint64_t>(frames);
             const std::uint64_t room = (std::uint64_t{length} << 32) - span;
-            const std::uint64_t forwardStart = (std::uint64_t{fraction(random) % (length / 4)} << 32) | fraction(random);
+            const std::uint64_t forwardStart =
+                (std::uint64_t{fraction(random) % (length / 4)} << 32) | fraction(random);
             calls.push_back({forwardStart, step, frames});
             const std::uint64_t nearEdge = fraction(random);
             calls.push_back({room - 1 - nearEdge, step, frames});  // up to the guard sample
             calls.push_back({room - 1 - forwardStart, std::uint64_t{0} - step, frames});
-            calls.push_back({span + nearEdge, std::uint64_t{0} - step, frames});  // down to sample 0
+            calls.push_back(
+                {span + nearEdge, std::uint64_t{0} - step, frames});  // down to sample 0
         }
     }
     return calls;
@@ -88,20 +90,24 @@ TEST_F(KernelSets, SteadyAndRampLoopsMatchThePlainOnesBitForBit) {
         SCOPED_TRACE(SetName(set));
         const MixKernels& vector = Kernels(set);
         for (const Call& call : calls) {
-            SCOPED_TRACE(::testing::Message() << "frames " << call.frames << " position " << call.position
-                                              << " step " << call.signedStep);
+            SCOPED_TRACE(::testing::Message() << "frames " << call.frames << " position "
+                                              << call.position << " step " << call.signedStep);
             std::vector<float> expected(2 * 40, 0.25f), actual(2 * 40, 0.25f);
-            EXPECT_EQ(vector.mixSteady(actual.data(), call.frames, data.data(), length, call.position, call.signedStep, 0.7f, 0.013f),
-                      plainSteady(expected.data(), call.frames, data.data(), length, call.position, call.signedStep, 0.7f, 0.013f));
-            EXPECT_EQ(0, std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)));
+            EXPECT_EQ(vector.mixSteady(actual.data(), call.frames, data.data(), length,
+                                       call.position, call.signedStep, 0.7f, 0.013f),
+                      plainSteady(expected.data(), call.frames, data.data(), length, call.position,
+                                  call.signedStep, 0.7f, 0.013f));
+            EXPECT_EQ(0,
+                      std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)));
 
             float expectedLeft = 0.0f, expectedRight = 0.9f, actualLeft = 0.0f, actualRight = 0.9f;
             const float up = 1.0f / 255.0f / 128.0f, down = -0.7f / 255.0f / 128.0f;
-            EXPECT_EQ(vector.mixRamp(actual.data(), call.frames, data.data(), length, call.position, call.signedStep,
-                                     &actualLeft, &actualRight, up, down),
-                      plainRamp(expected.data(), call.frames, data.data(), length, call.position, call.signedStep,
-                                &expectedLeft, &expectedRight, up, down));
-            EXPECT_EQ(0, std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)));
+            EXPECT_EQ(vector.mixRamp(actual.data(), call.frames, data.data(), length, call.position,
+                                     call.signedStep, &actualLeft, &actualRight, up, down),
+                      plainRamp(expected.data(), call.frames, data.data(), length, call.position,
+                                call.signedStep, &expectedLeft, &expectedRight, up, down));
+            EXPECT_EQ(0,
+                      std::memcmp(expected.data(), actual.data(), expected.size() * sizeof(float)));
             EXPECT_EQ(expectedLeft, actualLeft);
             EXPECT_EQ(expectedRight, actualRight);
         }
@@ -111,7 +117,8 @@ TEST_F(KernelSets, SteadyAndRampLoopsMatchThePlainOnesBitForBit) {
 // After a reflection or a wrap onto a loop start of 0 the whole part is -1; both neighbours
 // are then read as sample 0.
 TEST_F(KernelSets, IndexBelowSampleZeroReadsSampleZero) {
-    std::vector<std::int16_t> data = {1000, -3000, 500, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    std::vector<std::int16_t> data = {1000, -3000, 500, 7, 0, 0, 0, 0, 0, 0,
+                                      0,    0,     0,   0, 0, 0, 0, 0, 0, 0};
     const std::uint64_t belowZero = std::uint64_t{0} - 1;  // one unit below sample 0
     for (MixKernelSet set : {MixKernelSet::kPortable, MixKernelSet::kSse2, MixKernelSet::kAvx2}) {
         if (!MixKernelSetAvailable(set)) continue;
@@ -129,20 +136,24 @@ TEST_F(KernelSets, IndexBelowSampleZeroReadsSampleZero) {
 TEST_F(KernelSets, ConversionRoundsToEvenClipsAndZeroesNotANumber) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float infinity = std::numeric_limits<float>::infinity();
-    const std::vector<float> source = {40000.4f, -40000.0f, 2.5f,     3.5f,     -2.5f,    -3.5f,     32767.4f,
-                                       32767.5f, 32768.0f,  -32768.4f, -32768.5f, -32769.0f, nan,       infinity,
-                                       -infinity, 0.49999997f, -0.5f,  1.5f,    1e20f,    -1e20f,    12345.6f};
-    const std::vector<std::int16_t> expected = {32767,  -32768, 2,      4,     -2, -4, 32767,
-                                                32767,  32767,  -32768, -32768, -32768, 0,  32767,
-                                                -32768, 0,      0,      2,     32767, -32768, 12346};
+    const std::vector<float> source = {
+        40000.4f,  -40000.0f,   2.5f,      3.5f,      -2.5f,     -3.5f,  32767.4f,
+        32767.5f,  32768.0f,    -32768.4f, -32768.5f, -32769.0f, nan,    infinity,
+        -infinity, 0.49999997f, -0.5f,     1.5f,      1e20f,     -1e20f, 12345.6f};
+    const std::vector<std::int16_t> expected = {
+        32767,  -32768, 2,     4,      -2, -4, 32767, 32767, 32767,  -32768, -32768,
+        -32768, 0,      32767, -32768, 0,  0,  2,     32767, -32768, 12346};
     for (MixKernelSet set : {MixKernelSet::kPortable, MixKernelSet::kSse2, MixKernelSet::kAvx2}) {
         if (!MixKernelSetAvailable(set)) continue;
         SCOPED_TRACE(SetName(set));
         // Every starting point, so that each value passes through the vector part and the tail.
         for (std::size_t first = 0; first < source.size(); ++first) {
             std::vector<std::int16_t> out(source.size() - first, 99);
-            Kernels(set).convert(out.data(), source.data() + first, static_cast<std::int32_t>(out.size()));
-            EXPECT_EQ(std::vector<std::int16_t>(expected.begin() + static_cast<std::ptrdiff_t>(first), expected.end()), out);
+            Kernels(set).convert(out.data(), source.data() + first,
+                                 static_cast<std::int32_t>(out.size()));
+            EXPECT_EQ(std::vector<std::int16_t>(
+                          expected.begin() + static_cast<std::ptrdiff_t>(first), expected.end()),
+                      out);
         }
     }
 }
@@ -179,7 +190,8 @@ TEST_F(KernelSets, FadedOutVoiceEndsWhereAMixedOneWould) {
             }
             std::vector<float> mix(2 * 5000, 0.0f);
             for (std::int32_t run : {1, 883, 2, 4000}) MixVoices(mix.data(), run);
-            EXPECT_EQ(heard->positionInt, silent->positionInt) << "kind " << int{kind} << " at " << frequency;
+            EXPECT_EQ(heard->positionInt, silent->positionInt)
+                << "kind " << int{kind} << " at " << frequency;
             EXPECT_EQ(heard->positionFrac, silent->positionFrac);
             EXPECT_EQ(heard->direction, silent->direction);
             EXPECT_NE(nullptr, silent->sample);
@@ -216,7 +228,7 @@ std::vector<std::int16_t> RenderFreshSong(std::size_t index, int blocks) {
 
 TEST_F(KernelSets, RenderedSongsAreTheSameWithEverySet) {
     const std::size_t songs = GoldenSongs().size() + 1;  // and the embedded song
-    constexpr int kBlocks = 1000;  // 20 seconds each
+    constexpr int kBlocks = 1000;                        // 20 seconds each
     for (std::size_t index = 0; index < songs; ++index) {
         ASSERT_TRUE(UseMixKernelSet(MixKernelSet::kPortable));
         const std::vector<std::int16_t> expected = RenderFreshSong(index, kBlocks);
@@ -227,7 +239,8 @@ TEST_F(KernelSets, RenderedSongsAreTheSameWithEverySet) {
             ASSERT_EQ(expected.size(), actual.size());
             std::size_t differing = 0;
             for (std::size_t i = 0; i < expected.size(); ++i) differing += expected[i] != actual[i];
-            EXPECT_EQ(0u, differing) << SetName(set) << " differs in " << differing << " samples of song " << index;
+            EXPECT_EQ(0u, differing)
+                << SetName(set) << " differs in " << differing << " samples of song " << index;
         }
     }
 }

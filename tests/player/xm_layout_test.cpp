@@ -39,7 +39,8 @@ void ExpectSameSong(const Song& a, const Song& b) {
     for (int p = 0; p < a.patternSlotCount; ++p) {
         ASSERT_EQ(a.patterns[p].rowCount, b.patterns[p].rowCount);
         const std::size_t cells = static_cast<std::size_t>(a.patterns[p].rowCount) * a.channelCount;
-        EXPECT_EQ(0, std::memcmp(a.patterns[p].cells, b.patterns[p].cells, cells * sizeof(Cell))) << "pattern " << p;
+        EXPECT_EQ(0, std::memcmp(a.patterns[p].cells, b.patterns[p].cells, cells * sizeof(Cell)))
+            << "pattern " << p;
     }
     for (int i = 0; i < a.instrumentCount; ++i) {
         const Instrument& x = a.instruments[i];
@@ -57,8 +58,8 @@ void ExpectSameSong(const Song& a, const Song& b) {
 
 TEST(XmLayout, SeedsTakenApartAndWrittenAgainLoadAsBefore) {
     for (const char* name : {"golden_envelopes.xm", "golden_flow.xm", "golden_pitch_and_volume.xm",
-                             "embedded_song_short_samples.xm", "small_song.xm", "ping_pong_16bit.xm",
-                             "missing_pattern_empty_instrument.xm"}) {
+                             "embedded_song_short_samples.xm", "small_song.xm",
+                             "ping_pong_16bit.xm", "missing_pattern_empty_instrument.xm"}) {
         SCOPED_TRACE(name);
         const std::vector<std::uint8_t> seed = ReadSeed(name);
         ASSERT_FALSE(seed.empty());
