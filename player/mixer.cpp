@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstring>
 
+#include "mix_kernels.h"
 #include "song.h"
 
 namespace {
 
 constexpr float kInverse255 = 1.0f / 255.0f;
 constexpr float kInverse256 = 1.0f / 256.0f;
-constexpr float kInverse2Pow31 = 1.0f / 2147483648.0f;
 
 constexpr std::int32_t kRampFramesAt44100 = 128;
 
@@ -25,17 +25,6 @@ constexpr std::int32_t kMaxChunkFrames = 1 << 20;
 
 std::uint64_t JoinPosition(std::uint32_t whole, std::uint32_t fraction) {
     return (std::uint64_t{whole} << 32) | fraction;
-}
-
-// One interpolated sample value. An index of -1 (one unit below a loop start of 0 after a
-// reflection or a wrap) reads sample 0 in place of the sample before it.
-inline float SampleAt(const std::int16_t* data, std::uint64_t position) {
-    std::int32_t index = static_cast<std::int32_t>(position >> 32);
-    const std::int32_t first = index < 0 ? 0 : index;
-    const float a = data[first];
-    const float b = data[index + 1];
-    const float t = static_cast<float>(static_cast<std::uint32_t>(position) >> 1) * kInverse2Pow31;
-    return a + t * (b - a);
 }
 
 // Frames of the chunk that starts at `position`: the frames up to and including the one
@@ -118,49 +107,38 @@ std::uint64_t Reflect(std::uint64_t position, std::int32_t* direction, std::uint
 // Mixes `frames` frames at steady gains: pairs at the target gains, an odd last frame at
 // the current levels.
 std::uint64_t MixSteady(float* out, std::int32_t frames, const std::int16_t* data,
-                        std::uint64_t position, std::uint64_t step, bool forward,
-                        const MixVoice& voice) {
+                        std::uint32_t lastIndex, std::uint64_t position, std::uint64_t step,
+                        bool forward, const MixVoice& voice) {
+    const std::uint64_t signedStep = forward ? step : std::uint64_t{0} - step;
+    if ((voice.leftVolume | voice.rightVolume | voice.currentLeft | voice.currentRight) == 0) {
+        // A faded-out voice adds only zeros: it just moves on, as mixing would have moved it.
+        return position + static_cast<std::uint64_t>(frames) * signedStep;
+    }
+    const MixKernels& kernels = ActiveMixKernels();
     const float leftGain = static_cast<float>(voice.leftVolume) * kInverse255;
     const float rightGain = static_cast<float>(voice.rightVolume) * kInverse255;
-    const std::uint64_t signedStep = forward ? step : std::uint64_t{0} - step;
-    std::int32_t pairs = frames / 2;
-    while (pairs-- > 0) {
-        const float v0 = SampleAt(data, position);
-        position += signedStep;
-        const float v1 = SampleAt(data, position);
-        position += signedStep;
-        out[0] += v0 * leftGain;
-        out[1] += v0 * rightGain;
-        out[2] += v1 * leftGain;
-        out[3] += v1 * rightGain;
-        out += 4;
-    }
+    const std::int32_t paired = frames & ~1;
+    position =
+        kernels.mixSteady(out, paired, data, lastIndex, position, signedStep, leftGain, rightGain);
     if ((frames & 1) != 0) {
-        const float v = SampleAt(data, position);
-        position += signedStep;
-        out[0] += v * (static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255);
-        out[1] += v * (static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
+        position =
+            kernels.mixSteady(out + 2 * paired, 1, data, lastIndex, position, signedStep,
+                              static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255,
+                              static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
     }
     return position;
 }
 
 // Mixes `frames` frames while the gains glide; stores the levels reached.
 std::uint64_t MixRamp(float* out, std::int32_t frames, const std::int16_t* data,
-                      std::uint64_t position, std::uint64_t step, bool forward, MixVoice& voice) {
+                      std::uint32_t lastIndex, std::uint64_t position, std::uint64_t step,
+                      bool forward, MixVoice& voice) {
     float leftGain = static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255;
     float rightGain = static_cast<float>(voice.currentRight) * kInverse256 * kInverse255;
-    const float leftStep = voice.rampLeftStep;
-    const float rightStep = voice.rampRightStep;
     const std::uint64_t signedStep = forward ? step : std::uint64_t{0} - step;
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const float v = SampleAt(data, position);
-        position += signedStep;
-        out[0] += v * leftGain;
-        out[1] += v * rightGain;
-        out += 2;
-        leftGain += leftStep;
-        rightGain += rightStep;
-    }
+    position =
+        ActiveMixKernels().mixRamp(out, frames, data, lastIndex, position, signedStep, &leftGain,
+                                   &rightGain, voice.rampLeftStep, voice.rampRightStep);
     voice.currentLeft = static_cast<std::int32_t>(std::nearbyint(leftGain * 255.0f * 256.0f));
     voice.currentRight = static_cast<std::int32_t>(std::nearbyint(rightGain * 255.0f * 256.0f));
     return position;
@@ -217,7 +195,8 @@ void MixOneVoice(const Mixer& mixer, MixVoice& voice, float* out, std::int32_t f
                 return;
             }
             if (rampLength > 0) {
-                position = MixRamp(out, chunk, sample->data, position, step, forward, voice);
+                position =
+                    MixRamp(out, chunk, sample->data, loopEnd, position, step, forward, voice);
                 voice.rampFramesLeft -= chunk;
                 if (voice.rampFramesLeft == 0) {
                     voice.rampLeftStep = voice.rampRightStep = 0.0f;
@@ -225,7 +204,8 @@ void MixOneVoice(const Mixer& mixer, MixVoice& voice, float* out, std::int32_t f
                     voice.currentRight = voice.rightVolume * 256;
                 }
             } else {
-                position = MixSteady(out, chunk, sample->data, position, step, forward, voice);
+                position =
+                    MixSteady(out, chunk, sample->data, loopEnd, position, step, forward, voice);
             }
             out += 2 * chunk;
             remaining -= chunk;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "mix_kernels.h"
 #include "mixer.h"
 #include "player_state.h"
 #include "song.h"
@@ -142,19 +143,5 @@ void FillBlock() {
 
 void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t frames) {
     if (frames <= 0 || destination == nullptr || source == nullptr) return;
-    const std::int32_t count = frames * 2;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const float rounded = std::nearbyint(source[i]);
-        std::int16_t value;
-        if (rounded > 32767.0f) {
-            value = 32767;
-        } else if (rounded >= -32768.0f) {
-            value = static_cast<std::int16_t>(rounded);
-        } else if (rounded < -32768.0f) {
-            value = -32768;
-        } else {
-            value = 0;  // not a number
-        }
-        destination[i] = value;
-    }
+    ActiveMixKernels().convert(destination, source, frames * 2);
 }

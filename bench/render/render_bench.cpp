@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "embedded_song.h"
+#include "mix_kernels.h"
 #include "offline_render.h"
 #include "player_state.h"
 #include "sequencer.h"
@@ -119,6 +120,24 @@ void BM_RenderSixteenBusyChannels(benchmark::State& state) {
     RenderSong(state, &busy.song);
 }
 BENCHMARK(BM_RenderSixteenBusyChannels)->Unit(benchmark::kMillisecond);
+
+// The same with each set of mixing loops, to show what the vector forms gain.
+void BM_RenderSixteenBusyChannelsWith(benchmark::State& state, MixKernelSet set) {
+    if (!UseMixKernelSet(set)) {
+        state.SkipWithError("this processor or build lacks the set");
+        return;
+    }
+    state.SetLabel(ActiveMixKernels().name);
+    BusySong busy;
+    RenderSong(state, &busy.song);
+    UseFastestMixKernelSet();
+}
+BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, portable, MixKernelSet::kPortable)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, sse2, MixKernelSet::kSse2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, avx2, MixKernelSet::kAvx2)
+    ->Unit(benchmark::kMillisecond);
 
 // The sequencer alone on the same song: ten seconds of ticks without mixing, to show its share.
 void BM_SequenceSixteenBusyChannels(benchmark::State& state) {
