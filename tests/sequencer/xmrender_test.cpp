@@ -2,6 +2,7 @@
 // filler's output from a fresh playback state, its trace mode, and its failures.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "golden_songs.h"
@@ -173,6 +175,22 @@ TEST_F(XmRender, HelpPrintsUsage) {
     EXPECT_EQ(Run("--help"), 0);
     EXPECT_NE(standardOutput.find("usage: xmrender MODULE.xm OUT.wav [SECONDS]"), std::string::npos);
     EXPECT_NE(standardOutput.find("--trace OUT.txt MODULE.xm"), std::string::npos);
+}
+
+// A pipe or device at the output path is written into, never replaced: renaming a finished
+// file onto /dev/null as root would turn the device into a plain file.
+TEST_F(XmRender, APipeAtTheOutputPathStaysAPipe) {
+    fs::path pipe = directory / "out.fifo";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = ReadFile(pipe); });
+    EXPECT_EQ(Run(module.string() + " " + pipe.string() + " 1"), 0) << standardError;
+    reader.join();
+    EXPECT_TRUE(fs::is_fifo(pipe));
+    EXPECT_EQ(received.substr(0, 4), "RIFF");
+    EXPECT_EQ(received.size(), 44u + 44100u * 4u);
+    fs::remove(pipe);
+    EXPECT_TRUE(OtherFiles().empty());
 }
 
 }  // namespace

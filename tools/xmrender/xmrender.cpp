@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -168,8 +169,12 @@ int main(int argc, char** argv) {
     }
 
     // Written under a temporary name beside the target and renamed when complete, so that a
-    // failed run leaves no partial file behind.
-    std::string temporary = std::string(options.output) + ".partial";
+    // failed run leaves no partial file behind. A device or pipe already there (/dev/null, a
+    // FIFO) is written directly: a rename would replace the device node itself.
+    std::error_code statusError;
+    const std::filesystem::file_status existing = std::filesystem::status(options.output, statusError);
+    const bool direct = std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing);
+    std::string temporary = direct ? std::string(options.output) : std::string(options.output) + ".partial";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
         std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(errno));
@@ -196,7 +201,7 @@ int main(int argc, char** argv) {
         error = errno;
     }
     FreeModule(song);
-    if (written) {
+    if (written && !direct) {
 #ifdef _WIN32
         std::remove(options.output);  // rename does not replace a file there
 #endif
@@ -207,7 +212,7 @@ int main(int argc, char** argv) {
     }
     if (!written) {
         std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(error));
-        std::remove(temporary.c_str());
+        if (!direct) std::remove(temporary.c_str());
         return 1;
     }
     return 0;
