@@ -4,16 +4,20 @@
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
 #   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
+#                       check it: lintian, desktop-file-validate, appstreamcli validate
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb)
+# What building and checking the Debian package needs besides.
+PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream)
 JOBS=$(nproc)
 
 install_missing() {
   local missing=()
-  for package in "${PACKAGES[@]}"; do
+  for package in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
       || missing+=("$package")
   done
@@ -62,8 +66,12 @@ case "$command" in
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
     ;;
+  package)
+    install_missing "${PACKAGE_TOOLS[@]}"
+    packaging/build_package.sh build-package
+    ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|bench|package]" >&2
     exit 1
     ;;
 esac

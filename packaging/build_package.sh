@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds the Debian package in FOLDER (a release build without tests) and checks what it
+# holds: lintian on the package, desktop-file-validate on its desktop entry and appstreamcli
+# on its metadata. Prints the package's path last.
+# Usage: packaging/build_package.sh FOLDER [cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+folder=$1
+shift
+
+cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DHASHCALC_WERROR=ON -DHASHCALC_TESTS=OFF \
+  -DHASHCALC_BENCHMARKS=OFF "$@" > /dev/null
+cmake --build "$folder" -j "$(nproc)"
+rm -f "$folder"/hashcalc_*.deb
+(cd "$folder" && cpack -G DEB > /dev/null)
+package=$(ls "$folder"/hashcalc_*.deb)
+
+contents=$(mktemp -d)
+trap 'rm -rf "$contents"' EXIT
+dpkg-deb -x "$package" "$contents"
+desktop-file-validate "$contents"/usr/share/applications/hashcalc.desktop
+appstreamcli validate --no-net "$contents"/usr/share/metainfo/*.metainfo.xml > /dev/null
+# Errors fail the check; warnings are shown for review.
+lintian --fail-on error --suppress-tags-from-file /dev/null "$package"
+echo "$package"
