@@ -2,6 +2,7 @@
 # help is a synopsis line of the page, every option the help names is in the page, and the
 # page names no option beyond those and -h/--help.
 # Usage: cmake -DPROGRAM=path -DPAGE=page.1 -P check_man_page.cmake
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "${PROGRAM} --help ended with ${status}")
