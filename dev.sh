@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb)
 # What building and checking the Debian package needs besides.
-PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream)
+PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
 JOBS=$(nproc)
 
 install_missing() {

@@ -20,6 +20,11 @@ trap 'rm -rf "$contents"' EXIT
 dpkg-deb -x "$package" "$contents"
 desktop-file-validate "$contents"/usr/share/applications/hashcalc.desktop
 appstreamcli validate --no-net "$contents"/usr/share/metainfo/*.metainfo.xml > /dev/null
+# The metadata as a build with a home page writes it: with the home page and the screenshot.
+cmake -DINPUT=packaging/hashcalc.metainfo.xml.in -DOUTPUT="$contents/with-homepage.metainfo.xml" \
+  -DAPP_ID=example.hashcalc.HashCalc -DVERSION=0 -DRELEASE_DATE=2000-01-01 \
+  -DHOMEPAGE=https://hashcalc.example/ -P packaging/metainfo.cmake
+appstreamcli validate --no-net "$contents/with-homepage.metainfo.xml" > /dev/null
 # Errors fail the check; warnings are shown for review.
 lintian --fail-on error --suppress-tags-from-file /dev/null "$package"
 echo "$package"
