@@ -5,7 +5,8 @@
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
 #   ./dev.sh bench      build and run the benchmarks
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
-#                       check it: lintian, desktop-file-validate, appstreamcli validate
+#                       check it: lintian, desktop-file-validate, appstreamcli validate;
+#                       `./dev.sh package FOLDER` packs an existing build folder as configured
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -68,7 +69,12 @@ case "$command" in
     ;;
   package)
     install_missing "${PACKAGE_TOOLS[@]}"
-    packaging/build_package.sh build-package
+    if [ $# -ge 2 ]; then
+      packaging/build_package.sh "$2"
+    else
+      packaging/build_package.sh build-package -DCMAKE_BUILD_TYPE=Release -DHASHCALC_TESTS=OFF \
+        -DHASHCALC_BENCHMARKS=OFF
+    fi
     ;;
   *)
     echo "usage: ./dev.sh [run|test|sanitize|bench|package]" >&2

@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
-# Builds the Debian package in FOLDER (a release build without tests) and checks what it
-# holds: lintian on the package, desktop-file-validate on its desktop entry and appstreamcli
-# on its metadata. Prints the package's path last.
+# Builds the Debian package in the build folder FOLDER (configured with the given options, or
+# as it is) and checks what it holds: lintian on the package, desktop-file-validate on its
+# desktop entry and appstreamcli on its metadata. Prints the package's path last.
 # Usage: packaging/build_package.sh FOLDER [cmake options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 folder=$1
 shift
 
-cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=Release -DHASHCALC_WERROR=ON -DHASHCALC_TESTS=OFF \
-  -DHASHCALC_BENCHMARKS=OFF "$@" > /dev/null
+cmake -S . -B "$folder" -DHASHCALC_WERROR=ON "$@" > /dev/null
 cmake --build "$folder" -j "$(nproc)"
 rm -f "$folder"/hashcalc_*.deb
 (cd "$folder" && cpack -G DEB > /dev/null)
