@@ -4,6 +4,7 @@
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
 #   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
 #                       `./dev.sh package FOLDER` packs an existing build folder as configured
@@ -67,6 +68,12 @@ case "$command" in
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
     ;;
+  bench-cli)
+    PACKAGES+=(openssl rhash time)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
+    ;;
   package)
     install_missing "${PACKAGE_TOOLS[@]}"
     if [ $# -ge 2 ]; then
@@ -77,7 +84,7 @@ case "$command" in
     fi
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench|package]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|bench|bench-cli|package]" >&2
     exit 1
     ;;
 esac
