@@ -3,6 +3,7 @@
 #   ./dev.sh run        install what is missing, build, start the program
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
+#   ./dev.sh stress     the cases that assert on wall time, one at a time
 #   ./dev.sh bench      build and run the benchmarks
 #   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
@@ -41,9 +42,10 @@ build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
+# Cases labelled stress assert on wall time and run alone (./dev.sh stress).
 run_tests() {
   local dir=$1
-  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600
+  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600 -LE stress
 }
 
 command=${1:-run}
@@ -62,6 +64,11 @@ case "$command" in
     install_missing
     build build-asan -DHASHCALC_SANITIZE=ON -DHASHCALC_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    ;;
+  stress)
+    install_missing
+    build build
+    ctest --test-dir build --output-on-failure --timeout 600 -L stress
     ;;
   bench)
     install_missing
@@ -84,7 +91,7 @@ case "$command" in
     fi
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench|bench-cli|package]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package]" >&2
     exit 1
     ;;
 esac
