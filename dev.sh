@@ -6,16 +6,21 @@
 #   ./dev.sh stress     the cases that assert on wall time, one at a time
 #   ./dev.sh bench      build and run the benchmarks
 #   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
+#   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
+#                       check it: lintian, desktop-file-validate, appstreamcli validate;
+#                       `./dev.sh package FOLDER` packs an existing build folder as configured
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb)
+# What building and checking the Debian package needs besides.
+PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
 JOBS=$(nproc)
 
 install_missing() {
   local missing=()
-  for package in "${PACKAGES[@]}"; do
+  for package in "${PACKAGES[@]}" "$@"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
       || missing+=("$package")
   done
@@ -76,8 +81,17 @@ case "$command" in
     build build -DCMAKE_BUILD_TYPE=Release
     bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
     ;;
+  package)
+    install_missing "${PACKAGE_TOOLS[@]}"
+    if [ $# -ge 2 ]; then
+      packaging/build_package.sh "$2"
+    else
+      packaging/build_package.sh build-package -DCMAKE_BUILD_TYPE=Release -DHASHCALC_TESTS=OFF \
+        -DHASHCALC_BENCHMARKS=OFF
+    fi
+    ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package]" >&2
     exit 1
     ;;
 esac

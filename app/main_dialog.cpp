@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "about_config.h"
 #include "digest.h"
 #include "embedded_song.h"
 #include "player.h"
@@ -33,7 +34,7 @@ const char AboutText[] =
     "RIPEMD256,CRC16,CRC32,CRC32b\r\n"
     "Compiled by " HASHCALC_COMPILER
     "\r\n"
-    "https://github.com/hashcalc/hashcalc";
+    HASHCALC_ABOUT_ADDRESS;
 
 namespace {
 
@@ -72,6 +73,13 @@ char InputText[kTextBufferBytes];
 char WorkCopy[kWorkCopyCount][kTextBufferBytes];
 alignas(std::uint64_t) unsigned char ScratchBlock[kScratchBytes];
 std::uint32_t InputLength;
+
+// The program icon in the title bar and the task bar.
+void ShowProgramIcon(HWND dialog) {
+    const HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_HASHCALC));
+    SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
 
 void ShowAboutBox(HWND dialog) {
     MessageBoxA(dialog, AboutText, AboutCaption, MB_OK | MB_ICONINFORMATION);
@@ -113,6 +121,7 @@ BOOL RecomputeDigests(HWND dialog) {
 INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
+            ShowProgramIcon(dialog);
             PlayModule(EmbeddedSong);
             SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
             return 0;

@@ -1,31 +1,40 @@
 // user32 over Qt 6 Widgets: modal dialogs built from the compiled dialog templates, control
 // texts, the message box and window placement. Keeps the Win32 behaviour the program relies
 // on: dialog-unit geometry, template tab and Z order, WM_COMMAND for edit and button
-// notifications, Enter and Escape as IDOK and IDCANCEL, closing as WM_CLOSE.
+// notifications, Enter and Escape as IDOK and IDCANCEL, closing as WM_CLOSE. Adds what a
+// desktop expects of the window: the program icon, and every field named after its label for
+// screen readers.
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
 #include "dialog_template.h"
+#include "icon_resource.h"
 #include "win32.h"
 
 namespace {
@@ -35,11 +44,18 @@ constexpr const char* kWineFontFolder = "/usr/share/wine/fonts/";
 
 }  // namespace
 
-// A dialog's handle: its window, its procedure and its controls in template order.
+// A dialog's handle: its window, its procedure, its controls in template order and the icons
+// set with WM_SETICON (ICON_SMALL, ICON_BIG).
 struct HWND__ {
     QDialog* window = nullptr;
     DLGPROC procedure = nullptr;
     std::vector<QWidget*> controls;
+    HICON icons[2] = {nullptr, nullptr};
+};
+
+// A loaded icon: all its sizes in one QIcon.
+struct HICON__ {
+    QIcon icon;
 };
 
 namespace {
@@ -64,6 +80,41 @@ int MulDiv(int a, int b, int c) {
     return static_cast<int>(product >= 0 ? (product + half) / c : (product - half) / c);
 }
 
+// The variable naming the display the platform plugin will try to reach.
+const char* DisplayVariable() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return platform.startsWith("wayland") ? "WAYLAND_DISPLAY" : "DISPLAY";
+}
+
+QtMessageHandler OrdinaryMessageHandler = nullptr;
+
+// While the application object is being made, Qt ends the process through qFatal (abort and a
+// core dump, after advising to reinstall) when its platform plugin cannot reach a display.
+// Without a display there is no window to show: say so in one line and exit with status 1.
+// The plugin's own warnings on the way are left out; other messages pass on unchanged.
+void ReportMissingDisplay(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+    if (type != QtFatalMsg) {
+        const bool platformNoise =
+            context.category != nullptr && std::strncmp(context.category, "qt.qpa.", 7) == 0;
+        if (!platformNoise && OrdinaryMessageHandler != nullptr) {
+            OrdinaryMessageHandler(type, context, message);
+        }
+        return;
+    }
+    const char* variable = DisplayVariable();
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] != '\0') {
+        std::fprintf(stderr, "%s: no display could be opened (%s=%s)\n",
+                     program_invocation_short_name, variable, value);
+    } else {
+        std::fprintf(stderr, "%s: no display could be opened (%s is not set)\n",
+                     program_invocation_short_name, variable);
+    }
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 QApplication* EnsureApplication() {
     if (auto* existing = qobject_cast<QApplication*>(QCoreApplication::instance())) {
         return existing;
@@ -72,7 +123,12 @@ QApplication* EnsureApplication() {
     // the application object lives as long as the process, like the Windows session does.
     static int argc = 1;
     static char* argv[] = {program_invocation_name, nullptr};
-    return new QApplication(argc, argv);
+    OrdinaryMessageHandler = qInstallMessageHandler(ReportMissingDisplay);
+    auto* application = new QApplication(argc, argv);
+    qInstallMessageHandler(OrdinaryMessageHandler);
+    // Desktops match the window to its desktop entry by this name (the program's own).
+    QGuiApplication::setDesktopFileName(QString::fromLocal8Bit(program_invocation_short_name));
+    return application;
 }
 
 // The template's font: the named face when installed (or found among fonts-wine's), else
@@ -170,6 +226,26 @@ QString StaticEdgeSheet(const char* className, bool readOnly) {
              readOnly ? QStringLiteral(" background: palette(window);") : QString());
 }
 
+// A Win32 edit's text is a NUL-terminated string, so it never holds a NUL; Qt's edits take
+// one from pasted text. Cut such a text at its first NUL, so that the count GetDlgItemTextA
+// returns and the bytes it copies always agree.
+void EndAtFirstNul(QPlainTextEdit* edit) {
+    const qsizetype nul = edit->document()->toRawText().indexOf(QChar(0));
+    if (nul < 0) return;
+    const QSignalBlocker quiet(edit);
+    QTextCursor cursor(edit->document());
+    cursor.setPosition(static_cast<int>(nul));
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
+}
+
+void EndAtFirstNul(QLineEdit* edit) {
+    const qsizetype nul = edit->text().indexOf(QChar(0));
+    if (nul < 0) return;
+    const QSignalBlocker quiet(edit);
+    edit->setText(edit->text().left(nul));
+}
+
 QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget* parent,
                     HWND dialog) {
     const bool readOnly = (item.style & ES_READONLY) != 0;
@@ -198,8 +274,10 @@ QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget
             edit->setReadOnly(true);
             edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         }
-        QObject::connect(edit, &QPlainTextEdit::textChanged,
-                         [dialog, id] { SendCommand(dialog, id, EN_CHANGE); });
+        QObject::connect(edit, &QPlainTextEdit::textChanged, [dialog, id, edit] {
+            EndAtFirstNul(edit);
+            SendCommand(dialog, id, EN_CHANGE);
+        });
         return edit;
     }
     auto* edit = new QLineEdit(text, parent);
@@ -209,8 +287,10 @@ QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget
     } else {
         edit->setFrame((item.style & WS_BORDER) != 0);
     }
-    QObject::connect(edit, &QLineEdit::textChanged,
-                     [dialog, id] { SendCommand(dialog, id, EN_CHANGE); });
+    QObject::connect(edit, &QLineEdit::textChanged, [dialog, id, edit] {
+        EndAtFirstNul(edit);
+        SendCommand(dialog, id, EN_CHANGE);
+    });
     return edit;
 }
 
@@ -316,6 +396,57 @@ private:
     HWND dialog_;
 };
 
+bool IsClass(const DialogItemTemplate& item, const char* name) {
+    return QString::fromLatin1(item.className).compare(QLatin1String(name), Qt::CaseInsensitive) ==
+           0;
+}
+
+// The label of an edit, found as a reader of the form finds it: a static text on the same
+// line to its left (the nearest one), else one just above it. -1 when there is none.
+int LabelOf(const DialogTemplate& dialog, int editIndex) {
+    const DialogItemTemplate& edit = dialog.items[editIndex];
+    int left = -1;
+    int above = -1;
+    for (int i = 0; i < dialog.itemCount; ++i) {
+        const DialogItemTemplate& label = dialog.items[i];
+        if (!IsClass(label, "static") || label.text == nullptr || label.text[0] == '\0') continue;
+        const bool sameLine = label.y < edit.y + edit.cy && edit.y < label.y + label.cy;
+        const bool overColumn = label.x < edit.x + edit.cx && edit.x < label.x + label.cx;
+        if (sameLine && label.x + label.cx <= edit.x) {
+            if (left < 0 || label.x + label.cx > dialog.items[left].x + dialog.items[left].cx) {
+                left = i;
+            }
+        } else if (overColumn && label.y + label.cy <= edit.y) {
+            if (above < 0 || label.y + label.cy > dialog.items[above].y + dialog.items[above].cy) {
+                above = i;
+            }
+        }
+    }
+    return left >= 0 ? left : above;
+}
+
+// A label's text as a name: without the trailing colon and the spaces around it.
+QString NameFromLabel(const char* text) {
+    QString name = QString::fromUtf8(text).trimmed();
+    while (name.endsWith(QLatin1Char(':')) || name.endsWith(QLatin1Char(' '))) name.chop(1);
+    return name;
+}
+
+// Screen readers name an edit by its label: pairs every edit with its label from the template's
+// geometry. Buttons and group boxes are named by their own texts already.
+void NameEditsByTheirLabels(const DialogTemplate& dialog, const std::vector<QWidget*>& controls) {
+    for (int i = 0; i < dialog.itemCount; ++i) {
+        if (!IsClass(dialog.items[i], "edit")) continue;
+        const int label = LabelOf(dialog, i);
+        if (label < 0) continue;
+        QWidget* edit = controls[static_cast<size_t>(i)];
+        edit->setAccessibleName(NameFromLabel(dialog.items[label].text));
+        if (auto* labelWidget = qobject_cast<QLabel*>(controls[static_cast<size_t>(label)])) {
+            labelWidget->setBuddy(edit);
+        }
+    }
+}
+
 const DialogTemplate* FindTemplate(LPCSTR name) {
     const auto value = reinterpret_cast<UINT_PTR>(name);
     if (value > 0xFFFF) return nullptr;  // only numeric resource ids are compiled in
@@ -391,6 +522,7 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
         control->installEventFilter(&router);
         handle.controls.push_back(control);
     }
+    NameEditsByTheirLabels(*dialogTemplate, handle.controls);
     // Template order is Z order with the first control on top, and the tab order.
     for (auto control = handle.controls.rbegin(); control != handle.controls.rend(); ++control) {
         (*control)->raise();
@@ -493,4 +625,40 @@ BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, in
     if (insertAfter == HWND_TOP) widget->raise();
     if ((flags & SWP_NOACTIVATE) == 0) widget->activateWindow();
     return TRUE;
+}
+
+HICON WINAPI LoadIconA(HINSTANCE, LPCSTR iconName) {
+    const auto id = reinterpret_cast<UINT_PTR>(iconName);
+    if (id > 0xFFFF) return nullptr;  // only numeric resource ids are embedded
+    // Loaded icons are shared and live as long as the process, as on Windows.
+    static std::map<UINT_PTR, std::unique_ptr<HICON__>> loaded;
+    if (const auto found = loaded.find(id); found != loaded.end()) return found->second.get();
+    EnsureApplication();
+    QIcon icon;
+    for (int i = 0; i < IconImageCount; ++i) {
+        if (IconImages[i].resourceId != id) continue;
+        const unsigned char* image = IconImages[i].png;
+        const unsigned size = image[0] | (image[1] << 8) | (image[2] << 16) |
+                              (static_cast<unsigned>(image[3]) << 24);
+        QPixmap pixmap;
+        if (pixmap.loadFromData(image + 4, size, "PNG")) icon.addPixmap(pixmap);
+    }
+    if (icon.isNull()) return nullptr;
+    auto handle = std::make_unique<HICON__>();
+    handle->icon = icon;
+    return loaded.emplace(id, std::move(handle)).first->second.get();
+}
+
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (window == nullptr) return 0;
+    if (message != WM_SETICON) return SendToProcedure(window, message, wParam, lParam);
+    // The title bar shows the small icon, task switchers the big one; Qt keeps all sizes in
+    // one icon and picks, so the window gets the big one when there is one.
+    if (wParam != ICON_SMALL && wParam != ICON_BIG) return 0;
+    const HICON previous = window->icons[wParam];
+    window->icons[wParam] = reinterpret_cast<HICON>(lParam);
+    const HICON shown = window->icons[ICON_BIG] != nullptr ? window->icons[ICON_BIG]
+                                                           : window->icons[ICON_SMALL];
+    if (window->window != nullptr) window->window->setWindowIcon(shown ? shown->icon : QIcon());
+    return reinterpret_cast<LRESULT>(previous);
 }

@@ -42,6 +42,8 @@ using HWND = HWND__*;
 struct HINSTANCE__;
 using HINSTANCE = HINSTANCE__*;
 using HMODULE = HINSTANCE;
+struct HICON__;
+using HICON = HICON__*;
 
 #ifndef TRUE
 #define TRUE 1
@@ -92,6 +94,7 @@ BOOL WINAPI CloseHandle(HANDLE object);
 using DLGPROC = INT_PTR(CALLBACK*)(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 #define WM_CLOSE 0x0010
+#define WM_SETICON 0x0080
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 
@@ -104,6 +107,8 @@ using DLGPROC = INT_PTR(CALLBACK*)(HWND dialog, UINT message, WPARAM wParam, LPA
 #define EN_CHANGE 0x0300
 #define EN_UPDATE 0x0400
 
+#define ICON_SMALL 0
+#define ICON_BIG 1
 #define MB_OK 0x00000000L
 #define MB_ICONINFORMATION 0x00000040L
 
@@ -148,6 +153,8 @@ UINT WINAPI GetDlgItemTextA(HWND dialog, int controlId, LPSTR text, int maxCount
 BOOL WINAPI SetDlgItemTextA(HWND dialog, int controlId, LPCSTR text);
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
+HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName);
+LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // ---- winmm: wave output -----------------------------------------------------------------------
 struct HWAVEOUT__;

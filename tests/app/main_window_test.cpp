@@ -8,7 +8,10 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QIcon>
+#include <QImage>
 #include <QRegularExpression>
+#include <QTextCursor>
 #include <QTest>
 #include <QTimer>
 
@@ -166,6 +169,30 @@ TEST(MainWindow, LineBreaksAreHashedAsCrLfAndTextAsUtf8) {
     });
 }
 
+TEST(MainWindow, APastedNulEndsTheTextForAllTwelveFields) {
+    RunMainDialog([](QDialog& window) {
+        // Pasted text may carry a NUL; every routine must see the same bytes: those before it.
+        const QString withNul = QString::fromUtf8("ab\0cd", 5);
+        Input(window)->insertPlainText(withNul);
+        EXPECT_EQ(ReadItem(IDC_INPUT), "ab");
+        EXPECT_EQ(Input(window)->toPlainText(), "ab");
+        ExpectFieldsShow(window, ExpectedTexts("ab"));
+
+        // The same in the middle of a longer text, and in a single-line edit.
+        Input(window)->clear();
+        QTest::keyClicks(Input(window), "first line");
+        Input(window)->moveCursor(QTextCursor::Start);
+        Input(window)->insertPlainText(QString::fromUtf8("x\0y", 3));
+        EXPECT_EQ(ReadItem(IDC_INPUT), "x");
+        ExpectFieldsShow(window, ExpectedTexts("x"));
+
+        auto* md2 = qobject_cast<QLineEdit*>(Control(window, IDC_MD2));
+        ASSERT_NE(md2, nullptr);
+        md2->setText(QString::fromUtf8("12\0" "34", 5));
+        EXPECT_EQ(ReadItem(IDC_MD2), "12");
+    });
+}
+
 TEST(MainWindow, GainingAndLosingTheFocusRecomputes) {
     RunMainDialog([](QDialog& window) {
         QTest::keyClicks(Input(window), "abc");
@@ -247,7 +274,15 @@ TEST(MainWindow, AboutShowsTheInformationBoxAndFieldsKeepTheirValues) {
                         .match(lines[3])
                         .hasMatch())
             << lines[3].toStdString();
-        EXPECT_TRUE(lines[4].startsWith("https://")) << lines[4].toStdString();
+        // The configured home page; without one, no address at all (and so nobody else's).
+        const std::string homepage = HASHCALC_CONFIGURED_HOMEPAGE;
+        if (!homepage.empty()) {
+            EXPECT_EQ(lines[4].toStdString(), homepage);
+        } else {
+            EXPECT_FALSE(lines[4].contains("://") || lines[4].contains("www."))
+                << lines[4].toStdString();
+            EXPECT_FALSE(lines[4].isEmpty());
+        }
 
         EXPECT_TRUE(window.isVisible());
         EXPECT_TRUE(ReceivedCommand(IDC_ABOUT, BN_CLICKED));
@@ -264,6 +299,20 @@ TEST(MainWindow, AboutTextHasFiveLinesSeparatedByCrLf) {
     EXPECT_EQ(breaks, 4u);
     EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
     EXPECT_NE(text.back(), '\n');
+}
+
+TEST(MainWindow, TheWindowCarriesTheProgramIconInEverySize) {
+    RunMainDialog([](QDialog& window) {
+        const QIcon icon = window.windowIcon();
+        ASSERT_FALSE(icon.isNull());
+        QList<int> sizes;
+        for (const QSize size : icon.availableSizes()) sizes.append(size.width());
+        for (const int size : {16, 32, 48, 256}) EXPECT_TRUE(sizes.contains(size)) << size;
+        // The 16-pixel image is the program's own drawing, not a blank square.
+        const QImage small = icon.pixmap(16, 16).toImage();
+        EXPECT_GT(small.pixelColor(8, 8).alpha(), 0);
+        EXPECT_EQ(small.pixelColor(0, 0).alpha(), 0);
+    });
 }
 
 TEST(MainWindow, ClosingAsksTheProcedureAndDoesNotCloseByItself) {

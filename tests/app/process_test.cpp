@@ -1,7 +1,9 @@
-// The real program as a process: on a private X server it shows its window, and closing that
-// window the way a window manager's close box does (WM_DELETE_WINDOW) ends it with exit
-// code 0, while the song plays on the player's output thread. Skipped where no Xvfb is
-// installed.
+// The real program as a process: on a private X server it shows its window with the program
+// icon, and closing that window the way a window manager's close box does (WM_DELETE_WINDOW)
+// ends it with exit code 0, while the song plays on the player's output thread. Without a
+// display it says so in one line and exits with status 1. Skipped where no Xvfb is installed.
+// HASHCALC_TEST_PROGRAM names another program to start instead of the one just built (the
+// installation check runs the installed program this way).
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -13,6 +15,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -42,16 +45,28 @@ bool ProgramOnPath(const char* name) {
     return false;
 }
 
-pid_t Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& env) {
+// The program under test: the one built here unless HASHCALC_TEST_PROGRAM names another.
+std::string ProgramUnderTest() {
+    const char* other = std::getenv("HASHCALC_TEST_PROGRAM");
+    return other != nullptr && other[0] != '\0' ? other : HASHCALC_PROGRAM;
+}
+
+// Starts a program; its standard error goes to `errorFd` when that is not -1.
+pid_t Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
+            int errorFd = -1) {
     std::vector<char*> argv;
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
     for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (errorFd >= 0) posix_spawn_file_actions_adddup2(&actions, errorFd, STDERR_FILENO);
     pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
-    return pid;
+    const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    return failed != 0 ? -1 : pid;
 }
 
 // Waits for the child to end; false if it is still running after the patience runs out.
@@ -98,8 +113,9 @@ XServer StartXServer() {
 }
 
 std::string Property(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property) {
+    // Up to 4 MiB: enough for an icon property with every size up to 256 pixels.
     const xcb_get_property_cookie_t cookie =
-        xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 256);
+        xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 20);
     xcb_get_property_reply_t* reply = xcb_get_property_reply(connection, cookie, nullptr);
     std::string value;
     if (reply != nullptr) {
@@ -137,6 +153,22 @@ xcb_window_t FindShownWindow(xcb_connection_t* connection, xcb_window_t root) {
     }
     std::free(tree);
     return found;
+}
+
+// The widths of the images in a window's _NET_WM_ICON: width, height, then width * height
+// pixels, for each image in turn.
+std::vector<uint32_t> IconWidths(xcb_connection_t* connection, xcb_window_t window) {
+    const std::string value = Property(connection, window, Atom(connection, "_NET_WM_ICON"));
+    std::vector<uint32_t> words(value.size() / 4);
+    std::memcpy(words.data(), value.data(), words.size() * 4);
+    std::vector<uint32_t> widths;
+    for (size_t at = 0; at + 2 <= words.size();) {
+        const uint64_t pixels = uint64_t{words[at]} * words[at + 1];
+        if (pixels == 0 || at + 2 + pixels > words.size()) break;
+        widths.push_back(words[at]);
+        at += 2 + pixels;
+    }
+    return widths;
 }
 
 std::string ReadLine(const std::string& path) {
@@ -208,7 +240,7 @@ TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
     env.push_back("QT_QPA_PLATFORM=xcb");
     // No sound card needed: SDL's dummy driver plays in real time into nothing.
     env.push_back("SDL_AUDIODRIVER=dummy");
-    const pid_t program = Spawn({HASHCALC_PROGRAM}, env);
+    const pid_t program = Spawn({ProgramUnderTest()}, env);
     ASSERT_GT(program, 0);
 
     xcb_connection_t* connection = xcb_connect(server.display.c_str(), nullptr);
@@ -227,6 +259,11 @@ TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
     EXPECT_NE(window, XCB_WINDOW_NONE) << "no window titled \"" << kCaption << "\"";
 
     if (window != XCB_WINDOW_NONE && !ended) {
+        const std::vector<uint32_t> icons = IconWidths(connection, window);
+        for (const uint32_t size : {16u, 32u, 48u}) {
+            EXPECT_NE(std::find(icons.begin(), icons.end(), size), icons.end())
+                << "no " << size << " pixel icon on the window";
+        }
         ExpectMusicPlays(program);
         xcb_client_message_event_t close{};
         close.response_type = XCB_CLIENT_MESSAGE;
@@ -248,4 +285,59 @@ TEST(Program, ClosingItsWindowEndsItWithExitCode0) {
     xcb_disconnect(connection);
     if (!ended) Stop(program, SIGKILL);
     Stop(server.pid, SIGTERM);  // lets the server remove its lock file
+}
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string errors;  // what it wrote to standard error
+};
+
+// Starts the program with `display` (or none) and waits for its end.
+Outcome RunWithDisplay(const char* display) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+            entry.rfind("QT_QPA_PLATFORM=", 0) == 0) {
+            continue;
+        }
+        env.push_back(entry);
+    }
+    if (display != nullptr) env.push_back(std::string("DISPLAY=") + display);
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    env.push_back("SDL_AUDIODRIVER=dummy");
+    int fds[2];
+    if (pipe(fds) != 0) return {};
+    const pid_t program = Spawn({ProgramUnderTest()}, env, fds[1]);
+    close(fds[1]);
+    Outcome outcome;
+    char buffer[256];
+    ssize_t got;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) outcome.errors.append(buffer, got);
+    close(fds[0]);
+    if (program > 0 && !WaitForExit(program, outcome.status)) Stop(program, SIGKILL);
+    return outcome;
+}
+
+}  // namespace
+
+TEST(Program, WithoutADisplayItSaysSoInOneLineAndExitsWith1) {
+    struct Case {
+        const char* display;
+        const char* named;  // how the line names what was tried
+    };
+    // No variable at all, and a display no server answers on.
+    for (const Case c : {Case{nullptr, "DISPLAY is not set"}, Case{":4711", "DISPLAY=:4711"}}) {
+        SCOPED_TRACE(c.named);
+        const Outcome outcome = RunWithDisplay(c.display);
+        ASSERT_TRUE(WIFEXITED(outcome.status)) << "ended by a signal: " << outcome.errors;
+        EXPECT_EQ(WEXITSTATUS(outcome.status), 1);
+        EXPECT_EQ(std::count(outcome.errors.begin(), outcome.errors.end(), '\n'), 1)
+            << outcome.errors;
+        EXPECT_NE(outcome.errors.find("no display could be opened"), std::string::npos)
+            << outcome.errors;
+        EXPECT_NE(outcome.errors.find(c.named), std::string::npos) << outcome.errors;
+    }
 }

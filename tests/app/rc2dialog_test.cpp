@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -16,20 +17,21 @@ struct Compiled {
     std::string output;  // the generated source, or the error message
 };
 
+// Each compile works in a folder of its own: test cases run in parallel processes.
 Compiled Compile(const std::string& script) {
-    const std::string folder = ::testing::TempDir();
-    const std::string input = folder + "rc2dialog_test.rc";
-    const std::string output = folder + "rc2dialog_test.cpp";
-    const std::string errors = folder + "rc2dialog_test.err";
+    std::string folder = ::testing::TempDir() + "rc2dialog_test.XXXXXX";
+    if (mkdtemp(folder.data()) == nullptr) return {-1, "cannot make a temporary folder"};
+    const std::string input = folder + "/dialog.rc";
+    const std::string output = folder + "/dialog.cpp";
+    const std::string errors = folder + "/errors.txt";
     std::ofstream(input, std::ios::binary) << script;
-    std::remove(output.c_str());
     const std::string command =
         std::string(RC2DIALOG_PROGRAM) + " '" + input + "' '" + output + "' 2> '" + errors + "'";
     const int status = std::system(command.c_str());
     const int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream result(exitCode == 0 ? output : errors, std::ios::binary);
     std::ostringstream text;
-    text << result.rdbuf();
+    text << std::ifstream(exitCode == 0 ? output : errors, std::ios::binary).rdbuf();
+    std::filesystem::remove_all(folder);
     return {exitCode, text.str()};
 }
 

@@ -1,0 +1,105 @@
+// What a screen reader hears: every field named after its label, buttons and frames by their
+// own texts, each label announced as the label of its field.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "resource.h"
+#include "window_harness.h"
+
+namespace {
+
+QAccessibleInterface* Accessible(QWidget* widget) {
+    return QAccessible::queryAccessibleInterface(widget);
+}
+
+std::string NameOf(QWidget* widget) {
+    QAccessibleInterface* accessible = Accessible(widget);
+    return accessible != nullptr ? accessible->text(QAccessible::Name).toStdString() : "<none>";
+}
+
+struct NamedField {
+    int id;
+    const char* name;
+};
+
+// As the labels on screen read, without their colons.
+const NamedField kFieldNames[] = {
+    {IDC_INPUT, "Input your String"},
+    {IDC_MD5, "MD5"},
+    {IDC_MD2, "MD2"},
+    {IDC_MD4, "MD4"},
+    {IDC_SHA0, "SHA0"},
+    {IDC_SHA1, "SHA1"},
+    {IDC_SHA256, "SHA256"},
+    {IDC_RIPEMD128, "RiPEMd128"},
+    {IDC_RIPEMD160, "RiPEMd160"},
+    {IDC_RIPEMD256, "RiPEMd256"},
+    {IDC_CRC16, "CRC16"},
+    {IDC_CRC32, "CRC32"},
+    {IDC_CRC32B, "CRC32b"},
+};
+
+}  // namespace
+
+TEST(Accessibility, EveryFieldIsNamedAfterItsLabelAndAnnouncedWithIt) {
+    RunMainDialog([](QDialog& window) {
+        for (const NamedField& field : kFieldNames) {
+            SCOPED_TRACE(field.name);
+            QWidget* edit = Control(window, field.id);
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(NameOf(edit), field.name);
+            EXPECT_EQ(Accessible(edit)->role(), QAccessible::EditableText);
+
+            // The label on screen is the one a reader names as this field's label.
+            const auto labelledBy = Accessible(edit)->relations(QAccessible::Label);
+            ASSERT_EQ(labelledBy.size(), 1);
+            auto* label = qobject_cast<QLabel*>(labelledBy.first().first->object());
+            ASSERT_NE(label, nullptr);
+            EXPECT_TRUE(label->text().startsWith(field.name)) << label->text().toStdString();
+        }
+    });
+}
+
+TEST(Accessibility, ButtonsFramesAndLabelsKeepTheirOwnTexts) {
+    RunMainDialog([](QDialog& window) {
+        EXPECT_EQ(NameOf(Control(window, IDC_ABOUT)), "About");
+        EXPECT_EQ(Accessible(Control(window, IDC_ABOUT))->role(), QAccessible::Button);
+
+        std::vector<std::string> frames;
+        for (QGroupBox* group : window.findChildren<QGroupBox*>()) {
+            frames.push_back(NameOf(group));
+        }
+        std::sort(frames.begin(), frames.end());
+        EXPECT_EQ(frames, (std::vector<std::string>{"", "CRC", "MDx ", "RiPE-MD", "SHAx"}));
+
+        for (QLabel* label : window.findChildren<QLabel*>()) {
+            EXPECT_EQ(NameOf(label), label->text().toStdString());
+        }
+    });
+}
+
+TEST(Accessibility, AReaderWalkingTheWindowFindsEveryFieldByName) {
+    RunMainDialog([](QDialog& window) {
+        QAccessibleInterface* dialog = Accessible(&window);
+        ASSERT_NE(dialog, nullptr);
+        std::vector<std::string> fields;
+        for (int i = 0; i < dialog->childCount(); ++i) {
+            QAccessibleInterface* child = dialog->child(i);
+            if (child != nullptr && child->role() == QAccessible::EditableText) {
+                fields.push_back(child->text(QAccessible::Name).toStdString());
+            }
+        }
+        std::vector<std::string> expected;
+        for (const NamedField& field : kFieldNames) expected.push_back(field.name);
+        std::sort(fields.begin(), fields.end());
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(fields, expected);
+    });
+}
