@@ -3,6 +3,9 @@
 
 #define IDD_MAIN 101
 
+// The program icon (resources/icons/hashcalc.ico on Windows, the embedded PNGs elsewhere).
+#define IDI_HASHCALC 1
+
 #define IDC_INPUT 111
 #define IDC_MD5 222
 #define IDC_ABOUT 333
