@@ -4,6 +4,8 @@
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
 #   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh windows    cross-build the Windows programs (i686, x86_64), test them under Wine
+#   ./dev.sh windows-zip  the Windows release archives, in build-windows/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -11,9 +13,11 @@ PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-d
           libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb)
 JOBS=$(nproc)
 
+# install_missing [PACKAGE...]: the given packages, or the base list, whichever are missing.
 install_missing() {
-  local missing=()
-  for package in "${PACKAGES[@]}"; do
+  local wanted=("$@") missing=()
+  [ $# -eq 0 ] && wanted=("${PACKAGES[@]}")
+  for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
       || missing+=("$package")
   done
@@ -25,6 +29,21 @@ install_missing() {
   # dpkg's progress lines go nowhere; apt's errors still reach the terminal.
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" > /dev/null
+}
+
+# The Windows cross-build: mingw-w64 with POSIX threads, GoogleTest's sources, Wine with its
+# 32-bit half, an X server for the window tests, zip for the archives.
+WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+                  googletest wine wine32:i386 wine64 xvfb zip)
+
+install_windows_missing() {
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+  fi
+  install_missing "${WINDOWS_PACKAGES[@]}"
 }
 
 # build DIR [cmake options...]
@@ -62,8 +81,18 @@ case "$command" in
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
     ;;
+  windows)
+    install_missing
+    install_windows_missing
+    JOBS=$JOBS tools/windows/build_and_test.sh
+    ;;
+  windows-zip)
+    install_missing
+    install_windows_missing
+    JOBS=$JOBS tools/windows/package.sh
+    ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|bench|windows|windows-zip]" >&2
     exit 1
     ;;
 esac

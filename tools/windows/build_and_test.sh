@@ -30,17 +30,22 @@ trap cleanup EXIT
 
 # The prefix and the wineserver are created under the X server: a wineserver started without
 # a display makes later dialogs fail.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+display_file=$out/xvfb-display
+rm -f "$display_file"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-read -r -t 30 display_number <&"$display_fd"
-export DISPLAY=:$display_number
+for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+export DISPLAY=:$(head -n 1 "$display_file")
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix"
   "$wine64" wineboot --init >/dev/null 2>&1 || true
 fi
+# One wineserver for the whole run; without it every program start pays for a new one.
 "$wineserver" -p
-"$wine64" wineboot >/dev/null 2>&1 || true
+# Every window opens inside one virtual desktop: without a window manager, hiding a window
+# otherwise waits two seconds for an answer that never comes.
+"$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+"$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
 
 can_run_32_bit() {
   # The 32-bit loader is a 32-bit Linux program.
