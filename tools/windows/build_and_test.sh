@@ -27,6 +27,7 @@ cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP PIPE
 
 # The prefix and the wineserver are created under the X server: a wineserver started without
 # a display makes later dialogs fail.
@@ -36,12 +37,15 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/nu
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
 export DISPLAY=:$(head -n 1 "$display_file")
+# One wineserver for the whole run (without it every program start pays for a new one); it
+# must be the first, since a second refuses to start beside it.
+mkdir -p "$WINEPREFIX"
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -p
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "Creating the Wine prefix"
   "$wine64" wineboot --init >/dev/null 2>&1 || true
 fi
-# One wineserver for the whole run; without it every program start pays for a new one.
-"$wineserver" -p
 # Every window opens inside one virtual desktop: without a window manager, hiding a window
 # otherwise waits two seconds for an answer that never comes.
 "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
