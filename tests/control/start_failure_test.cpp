@@ -22,13 +22,17 @@ using namespace control_test;
 // Linux: the layer's functions themselves. Windows: the import pointers through which every
 // call into a system DLL goes; the stand-in is then a pointer too, set to our function.
 #ifdef _WIN32
+// The import pointer as the linker option names it; 32-bit symbols carry one more leading
+// underscore than the option's name, and so do the real and stand-in names made from it.
 #ifdef _WIN64
 #define SEAM_IMPORT(name, argumentBytes) "__imp_" #name
+#define SEAM_SYMBOL_PREFIX ""
 #else
-#define SEAM_IMPORT(name, argumentBytes) "__imp__" #name "@" #argumentBytes
+#define SEAM_IMPORT(name, argumentBytes) "_imp__" #name "@" #argumentBytes
+#define SEAM_SYMBOL_PREFIX "_"
 #endif
 #define SEAM(function, real, linuxName, argumentBytes)                                        \
-    extern "C" decltype(&::function) real##Import asm("__real_" SEAM_IMPORT(function, argumentBytes)); \
+    extern "C" decltype(&::function) real##Import asm(SEAM_SYMBOL_PREFIX "__real_" SEAM_IMPORT(function, argumentBytes)); \
     template <typename... Arguments>                                                           \
     auto real(Arguments... arguments) {                                                        \
         return real##Import(arguments...);                                                     \
@@ -56,7 +60,7 @@ SEAM(CreateThread, RealCreateThread, "_Z12CreateThreadPvmPFjS_ES_jPj", 24)
 #ifdef _WIN32
 #define SEAM_NAME(linuxName)
 #define SEAM_STAND_IN(function, wrapped, argumentBytes)                                        \
-    extern "C" decltype(&::function) wrapped##Import asm("__wrap_" SEAM_IMPORT(function, argumentBytes)); \
+    extern "C" decltype(&::function) wrapped##Import asm(SEAM_SYMBOL_PREFIX "__wrap_" SEAM_IMPORT(function, argumentBytes)); \
     decltype(&::function) wrapped##Import = wrapped;
 #else
 #define SEAM_NAME(linuxName) asm("__wrap_" linuxName)

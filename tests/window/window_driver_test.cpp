@@ -51,27 +51,29 @@ std::string ClassOf(HWND window) {
     return name;
 }
 
+struct WindowSearch {
+    DWORD process;
+    const std::string* className;
+    const std::string* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->process && IsWindowVisible(window) && ClassOf(window) == *search->className &&
+        WindowText(window) == *search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A visible top-level window of `process` with the given class and caption.
 HWND FindProcessWindow(DWORD process, const std::string& className, const std::string& caption) {
-    struct Search {
-        DWORD process;
-        const std::string* className;
-        const std::string* caption;
-        HWND found;
-    } search{process, &className, &caption, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->process && IsWindowVisible(window) && ClassOf(window) == *s->className &&
-                WindowText(window) == *s->caption) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process, &className, &caption, nullptr};
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
