@@ -1,10 +1,26 @@
-// Helpers shared by the digest routines: byte-order loads and stores, rotations, and the two
-// ways the engine pads a message (in the caller's buffer, or as a tail copied into a context).
+// Helpers shared by the digest routines and streams: byte-order loads and stores, rotations,
+// the padding built in the caller's buffer, and the hexadecimal text.
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+
+// Processor-specific paths exist only for x86; the portable ones are always built.
+#if defined(__i386__) || defined(__x86_64__)
+#define HASHCALC_DIGEST_X86 1
+#else
+#define HASHCALC_DIGEST_X86 0
+#endif
+
+// For the step functions the compression functions unroll into straight-line code: each must
+// disappear into its caller for the working words to stay in registers.
+#if defined(__GNUC__)
+#define HASHCALC_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define HASHCALC_ALWAYS_INLINE inline
+#endif
 
 namespace digest_internal {
 
@@ -37,6 +53,13 @@ inline void StoreBE32(unsigned char* bytes, std::uint32_t value) {
     std::memcpy(bytes, &value, sizeof value);
 }
 
+// Where the word playing role `role` (0 for the one a step updates, then the others in order)
+// sits in step `step` of a compression function whose `wordCount` working words turn roles by
+// one each step instead of moving.
+constexpr int RoleIndex(int wordCount, int step, int role) {
+    return (wordCount + role - step % wordCount) % wordCount;
+}
+
 constexpr std::uint32_t Rotl(std::uint32_t value, int bits) {
     return std::rotl(value, bits);
 }
@@ -47,36 +70,30 @@ constexpr std::uint32_t Rotr(std::uint32_t value, int bits) {
 // 0x80 followed by zeros: the source of every padding copy.
 inline constexpr unsigned char kPaddingBytes[64] = {0x80};
 
+// Compresses `blockCount` consecutive 64-byte blocks into the chaining words at `state`. Every
+// 64-byte-block algorithm offers one, shared by its one-shot routine and its stream.
+using BlocksFunction = void(std::uint32_t* state, const unsigned char* blocks,
+                            std::size_t blockCount);
+
 // Pads a message of `length` bytes in place, directly behind it: 0x80, zeros, and the bit
 // count as a 64-bit little-endian number in the last 8 bytes. Returns the padded length, a
 // multiple of 64; the buffer must have that many writable bytes.
 std::uint64_t PadInPlace(unsigned char* message, std::uint32_t length);
 
-// Compresses one 64-byte block into chaining words kept little-endian at `state`.
-using CompressFunction = void(unsigned char* state, const unsigned char* block);
-
 // The body shared by the routines that pad inside the caller's buffer: pads the message in
-// place, sets the `wordCount` chaining words at `state` to `initialWords`, compresses every
-// block of the padded message and leaves each chaining word byte-swapped, so that printing the
-// words as numbers gives the digest bytes in their published order.
+// place, starts `wordCount` chaining words from `initialWords`, compresses every block of the
+// padded message, leaves the chaining words at `state` byte-swapped and stored little-endian
+// (printed as numbers they give the digest bytes in their published order), and writes that
+// text at the start of the message.
 void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned char* state,
-                       const std::uint32_t* initialWords, int wordCount,
-                       CompressFunction* compress);
+                       const std::uint32_t* initialWords, int wordCount, BlocksFunction* blocks);
 
-enum class LengthOrder { kBigEndian, kLittleEndian };
+// Whether processor-specific paths may be chosen now (AllowHardwareDigests and the
+// environment).
+bool HardwareDigestsAllowed();
 
-// Where a message splits into full blocks, read in place, and a padded tail.
-struct TailLayout {
-    std::uint32_t fullBlockCount;  // length / 64
-    std::uint32_t lastBlockCount;  // 1 or 2 blocks of `lastBlocks` to compress
-    std::uint32_t bitCountLow;     // (length * 8) mod 2^32
-    std::uint32_t bitCountHigh;    // length >> 29
-};
-
-// Copies the tail of a message (the bytes after its last full 64-byte block) into
-// `lastBlocks` (128 bytes) and pads it there with 0x80, zeros and the 64-bit bit count in the
-// given byte order. Every byte of the blocks that will be compressed is written.
-TailLayout BuildLastBlocks(unsigned char* lastBlocks, const unsigned char* message,
-                           std::uint32_t length, LengthOrder order);
+// Writes `count` words as "%.8x" each, one after another, and a NUL: 8 * count + 1 bytes.
+// The four-, five- and eight-word texts of the digests take one call each.
+void FormatWords(char* text, const std::uint32_t* words, int count);
 
 }  // namespace digest_internal

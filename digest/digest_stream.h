@@ -27,16 +27,19 @@ enum class DigestKind : int {
 
 struct DigestStream {
     DigestKind kind;
-    std::uint64_t length;                 // bytes fed so far
-    alignas(16) unsigned char state[128];  // chaining words, MD2's state and checksum, or the CRC
-    unsigned char pending[64];             // the bytes of a block not yet complete
-    std::uint32_t pendingCount;
+    bool hardware;              // runs on the processor-specific path chosen at the start
+    std::uint32_t pendingCount;  // bytes waiting in `pending`
+    std::uint64_t length;        // bytes fed so far
+    alignas(16) std::uint32_t state[8];    // chaining words, MD2's state and checksum, or the CRC
+    // The bytes of a block not yet complete; at the finish, the padded last one or two blocks.
+    alignas(16) unsigned char pending[128];
 };
 
 void StartDigest(DigestStream* stream, DigestKind kind);
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count);
 // Writes the text and its NUL into `text`, which has room for kLongestTextBytes. The stream
-// must be started again before it is fed again.
+// must be started again before it is fed again. A kind outside the catalogue is fed nothing
+// and finishes into an empty text.
 void FinishDigest(DigestStream* stream, char* text);
 
 // Processor-specific paths (SHA instructions, carry-less multiplication) are chosen at run time

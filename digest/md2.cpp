@@ -1,10 +1,8 @@
-// MD2 (RFC 1319) with a static context. Full 16-byte blocks are read in place from the caller's
-// buffer; the tail is copied into the context and padded there; the checksum goes last.
+// MD2 (RFC 1319): the block function shared by the one-shot routine and the stream, and the
+// padding of the last block.
 #include <array>
 
-#include "digest.h"
-#include "digest_internal.h"
-#include "win32.h"
+#include "block_functions.h"
 
 namespace {
 
@@ -28,28 +26,6 @@ constexpr unsigned char kSubstitution[256] = {
     0x31, 0x44, 0x50, 0xB4, 0x8F, 0xED, 0x1F, 0x1A, 0xDB, 0x99, 0x8D, 0x33, 0x9F, 0x11, 0x83, 0x14,
 };
 
-// Row v holds v bytes of value v: the padding of a tail that is v bytes short of a block.
-constexpr std::array<std::array<unsigned char, 16>, 17> MakePadRows() {
-    std::array<std::array<unsigned char, 16>, 17> rows{};
-    for (int v = 1; v <= 16; ++v) {
-        for (int i = 0; i < v; ++i) rows[v][i] = static_cast<unsigned char>(v);
-    }
-    return rows;
-}
-constexpr auto kPadRows = MakePadRows();
-
-struct MD2Context {
-    unsigned char state[16];
-    unsigned char checksum[16];
-    unsigned char work[48];  // state, block, block XOR state
-    unsigned char lastBlock[16];
-    std::uint32_t blockCount;  // full 16-byte blocks of the message
-    char digestText[33];
-    char wordText[12];
-};
-
-MD2Context Context;
-
 // The substitution table widened to 32-bit entries, so that the chained lookups below need no
 // byte extraction between them.
 constexpr std::array<std::uint32_t, 256> MakeWideSubstitution() {
@@ -70,15 +46,15 @@ inline void KeepInRegister(std::uint32_t& value) {
 #endif
 }
 
-void MD2Block(const unsigned char* block) {
+void MD2Block(unsigned char* state, unsigned char* checksum, const unsigned char* block) {
     // The 48-byte work area (state, block, block XOR state) is worked on in 32-bit locals and
     // stored back afterwards: every step depends on the one before through t, and keeping
     // each value in a full register keeps that chain down to one load and one XOR per step.
     std::uint32_t work[48];
     for (int k = 0; k < 16; ++k) {
-        work[k] = Context.state[k];
+        work[k] = state[k];
         work[16 + k] = block[k];
-        work[32 + k] = block[k] ^ static_cast<std::uint32_t>(Context.state[k]);
+        work[32 + k] = block[k] ^ static_cast<std::uint32_t>(state[k]);
     }
 
     // 18 passes of 48 substitutions, each chained to the one before through t.
@@ -95,43 +71,27 @@ void MD2Block(const unsigned char* block) {
         }
         t = (t + pass) & 0xFF;
     }
-    for (int k = 0; k < 48; ++k) Context.work[k] = static_cast<unsigned char>(work[k]);
-    for (int k = 0; k < 16; ++k) Context.state[k] = Context.work[k];
+    for (int k = 0; k < 16; ++k) state[k] = static_cast<unsigned char>(work[k]);
 
     // The checksum is updated with XOR (the corrected rule the published digests follow). Each
     // block byte is read before the checksum byte of the same index is written, so the block
     // may be the checksum itself.
-    unsigned previous = Context.checksum[15];
+    unsigned previous = checksum[15];
     for (int j = 0; j < 16; ++j) {
-        Context.checksum[j] ^= kSubstitution[block[j] ^ previous];
-        previous = Context.checksum[j];
+        checksum[j] ^= kSubstitution[block[j] ^ previous];
+        previous = checksum[j];
     }
 }
 
 }  // namespace
 
-void HashMD2(char* buffer, std::uint32_t length) {
-    const auto* message = reinterpret_cast<const unsigned char*>(buffer);
-    for (char& c : Context.digestText) c = 0;
-    for (int k = 0; k < 16; ++k) Context.state[k] = Context.checksum[k] = 0;
+namespace digest_internal {
 
-    Context.blockCount = length / 16;
-    const std::uint32_t tailLength = length % 16;
-    const std::uint32_t padLength = 16 - tailLength;
-    RtlMoveMemory(Context.lastBlock, message + (length - tailLength), tailLength);
-    RtlMoveMemory(Context.lastBlock + tailLength, kPadRows[padLength].data(), padLength);
-
-    for (std::uint32_t i = 0; i < Context.blockCount; ++i) {
-        MD2Block(message + static_cast<std::size_t>(i) * 16);
+void MD2Blocks(unsigned char* stateAndChecksum, const unsigned char* blocks,
+               std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) {
+        MD2Block(stateAndChecksum, stateAndChecksum + 16, blocks + 16 * i);
     }
-    MD2Block(Context.lastBlock);
-    MD2Block(Context.checksum);
-
-    // Each word is loaded little-endian and swapped, so its digits follow the state's bytes.
-    for (int i = 0; i < 4; ++i) {
-        const std::uint32_t word = digest_internal::LoadLE32(Context.state + 4 * i);
-        wsprintfA(Context.wordText, "%.8x", digest_internal::ByteSwap32(word));
-        lstrcatA(Context.digestText, Context.wordText);
-    }
-    lstrcpyA(buffer, Context.digestText);
 }
+
+}  // namespace digest_internal

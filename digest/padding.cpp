@@ -1,6 +1,5 @@
-// Message padding shared by the digest routines: in place behind the message for the routines
-// that work inside the caller's buffer, or into a context's last blocks for those that read
-// full blocks in place and copy only the tail.
+// Message padding for the routines that work inside the caller's buffer, and the hexadecimal
+// text every cryptographic digest ends with.
 #include "digest_internal.h"
 #include "win32.h"
 
@@ -21,40 +20,37 @@ std::uint64_t PadInPlace(unsigned char* message, std::uint32_t length) {
 }
 
 void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned char* state,
-                       const std::uint32_t* initialWords, int wordCount,
-                       CompressFunction* compress) {
+                       const std::uint32_t* initialWords, int wordCount, BlocksFunction* blocks) {
     const std::uint64_t paddedLength = PadInPlace(message, length);
-    for (int i = 0; i < wordCount; ++i) StoreLE32(state + 4 * i, initialWords[i]);
-    // An unsigned 64-bit offset walks every block of any padded length, up to 2^32 + 63 bytes.
-    for (std::uint64_t offset = 0; offset < paddedLength; offset += 64) {
-        compress(state, message + offset);
-    }
+    std::uint32_t words[5];
+    for (int i = 0; i < wordCount; ++i) words[i] = initialWords[i];
+    // A padded length of up to 2^32 + 63 bytes is a block count that fits any size_t.
+    blocks(words, message, static_cast<std::size_t>(paddedLength / 64));
     for (int i = 0; i < wordCount; ++i) {
-        StoreLE32(state + 4 * i, ByteSwap32(LoadLE32(state + 4 * i)));
+        words[i] = ByteSwap32(words[i]);
+        StoreLE32(state + 4 * i, words[i]);
     }
+    FormatWords(reinterpret_cast<char*>(message), words, wordCount);
 }
 
-TailLayout BuildLastBlocks(unsigned char* lastBlocks, const unsigned char* message,
-                           std::uint32_t length, LengthOrder order) {
-    TailLayout layout{};
-    layout.fullBlockCount = length >> 6;
-    const std::uint32_t tailLength = length & 63;
-    const std::uint32_t lengthFieldAt = tailLength < 56 ? 56 : 120;
-    layout.lastBlockCount = tailLength < 56 ? 1 : 2;
-    RtlMoveMemory(lastBlocks, message + static_cast<std::size_t>(layout.fullBlockCount) * 64,
-                  tailLength);
-    RtlMoveMemory(lastBlocks + tailLength, kPaddingBytes, lengthFieldAt - tailLength);
-    layout.bitCountLow = length << 3;
-    layout.bitCountHigh = length >> 29;
-    unsigned char* lengthField = lastBlocks + lengthFieldAt;
-    if (order == LengthOrder::kBigEndian) {
-        StoreBE32(lengthField, layout.bitCountHigh);
-        StoreBE32(lengthField + 4, layout.bitCountLow);
-    } else {
-        StoreLE32(lengthField, layout.bitCountLow);
-        StoreLE32(lengthField + 4, layout.bitCountHigh);
+void FormatWords(char* text, const std::uint32_t* w, int count) {
+    // One call per text: formatting costs as much as hashing a short message, per call.
+    switch (count) {
+        case 4:
+            wsprintfA(text, "%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3]);
+            break;
+        case 5:
+            wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4]);
+            break;
+        case 8:
+            wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4], w[5],
+                      w[6], w[7]);
+            break;
+        default:
+            for (int i = 0; i < count; ++i) wsprintfA(text + 8 * i, "%.8x", w[i]);
+            text[8 * count] = '\0';
+            break;
     }
-    return layout;
 }
 
 }  // namespace digest_internal

@@ -1,5 +1,8 @@
 // Speed of the digest routines: each one on 64 bytes, 767 bytes (the longest text the window
 // takes) and 1 MiB, and all twelve one after another on a 767-byte text as the window runs them.
+// Then the streams on 1 MiB fed in 64 KiB pieces, as a file hasher feeds them, once on the
+// portable paths ("Stream/NAME/portable") and once on the processor-specific ones where this
+// processor has them ("Stream/NAME/hardware").
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -8,6 +11,7 @@
 #include <vector>
 
 #include "digest.h"
+#include "digest_stream.h"
 
 namespace {
 
@@ -63,6 +67,27 @@ void AllTwelve(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kLength);
 }
 
+// One stream over 1 MiB in 64 KiB pieces, started and finished every time.
+void OneStream(benchmark::State& state, DigestKind kind, bool hardware) {
+    constexpr std::size_t kLength = std::size_t{1} << 20;
+    constexpr std::size_t kPiece = std::size_t{1} << 16;
+    const std::vector<char> message = Message(kLength);
+    AllowHardwareDigests(hardware);
+    char text[kLongestTextBytes];
+    for (auto _ : state) {
+        DigestStream stream;
+        StartDigest(&stream, kind);
+        for (std::size_t at = 0; at < kLength; at += kPiece) {
+            FeedDigest(&stream, message.data() + at, kPiece);
+        }
+        FinishDigest(&stream, text);
+        benchmark::DoNotOptimize(text);
+    }
+    AllowHardwareDigests(true);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(kLength));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -74,6 +99,16 @@ int main(int argc, char** argv) {
         }
     }
     benchmark::RegisterBenchmark("AllTwelve/767", AllTwelve)->Unit(benchmark::kMicrosecond);
+    for (int i = 0; i < kDigestCount; ++i) {
+        const auto kind = static_cast<DigestKind>(i);
+        const std::string name = std::string("Stream/") + DigestCatalogue[i].name;
+        benchmark::RegisterBenchmark((name + "/portable").c_str(), OneStream, kind, false)
+            ->Unit(benchmark::kMicrosecond);
+        if (UsesHardwareDigest(kind)) {
+            benchmark::RegisterBenchmark((name + "/hardware").c_str(), OneStream, kind, true)
+                ->Unit(benchmark::kMicrosecond);
+        }
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
