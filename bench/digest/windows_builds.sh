@@ -38,15 +38,25 @@ best_of_three() {
   echo "$best"
 }
 
+# One algorithm at a time where the tool can be told which; all twelve together otherwise.
+algorithms=(md5 md2 md4 sha0 sha1 sha256 ripemd128 ripemd160 ripemd256 crc16 crc32 crc32b)
+selector=(-a)
+if ! "${command[linux]}" -a md5 "$work/empty" >/dev/null 2>&1; then
+  algorithms=(all)
+  selector=()
+fi
+
 printf '%-10s' "MB/s"
 for build in "${builds[@]}"; do printf '%10s' "$build"; done
 echo
-for algorithm in md5 md2 md4 sha0 sha1 sha256 ripemd128 ripemd160 ripemd256 crc16 crc32 crc32b; do
+for algorithm in "${algorithms[@]}"; do
+  choice=()
+  [ ${#selector[@]} -gt 0 ] && choice=("${selector[@]}" "$algorithm")
   printf '%-10s' "$algorithm"
   for build in "${builds[@]}"; do
     read -r -a program <<< "${command[$build]}"
-    start_cost=$(best_of_three "${program[@]}" -a "$algorithm" "$work/empty")
-    total=$(best_of_three "${program[@]}" -a "$algorithm" "$work/data")
+    start_cost=$(best_of_three "${program[@]}" "${choice[@]}" "$work/empty")
+    total=$(best_of_three "${program[@]}" "${choice[@]}" "$work/data")
     awk -v mb="$megabytes" -v t="$total" -v s="$start_cost" 'BEGIN { printf "%10.0f", mb * 1.048576 / (t - s) }'
   done
   echo
