@@ -3,7 +3,9 @@
 #   ./dev.sh run        install what is missing, build, start the program
 #   ./dev.sh test       install what is missing, build, run the whole test suite
 #   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
+#   ./dev.sh stress     the cases that assert on wall time, one at a time
 #   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
 #   ./dev.sh windows    cross-build the Windows programs (i686, x86_64), test them under Wine
 #   ./dev.sh windows-zip  the Windows release archives, in build-windows/
 set -euo pipefail
@@ -54,9 +56,10 @@ build() {
   cmake --build "$dir" -j "$JOBS"
 }
 
+# Cases labelled stress assert on wall time and run alone (./dev.sh stress).
 run_tests() {
   local dir=$1
-  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600
+  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600 -LE stress
 }
 
 command=${1:-run}
@@ -76,10 +79,21 @@ case "$command" in
     build build-asan -DHASHCALC_SANITIZE=ON -DHASHCALC_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
     ;;
+  stress)
+    install_missing
+    build build
+    ctest --test-dir build --output-on-failure --timeout 600 -L stress
+    ;;
   bench)
     install_missing
     build build -DCMAKE_BUILD_TYPE=Release
     for program in build/bench/*/*_bench; do "$program"; done
+    ;;
+  bench-cli)
+    PACKAGES+=(openssl rhash time)
+    install_missing
+    build build -DCMAKE_BUILD_TYPE=Release
+    bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
     ;;
   windows)
     install_missing
@@ -92,7 +106,7 @@ case "$command" in
     JOBS=$JOBS tools/windows/package.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|bench|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|windows|windows-zip]" >&2
     exit 1
     ;;
 esac

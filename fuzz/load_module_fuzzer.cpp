@@ -23,16 +23,16 @@ void MixSamples(Song& song, const std::uint8_t* data, std::size_t size) {
     int voiceSlot = 0;
     for (int i = 0; i < song.instrumentCount && voiceSlot < kMixedVoiceCount; ++i) {
         for (int j = 0; j < song.instruments[i].sampleCount && voiceSlot < kMixedVoiceCount; ++j) {
-            MixVoice* voice = &Player.voices[voiceSlot];
+            MixVoice* voice = &Player.mixer.voices[voiceSlot];
             voice->startOffset = size > 0 ? data[voiceSlot % size] * 7u : 0u;
-            StartVoiceNote(&voice, song.instruments[i].samples[j]);
+            StartVoiceNote(Player.mixer, &voice, song.instruments[i].samples[j]);
             SetVoiceGains(voice, 255, 128);
-            SetVoicePitch(voice, 100 + 4000 * voiceSlot);
+            SetVoicePitch(Player.mixer, voice, 100 + 4000 * voiceSlot);
             ++voiceSlot;
         }
     }
-    for (int run = 0; run < 8; ++run) MixVoices(mix.data(), 37 + 61 * run);
-    ResetVoiceTable();
+    for (int run = 0; run < 8; ++run) MixVoices(Player.mixer, mix.data(), 37 + 61 * run);
+    ResetVoiceTable(Player.mixer);
 }
 
 constexpr int kPlayedBlocks = 150;  // three seconds

@@ -3,7 +3,9 @@
 //
 // A thread handle is a heap record shared by two owners, the handle and the running thread;
 // whichever lets go last frees it, so closing the handle of a running thread is safe and the
-// thread carries on. Suspension is cooperative: SuspendThread raises a count and the thread
+// thread carries on. Handles are only ever looked up in the set of open ones, never read
+// through: a handle closed before (its record possibly freed) or any other pointer is refused
+// without touching the memory it points at. Suspension is cooperative: SuspendThread raises a count and the thread
 // waits at its next call into the platform layer (WaitWhileSuspended).
 #include <pthread.h>
 #include <sched.h>
@@ -15,6 +17,7 @@
 #include <mutex>
 #include <new>
 #include <thread>
+#include <unordered_set>
 
 #include "suspend_point.h"
 #include "win32.h"
@@ -28,11 +31,7 @@ constexpr DWORD kCountFailed = 0xFFFFFFFF;
 // The SCHED_FIFO priority asked for THREAD_PRIORITY_TIME_CRITICAL: above every ordinary
 // thread, low enough in the real-time range to leave the system's own real-time threads alone.
 constexpr int kRealTimePriority = 10;
-// Marks a record as a thread handle, so that CloseHandle and friends refuse other pointers.
-constexpr std::uint32_t kThreadTag = 0x54687264;
-
 struct ThreadRecord {
-    std::uint32_t tag = kThreadTag;
     // The handle and the running thread; the last one to let go deletes the record.
     std::atomic<int> owners{2};
     LPTHREAD_START_ROUTINE routine = nullptr;
@@ -49,13 +48,23 @@ struct ThreadRecord {
 thread_local ThreadRecord* currentThread = nullptr;
 std::atomic<DWORD> lastThreadId{0};
 
+// The records whose handle is open. A record in the set is alive: the handle's share keeps it.
+// Never destroyed, so that handles may still be closed while the process exits.
+std::mutex openHandlesLock;
+std::unordered_set<ThreadRecord*>* openHandles = new std::unordered_set<ThreadRecord*>;
+
 void ReleaseOwner(ThreadRecord* record) {
     if (record->owners.fetch_sub(1, std::memory_order_acq_rel) == 1) delete record;
 }
 
-ThreadRecord* AsThread(HANDLE object) {
+// Runs action on the record of an open handle while the handle cannot be closed; `refused`
+// for anything else.
+template <typename Result, typename Action>
+Result WithOpenHandle(HANDLE object, Result refused, Action action) {
+    std::lock_guard hold(openHandlesLock);
     auto* record = static_cast<ThreadRecord*>(object);
-    return record != nullptr && record->tag == kThreadTag ? record : nullptr;
+    if (record == nullptr || openHandles->count(record) == 0) return refused;
+    return action(*record);
 }
 
 // The thread's last act, whether its routine returned or it called ExitThread.
@@ -123,48 +132,52 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize,
         std::lock_guard hold(record->lock);
         record->native = native;
     }
+    {
+        std::lock_guard hold(openHandlesLock);
+        openHandles->insert(record);
+    }
     if (threadId != nullptr) *threadId = lastThreadId.fetch_add(1, std::memory_order_relaxed) + 1;
     return record;
 }
 
 BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
-    ThreadRecord* record = AsThread(thread);
-    if (record == nullptr) return FALSE;
-    // Holding the lock keeps a running thread from ending while its POSIX id is in use.
-    std::lock_guard hold(record->lock);
-    if (!record->running) return TRUE;
-    sched_param parameters{};
-    if (priority == THREAD_PRIORITY_TIME_CRITICAL) {
-        parameters.sched_priority = std::clamp(kRealTimePriority, sched_get_priority_min(SCHED_FIFO),
-                                               sched_get_priority_max(SCHED_FIFO));
-        // deliberate:
-        // Without the privilege for real-time scheduling the request is refused and the
-        // thread keeps its ordinary priority; the program carries on as if it had been granted.
-        pthread_setschedparam(record->native, SCHED_FIFO, &parameters);
-    } else {
-        pthread_setschedparam(record->native, SCHED_OTHER, &parameters);
-    }
-    return TRUE;
+    return WithOpenHandle(thread, FALSE, [priority](ThreadRecord& record) -> BOOL {
+        // Holding the lock keeps a running thread from ending while its POSIX id is in use.
+        std::lock_guard hold(record.lock);
+        if (!record.running) return TRUE;
+        sched_param parameters{};
+        if (priority == THREAD_PRIORITY_TIME_CRITICAL) {
+            parameters.sched_priority = std::clamp(kRealTimePriority, sched_get_priority_min(SCHED_FIFO),
+                                                   sched_get_priority_max(SCHED_FIFO));
+            // deliberate:
+            // Without the privilege for real-time scheduling the request is refused and the
+            // thread keeps its ordinary priority; the program carries on as if it had been granted.
+            pthread_setschedparam(record.native, SCHED_FIFO, &parameters);
+        } else {
+            pthread_setschedparam(record.native, SCHED_OTHER, &parameters);
+        }
+        return TRUE;
+    });
 }
 
 // A thread that has finished but whose handle is still open is counted as suspended here;
 // Wine fails the call. Microsoft's documentation does not settle it. The player suspends only
 // its running output thread, which ends only after a stop, and never reads the count.
 DWORD WINAPI SuspendThread(HANDLE thread) {
-    ThreadRecord* record = AsThread(thread);
-    if (record == nullptr) return kCountFailed;
-    std::lock_guard hold(record->lock);
-    if (record->suspendCount >= kMaximumSuspendCount) return kCountFailed;
-    return record->suspendCount++;
+    return WithOpenHandle(thread, kCountFailed, [](ThreadRecord& record) -> DWORD {
+        std::lock_guard hold(record.lock);
+        if (record.suspendCount >= kMaximumSuspendCount) return kCountFailed;
+        return record.suspendCount++;
+    });
 }
 
 DWORD WINAPI ResumeThread(HANDLE thread) {
-    ThreadRecord* record = AsThread(thread);
-    if (record == nullptr) return kCountFailed;
-    std::lock_guard hold(record->lock);
-    const DWORD previous = record->suspendCount;
-    if (previous > 0 && --record->suspendCount == 0) record->resumed.notify_all();
-    return previous;
+    return WithOpenHandle(thread, kCountFailed, [](ThreadRecord& record) -> DWORD {
+        std::lock_guard hold(record.lock);
+        const DWORD previous = record.suspendCount;
+        if (previous > 0 && --record.suspendCount == 0) record.resumed.notify_all();
+        return previous;
+    });
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
@@ -187,8 +200,11 @@ void WINAPI ExitThread(DWORD) {
 }
 
 BOOL WINAPI CloseHandle(HANDLE object) {
-    ThreadRecord* record = AsThread(object);
-    if (record == nullptr) return FALSE;
+    auto* record = static_cast<ThreadRecord*>(object);
+    {
+        std::lock_guard hold(openHandlesLock);
+        if (record == nullptr || openHandles->erase(record) == 0) return FALSE;
+    }
     ReleaseOwner(record);
     return TRUE;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "control.h"
 #include "loader.h"
 #include "output.h"
 #include "player.h"
@@ -43,9 +44,16 @@ Song* PlayModule(const void* image) {
     // A second start while a song is loaded is refused: it would reset the song and the
     // rings under the running output thread.
     if (Player.loadedSong != nullptr) return nullptr;
-    if (!OpenWaveOutput(kOutputRate)) return nullptr;
+    // A device left open by a failed load is played on: opening another would lose the
+    // first, which nothing could close any more.
+    if (Player.device != nullptr) {
+        SetOutputParameters(kOutputRate);
+    } else if (!OpenWaveOutput(kOutputRate)) {
+        return nullptr;
+    }
     // deliberate:
-    // a module that cannot be loaded leaves the device open; the stop form closes it.
+    // a module that cannot be loaded leaves the device open; the next start or the stop
+    // form takes it from there.
     Song* song = LoadModule(image);
     if (song == nullptr) return nullptr;
     Player.loadedSong = song;
@@ -73,6 +81,7 @@ bool StartPlayback(Song* song) {
     // The song's clock, its tempo, the channels linked to their voices; the song becomes the
     // one the block filler plays.
     ResetPlayback(song);
+    Player.activeSong = song;
 
     Player.header = WAVEHDR{};
     if (!AllocateWaveRing()) return false;

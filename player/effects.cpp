@@ -8,9 +8,9 @@
 #include <numbers>
 
 #include "mixer.h"
-#include "output.h"
-#include "sequencer.h"
+#include "notes.h"
 #include "song.h"
+#include "tick_clock.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ struct EnvelopeRun {
     std::int32_t loopEnd;
     std::int32_t* tick;
     std::int32_t* point;
-    std::int32_t* value;
+    std::int64_t* value;
     std::int32_t* output;
     std::int32_t* slope;
     std::uint8_t* done;
@@ -107,7 +107,10 @@ std::int32_t PointY(const EnvelopePoint& point) { return point.y <= 64 ? point.y
 
 // The 16.16 value as an output; an envelope whose first point lies after tick 0 can be set
 // to a position before it, where the value leaves 0..64.
-std::int32_t EnvelopeOutput(std::int32_t value) { return Clamp(value >> 16, 0, 64); }
+std::int32_t EnvelopeOutput(std::int64_t value) {
+    const std::int64_t whole = value >> 16;
+    return whole < 0 ? 0 : (whole > 64 ? 64 : static_cast<std::int32_t>(whole));
+}
 
 std::int32_t SegmentSlope(const EnvelopePoint& from, const EnvelopePoint& to) {
     std::int32_t width = static_cast<std::int32_t>(to.x) - static_cast<std::int32_t>(from.x);
@@ -134,7 +137,7 @@ EnvelopeRun PanningEnvelope(Channel* channel, const Instrument* instrument) {
 void StepEnvelope(Channel* channel, const EnvelopeRun& run) {
     std::int32_t& tick = *run.tick;
     std::int32_t& point = *run.point;
-    std::int32_t& value = *run.value;
+    std::int64_t& value = *run.value;
     std::int32_t count = run.count;
 
     // deliberate:
@@ -207,7 +210,7 @@ void SampleOffset(Channel* channel, std::uint8_t param, const Sample* sample) {
         ClearRequests(channel, kRequestNoteStart);
         channel->requests |= kRequestPositionReset;
     } else if (channel->voice != nullptr) {
-        channel->voice->startOffset = offset;
+        SetVoiceStartOffset(channel->voice, offset);
     }
 }
 
@@ -594,7 +597,8 @@ void SetEnvelopePosition(Channel* channel, const Instrument* instrument, std::in
     channel->volEnvSlope = SegmentSlope(points[i], points[i + 1]);
     channel->volEnvPoint = i + 1;
     // Before the first point the offset is negative; it is measured from point i all the same.
-    channel->volEnvValue = PointY(points[i]) * 65536 + (position - points[i].x) * channel->volEnvSlope;
+    channel->volEnvValue = std::int64_t{PointY(points[i])} * 65536 +
+                           std::int64_t{position - points[i].x} * channel->volEnvSlope;
     channel->volEnvOutput = EnvelopeOutput(channel->volEnvValue);
 }
 

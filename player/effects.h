@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "sequencer.h"
+#include "channel.h"
 #include "song.h"
 
 // Effect numbers as stored in a cell.
@@ -64,7 +64,5 @@ std::int32_t WaveSine(std::int32_t position);
 // round(64 sin(phase pi / 128)) for phase 0..255: the auto-vibrato sine.
 std::int32_t AutoVibratoSine(std::int32_t phase);
 
-// Bounds that keep a period inside int32 arithmetic however long a slide runs.
-constexpr std::int32_t kPeriodLimit = 1 << 24;
 // Bounds of a stored panning left free by the volume column's panning slides.
 constexpr std::int32_t kPanningDriftLimit = 1 << 15;

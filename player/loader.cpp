@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "sequencer.h"
 #include "song.h"
 #include "win32.h"
 
@@ -341,7 +340,6 @@ int ParseModule(Song* song, ImageReader* reader) {
     ReadImage(reader, id, kModuleIdLength);
     if (std::memcmp(id, kModuleId, kModuleIdLength) != 0) return 0;
 
-    song->tickCallback = SequencerTick;
     song->initialGlobalVolume = kInitialGlobalVolume;
     SeekImage(reader, kHeaderSizeOffset, 0);
     const std::uint32_t headerSize = Read32(reader);

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 
-#include "player_state.h"
 #include "song.h"
 
 namespace {
@@ -13,6 +12,8 @@ namespace {
 constexpr float kInverse255 = 1.0f / 255.0f;
 constexpr float kInverse256 = 1.0f / 256.0f;
 constexpr float kInverse2Pow31 = 1.0f / 2147483648.0f;
+
+constexpr std::int32_t kRampFramesAt44100 = 128;
 
 constexpr std::uint64_t kLookAheadLimit = std::uint64_t{1} << 56;
 // Steps of 2^24 samples per frame or more are held at just below that, so that every
@@ -167,7 +168,7 @@ std::uint64_t MixRamp(float* out, std::int32_t frames, const std::int16_t* data,
 
 // Works out the ramp for the next chunk (continuing the running one when the targets are
 // unchanged); returns its length in frames, 0 for none.
-std::int32_t PrepareRamp(MixVoice& voice) {
+std::int32_t PrepareRamp(const Mixer& mixer, MixVoice& voice) {
     if (voice.rampFramesLeft != 0 && voice.leftVolume == voice.rampLeftTarget &&
         voice.rightVolume == voice.rampRightTarget) {
         return voice.rampFramesLeft;
@@ -177,14 +178,14 @@ std::int32_t PrepareRamp(MixVoice& voice) {
     const std::int32_t leftDifference = voice.leftVolume - voice.currentLeft / 256;
     const std::int32_t rightDifference = voice.rightVolume - voice.currentRight / 256;
     voice.rampLeftStep = leftDifference != 0
-        ? static_cast<float>(leftDifference) * kInverse255 * Player.rampReciprocal : 0.0f;
+        ? static_cast<float>(leftDifference) * kInverse255 * mixer.rampReciprocal : 0.0f;
     voice.rampRightStep = rightDifference != 0
-        ? static_cast<float>(rightDifference) * kInverse255 * Player.rampReciprocal : 0.0f;
-    voice.rampFramesLeft = (leftDifference != 0 || rightDifference != 0) ? Player.rampFrames : 0;
+        ? static_cast<float>(rightDifference) * kInverse255 * mixer.rampReciprocal : 0.0f;
+    voice.rampFramesLeft = (leftDifference != 0 || rightDifference != 0) ? mixer.rampFrames : 0;
     return voice.rampFramesLeft;
 }
 
-void MixVoice1(MixVoice& voice, float* out, std::int32_t frames) {
+void MixOneVoice(const Mixer& mixer, MixVoice& voice, float* out, std::int32_t frames) {
     std::uint64_t position = JoinPosition(voice.positionInt, voice.positionFrac);
     std::uint64_t step = JoinPosition(static_cast<std::uint32_t>(voice.stepInt), voice.stepFrac);
     if (step > kMaxStep) step = kMaxStep;
@@ -201,7 +202,7 @@ void MixVoice1(MixVoice& voice, float* out, std::int32_t frames) {
         const std::int32_t window = remaining < kMaxChunkFrames ? remaining : kMaxChunkFrames;
         std::int32_t chunk = LookAhead(position, step, forward, boundary, window, &atBoundary);
 
-        const std::int32_t rampLength = PrepareRamp(voice);
+        const std::int32_t rampLength = PrepareRamp(mixer, voice);
         if (rampLength > 0 && chunk > rampLength) {
             // The ramp ends first: mix up to its end, then look ahead again from there.
             chunk = rampLength;
@@ -252,35 +253,47 @@ void MixVoice1(MixVoice& voice, float* out, std::int32_t frames) {
 
 }  // namespace
 
-void ResetVoiceTable() {
-    std::memset(static_cast<void*>(Player.voices), 0, sizeof Player.voices);
+void ResetMixer(Mixer& mixer, std::int32_t outputRate) {
+    mixer.outputRate = outputRate;
+    std::int32_t rampFrames =
+        static_cast<std::int32_t>(std::int64_t{outputRate} * kRampFramesAt44100 / 44100);
+    // deliberate:
+    // rates too low to give a ramp frame still give one, so that the reciprocal stays finite.
+    if (rampFrames < 1) rampFrames = 1;
+    mixer.rampFrames = rampFrames;
+    mixer.rampReciprocal = 1.0f / static_cast<float>(rampFrames);
+    ResetVoiceTable(mixer);
+}
+
+void ResetVoiceTable(Mixer& mixer) {
+    std::memset(static_cast<void*>(mixer.voices), 0, sizeof mixer.voices);
     for (int slot = 0; slot < kVoiceCount; ++slot) {
-        Player.voices[slot].index = slot;
-        Player.voices[slot].stepInt = 1;
+        mixer.voices[slot].index = slot;
+        mixer.voices[slot].stepInt = 1;
     }
 }
 
-MixVoice* PartnerVoice(MixVoice* voice) {
-    const std::ptrdiff_t slot = voice - Player.voices;
-    return &Player.voices[slot < kPartnerDistance ? slot + kPartnerDistance : slot - kPartnerDistance];
+MixVoice* PartnerVoice(Mixer& mixer, MixVoice* voice) {
+    const std::ptrdiff_t slot = voice - mixer.voices;
+    return &mixer.voices[slot < kPartnerDistance ? slot + kPartnerDistance : slot - kPartnerDistance];
 }
 
-void MixVoices(float* destination, std::int32_t frames) {
+void MixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
     if (frames < 1 || destination == nullptr) return;
     for (int slot = 0; slot < kMixedVoiceCount; ++slot) {
-        MixVoice& voice = Player.voices[slot];
-        if (voice.sample != nullptr) MixVoice1(voice, destination, frames);
+        MixVoice& voice = mixer.voices[slot];
+        if (voice.sample != nullptr) MixOneVoice(mixer, voice, destination, frames);
     }
 }
 
-void StartVoiceNote(MixVoice** channelVoice, Sample* sample) {
+void StartVoiceNote(Mixer& mixer, MixVoice** channelVoice, Sample* sample) {
     MixVoice* voice = *channelVoice;
     if (voice->sample != nullptr) {
         // The old note fades out on the voice it played on; the channel carries on with the
         // partner, which starts from a copy of the old voice's settings.
-        MixVoice* partner = PartnerVoice(voice);
+        MixVoice* partner = PartnerVoice(mixer, voice);
         *partner = *voice;
-        partner->index = static_cast<std::int32_t>(partner - Player.voices);
+        partner->index = static_cast<std::int32_t>(partner - mixer.voices);
         voice->shownVolume = 0;
         voice->volume = 0;
         voice->leftVolume = 0;
@@ -306,10 +319,10 @@ void SetVoiceGains(MixVoice* voice, std::int32_t leftVolume, std::int32_t rightV
     voice->rightVolume = rightVolume;
 }
 
-void SetVoicePitch(MixVoice* voice, std::int32_t frequency) {
+void SetVoicePitch(const Mixer& mixer, MixVoice* voice, std::int32_t frequency) {
     voice->frequency = frequency;
-    if (Player.outputRate <= 0) return;
-    const std::uint32_t rate = static_cast<std::uint32_t>(Player.outputRate);
+    if (mixer.outputRate <= 0) return;
+    const std::uint32_t rate = static_cast<std::uint32_t>(mixer.outputRate);
     const std::uint32_t pitch = frequency < 100 ? 100u : static_cast<std::uint32_t>(frequency);
     voice->stepInt = static_cast<std::int32_t>(pitch / rate);
     voice->stepFrac = static_cast<std::uint32_t>((std::uint64_t{pitch % rate} << 32) / rate);
@@ -320,3 +333,5 @@ void ResetVoicePosition(MixVoice* voice) {
     voice->positionFrac = 0;
     voice->startOffset = 0;
 }
+
+void SetVoiceStartOffset(MixVoice* voice, std::uint32_t offset) { voice->startOffset = offset; }

@@ -35,19 +35,33 @@ struct MixVoice {
     std::int32_t rampFramesLeft;
 };
 
-// Zeroes the voice table, then gives each voice its slot number and a step of 1.
-void ResetVoiceTable();
+// Everything the mixer works on, handed to it by its caller: the voice table and what the output
+// rate makes of pitches and ramps.
+struct Mixer {
+    std::int32_t outputRate;
+    std::int32_t rampFrames;  // length of a volume ramp in output frames
+    float rampReciprocal;     // 1 / rampFrames
+    MixVoice voices[kVoiceCount];
+};
 
-MixVoice* PartnerVoice(MixVoice* voice);
+// Sets the rate and the ramp length it gives (128 frames at 44100 Hz, at least 1), zeroes the
+// voice table, then gives each voice its slot number and a step of 1.
+void ResetMixer(Mixer& mixer, std::int32_t outputRate);
+// Zeroes the voice table as ResetMixer does, keeping the rate.
+void ResetVoiceTable(Mixer& mixer);
+
+MixVoice* PartnerVoice(Mixer& mixer, MixVoice* voice);
 
 // Adds `frames` frames of every sounding voice among slots 0..63 to the float pairs at
 // destination, advancing each voice's position and ramp.
-void MixVoices(float* destination, std::int32_t frames);
+void MixVoices(Mixer& mixer, float* destination, std::int32_t frames);
 
-// The operations the sequencer performs on a channel's voice.
+// The operations the sequencer performs on a channel's voice; nothing else writes a voice.
 // Start a note: a sounding voice is handed over to its partner to fade out, and *voice moves
 // to the partner; the (new) voice then starts `sample` at its start offset.
-void StartVoiceNote(MixVoice** voice, Sample* sample);
+void StartVoiceNote(Mixer& mixer, MixVoice** voice, Sample* sample);
 void SetVoiceGains(MixVoice* voice, std::int32_t leftVolume, std::int32_t rightVolume);
-void SetVoicePitch(MixVoice* voice, std::int32_t frequency);
+void SetVoicePitch(const Mixer& mixer, MixVoice* voice, std::int32_t frequency);
 void ResetVoicePosition(MixVoice* voice);
+// Where the voice's next note starts, in samples; a note start uses it up.
+void SetVoiceStartOffset(MixVoice* voice, std::uint32_t offset);

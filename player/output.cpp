@@ -14,9 +14,6 @@ namespace {
 
 constexpr std::int32_t kBlockMilliseconds = 20;
 constexpr std::int32_t kRingSeconds = 2;
-constexpr std::int32_t kRampFramesAt44100 = 128;
-constexpr float kTickBeatFactor = 0.4f;
-constexpr float kFramesPerMillisecond = 0.001f;
 constexpr DWORD kPollMilliseconds = 5;
 constexpr std::uint64_t kFrameBytes = 4;  // 16-bit stereo
 
@@ -58,7 +55,7 @@ DWORD WINAPI OutputThreadProc(LPVOID) {
         waveOutGetPosition(Player.device, &time, sizeof time);
         const std::int32_t playing = FollowDevicePosition(position, time.u.cb);
         // The block being played keeps what it holds; every block behind it is mixed afresh.
-        while (Player.writeBlock != playing) {
+        while (Player.writeBlock.load(std::memory_order_relaxed) != playing) {
             Player.filling.store(1);
             FillBlock();
             Player.filling.store(0);
@@ -71,37 +68,15 @@ DWORD WINAPI OutputThreadProc(LPVOID) {
 
 void SetOutputParameters(std::int32_t rate) {
     // deliberate:
-    // rates too low to give a block or a ramp frame still give one of each, so that the
-    // block loop always advances and the ramp reciprocal stays finite.
+    // rates too low to give a block still give one, so that the block loop always advances.
     if (rate < 1) rate = 1;
-    Player.outputRate = rate;
     const std::int64_t rawBlock = std::int64_t{rate} * kBlockMilliseconds / 1000;
     std::int32_t blockFrames = static_cast<std::int32_t>((rawBlock + 3) & ~std::int64_t{3});
     if (blockFrames < 4) blockFrames = 4;
     Player.blockFrames = blockFrames;
     Player.ringFrames = kRingSeconds * (1000 / kBlockMilliseconds) * blockFrames;
     Player.nBlocks = Player.ringFrames / Player.blockFrames;
-    std::int32_t rampFrames =
-        static_cast<std::int32_t>(std::int64_t{rate} * kRampFramesAt44100 / 44100);
-    if (rampFrames < 1) rampFrames = 1;
-    Player.rampFrames = rampFrames;
-    Player.rampReciprocal = 1.0f / static_cast<float>(rampFrames);
-    ResetVoiceTable();
-}
-
-void SetBpm(Song* song, std::int32_t bpm) {
-    if (song == nullptr) return;
-    // deliberate:
-    // a tempo below 1 would make the tick endless; it is played as 1.
-    if (bpm < 1) bpm = 1;
-    song->bpm = bpm;
-    const double tickSeconds = 1000.0 / (static_cast<double>(bpm) * static_cast<double>(kTickBeatFactor));
-    const double frames = tickSeconds * static_cast<double>(Player.outputRate) *
-                          static_cast<double>(kFramesPerMillisecond);
-    double rounded = std::nearbyint(frames);
-    // A tick shorter than one frame would stop the block loop from advancing.
-    if (!(rounded >= 1.0)) rounded = 1.0;
-    song->tickLength = static_cast<std::int32_t>(rounded);
+    ResetMixer(Player.mixer, rate);
 }
 
 bool AllocateWaveRing() {
@@ -133,7 +108,8 @@ void FreeMixRing() {
 void FillBlock() {
     const std::int32_t blockFrames = Player.blockFrames;
     if (Player.mixBuffer == nullptr || blockFrames < 1) return;
-    const std::int32_t start = Player.writeBlock * blockFrames;
+    const std::int32_t block = Player.writeBlock.load(std::memory_order_relaxed);
+    const std::int32_t start = block * blockFrames;
     float* mix = Player.mixBuffer + 2 * static_cast<std::ptrdiff_t>(start);
     std::memset(mix, 0, sizeof(float) * 2 * static_cast<std::size_t>(blockFrames));
 
@@ -149,7 +125,7 @@ void FillBlock() {
                 left = song->tickLength > 0 ? song->tickLength : 1;
             }
             const std::int32_t n = left < blockFrames - done ? left : blockFrames - done;
-            MixVoices(destination, n);
+            MixVoices(Player.mixer, destination, n);
             done += n;
             left -= n;
             destination += 2 * n;
@@ -160,8 +136,8 @@ void FillBlock() {
     if (Player.waveBuffer != nullptr) {
         ConvertBlock(Player.waveBuffer + 2 * static_cast<std::ptrdiff_t>(start), mix, blockFrames);
     }
-    Player.writeBlock += 1;
-    if (Player.writeBlock >= Player.nBlocks) Player.writeBlock = 0;
+    const std::int32_t next = block + 1 < Player.nBlocks ? block + 1 : 0;
+    Player.writeBlock.store(next, std::memory_order_release);
 }
 
 void ConvertBlock(std::int16_t* destination, const float* source, std::int32_t frames) {

@@ -3,13 +3,10 @@
 
 #include <cstdint>
 
+#include "player.h"
 #include "win32.h"
 
 struct Song;
-
-// The rate the player always plays at; offline rendering uses it too, so that its output is
-// exactly what the device is given.
-constexpr std::int32_t kOutputRate = 44100;
 
 // The device's play position as the output thread follows it. The device counts bytes in 32
 // bits, which wrap after about 6.8 hours at 44100 Hz; the thread adds up the differences
@@ -31,12 +28,9 @@ DWORD WINAPI OutputThreadProc(LPVOID unused);
 // the device is playing.
 std::int32_t FollowDevicePosition(DevicePosition& position, std::uint32_t deviceBytes);
 
-// Derives the output parameters from the rate (block, ring and ramp lengths) and resets the
-// voice table: everything OpenWaveOutput does besides opening the device.
+// Derives the output parameters from the rate (block and ring lengths) and resets the mixer
+// at that rate: everything OpenWaveOutput does besides opening the device.
 void SetOutputParameters(std::int32_t rate);
-
-// Stores bpm and the matching tick length in output frames.
-void SetBpm(Song* song, std::int32_t bpm);
 
 // The two rings the block filler writes, allocated zero-filled: the 16-bit ring of ringFrames
 // frames (waveBuffer), and the float ring at the first 16-byte boundary of an allocation 256

@@ -1,5 +1,5 @@
 // The player's process-wide state: the device, the output thread and its three flags, the
-// rings, the output parameters, the channel table and the voice table.
+// rings, the output parameters, the channel table and the mixer with its voice table.
 #pragma once
 
 #include <atomic>
@@ -24,18 +24,18 @@ struct PlayerState {
     std::int16_t* waveBuffer = nullptr;
     void* mixBufferAllocation = nullptr;
     float* mixBuffer = nullptr;  // 16-byte aligned, inside mixBufferAllocation
-    std::int32_t writeBlock = 0;
+    // Next block to mix. Only the thread that fills blocks writes it; it is published after the
+    // block's samples, so that whoever reads it may read every block it has passed.
+    std::atomic<std::int32_t> writeBlock{0};
 
     // Output parameters, derived from the rate.
-    std::int32_t outputRate = 0;
     std::int32_t blockFrames = 0;
     std::int32_t ringFrames = 0;
     std::int32_t nBlocks = 0;
-    std::int32_t rampFrames = 0;
-    float rampReciprocal = 0.0f;
 
     Channel channels[kMaxChannels]{};
-    MixVoice voices[kVoiceCount]{};
+    // The voice table with the output rate and ramp length it is mixed at.
+    Mixer mixer{};
 };
 
 extern PlayerState Player;

@@ -1,44 +1,18 @@
-// The sequencer: the row and tick clock, note and sample selection, the period and frequency
-// tables, and the hand-over of channel state to the mixer's voices.
+// The sequencer: the row and tick clock, note and sample selection, and the hand-over of
+// channel state to the mixer's voices.
 #include "sequencer.h"
 
-#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
 #include "effects.h"
 #include "mixer.h"
-#include "output.h"
 #include "player_state.h"
 #include "song.h"
+#include "tick_clock.h"
 
 namespace {
-
-// 1/12 and 1/768 as the single-precision numbers the pitch formulas use.
-constexpr float kTwelfth = 1.0f / 12.0f;
-constexpr float kLinearStep = 1.0f / 768.0f;
-constexpr double kAmigaBase = 13.375;
-constexpr std::int32_t kAmigaClock = 14317056;
-constexpr std::int32_t kLinearMiddlePeriod = 4608;  // real note 48: C-4 at 8363 Hz
-constexpr double kMiddleFrequency = 8363.0;
-
-// p(k) for k = 0 .. kAmigaNoteLimit + 1: periods of the Amiga table without finetune.
-using AmigaTable = std::array<std::int32_t, kAmigaNoteLimit + 2>;
-
-AmigaTable BuildAmigaTable() {
-    AmigaTable table{};
-    for (std::int32_t k = 0; k < static_cast<std::int32_t>(table.size()); ++k) {
-        double exponent = static_cast<double>(132 - k) * static_cast<double>(kTwelfth);
-        table[k] = static_cast<std::int32_t>(std::nearbyint(kAmigaBase * std::exp2(exponent)));
-    }
-    return table;
-}
-
-const AmigaTable& AmigaPeriods() {
-    static const AmigaTable table = BuildAmigaTable();
-    return table;
-}
 
 // A note that is neither a valid note (1..96) nor key-off counts as no note, so that lastNote
 // always indexes the 96-entry sample map.
@@ -84,36 +58,6 @@ RowPosition CurrentRowPosition{0, 0};
 
 RowPosition PlayingRow() { return CurrentRowPosition; }
 
-std::int32_t AmigaPeriod(std::int32_t note, std::int32_t finetune) {
-    const AmigaTable& p = AmigaPeriods();
-    if (note < 0) note = 0;
-    if (note > kAmigaNoteLimit) note = kAmigaNoteLimit;
-    if (finetune < 0 && note > 0) {
-        return p[note] + (-finetune * (p[note - 1] - p[note])) / 128;
-    }
-    return p[note] - (finetune * (p[note] - p[note + 1])) / 128;
-}
-
-std::int32_t NotePeriod(const Song* song, std::int32_t note, std::int32_t finetune) {
-    if (song->flags & kFlagLinearFrequencies) return 7680 - 64 * note - finetune / 2;
-    return AmigaPeriod(note, finetune);
-}
-
-std::int32_t PeriodFrequency(const Song* song, std::int32_t period, std::int32_t periodDelta) {
-    double frequency;
-    if (song->flags & kFlagLinearFrequencies) {
-        double steps = static_cast<double>(kLinearMiddlePeriod - period + periodDelta);
-        frequency = kMiddleFrequency * std::exp2(steps * static_cast<double>(kLinearStep));
-    } else {
-        frequency = static_cast<double>(kAmigaClock / (period + periodDelta));
-    }
-    // deliberate:
-    // a period driven far past the note range gives at most the Amiga clock's frequency, so
-    // the conversion cannot overflow.
-    if (!(frequency < kMaxFrequency)) return kMaxFrequency;
-    return static_cast<std::int32_t>(std::nearbyint(frequency));
-}
-
 SampleLookup LookupSample(const Song* song, const Channel* channel) {
     if (channel->instrumentIndex >= song->instrumentCount || song->instruments == nullptr) {
         return {&EmptyInstrument, &EmptySample};
@@ -129,38 +73,12 @@ SampleLookup LookupSample(const Song* song, const Channel* channel) {
     return {instrument, sample};
 }
 
-void TriggerInstrument(Channel* channel, const Sample* sample) {
-    // deliberate:
-    // volumes above 64 (a sample header or Cxx) are clamped where they enter; only 0..64 is
-    // meaningful and larger values would overdrive the voice gains past 255.
-    channel->volume = sample->volume <= 64 ? sample->volume : 64;
-    channel->panning = sample->panning;
-    channel->volEnvOutput = 64;
-    channel->volEnvPoint = 0;
-    channel->volEnvTick = 0;
-    channel->volEnvSlope = 0;
-    channel->volEnvDone = 0;
-    channel->panEnvOutput = 32;
-    channel->panEnvPoint = 0;
-    channel->panEnvTick = 0;
-    channel->panEnvSlope = 0;
-    channel->panEnvDone = 0;
-    channel->keyOff = 0;
-    channel->fadeoutVolume = 65536;
-    channel->autoVibratoPhase = 0;
-    channel->autoVibratoSweepTicks = 0;
-    channel->tremorCounter = 0;
-    if ((channel->waveforms & 0x0F) < 4) channel->vibratoPosition = 0;
-    if ((channel->waveforms >> 4) < 4) channel->tremoloPosition = 0;
-    channel->requests |= kRequestVolume | kRequestPanning;
-}
-
 void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song) {
     if (channel->voice == nullptr) return;
     std::uint8_t requests = channel->requests;
     if (channel->period + channel->periodDelta == 0) requests &= ~kRequestPitch;
 
-    if (requests & kRequestNoteStart) StartVoiceNote(&channel->voice, sample);
+    if (requests & kRequestNoteStart) StartVoiceNote(Player.mixer, &channel->voice, sample);
     MixVoice* voice = channel->voice;
 
     if (requests & kRequestVolume) {
@@ -186,7 +104,7 @@ void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song) {
     }
 
     if (requests & kRequestPitch) {
-        SetVoicePitch(voice, PeriodFrequency(song, channel->period, channel->periodDelta));
+        SetVoicePitch(Player.mixer, voice, PeriodFrequency(song, channel->period, channel->periodDelta));
     }
 
     if (requests & kRequestPositionReset) ResetVoicePosition(voice);
@@ -310,13 +228,11 @@ void ResetPlayback(Song* song) {
     song->orderPosition = 0;
     song->tick = 0;
     song->extraTicks = 0;
-    song->tickFramesLeft = 0;
-    SetBpm(song, song->defaultBpm);
+    StartTickClock(song, Player.mixer.outputRate, SequencerTick);
     std::int32_t channelCount = ChannelCount(song);
     for (std::int32_t c = 0; c < channelCount; ++c) {
         Player.channels[c] = Channel{};
-        Player.channels[c].voice = &Player.voices[c];
+        Player.channels[c].voice = &Player.mixer.voices[c];
     }
     CurrentRowPosition = {0, 0};
-    Player.activeSong = song;
 }

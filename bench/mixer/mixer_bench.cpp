@@ -31,11 +31,11 @@ void MixSixtyFourVoices(benchmark::State& state) {
     values[kSampleFrames] = values[looped.loopStart];
 
     for (int slot = 0; slot < kMixedVoiceCount; ++slot) {
-        MixVoice* voice = &Player.voices[slot];
-        StartVoiceNote(&voice, &looped);
+        MixVoice* voice = &Player.mixer.voices[slot];
+        StartVoiceNote(Player.mixer, &voice, &looped);
         SetVoiceGains(voice, 100 + slot, 200 - slot);
         // Steps from 0.5 to about 2.5 samples per frame, none of them whole.
-        SetVoicePitch(voice, 22050 + 1400 * slot + 7);
+        SetVoicePitch(Player.mixer, voice, 22050 + 1400 * slot + 7);
         voice->positionInt = static_cast<std::uint32_t>(slot * 250);
     }
     std::vector<float> mix(2 * kRunFrames);
@@ -45,9 +45,9 @@ void MixSixtyFourVoices(benchmark::State& state) {
             // The odd voices get a new target before every run, so they ramp throughout.
             flip ^= 1;
             for (int slot = 1; slot < kMixedVoiceCount; slot += 2) {
-                SetVoiceGains(&Player.voices[slot], flip ? 60 : 220, flip ? 230 : 40);
+                SetVoiceGains(&Player.mixer.voices[slot], flip ? 60 : 220, flip ? 230 : 40);
             }
-            MixVoices(mix.data(), kRunFrames);
+            MixVoices(Player.mixer, mix.data(), kRunFrames);
             benchmark::DoNotOptimize(mix.data());
         }
     }

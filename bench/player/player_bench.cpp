@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "control.h"
 #include "embedded_song.h"
 #include "output.h"
 #include "player.h"

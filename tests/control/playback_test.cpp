@@ -140,6 +140,24 @@ TEST_F(Playback, EmptyImageFailsAndLeavesTheDeviceOpen) {
     EXPECT_NE(PlayModule(EmbeddedSong), nullptr);
 }
 
+TEST_F(Playback, AStartAfterAFailedLoadPlaysOnTheDeviceLeftOpen) {
+    const unsigned char empty[8] = {0, 0, 0, 0, 'E', 'x', 't', 'e'};
+    EXPECT_EQ(PlayModule(empty), nullptr);
+    HWAVEOUT device = Player.device;
+    ASSERT_NE(device, nullptr);
+    ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
+    EXPECT_EQ(Player.device, device);
+    const DWORD position = DeviceBytes();
+    EXPECT_TRUE(WaitUntil([position] { return DeviceBytes() > position; }));
+    // One stop gives the device back: the dummy driver opens only one at a time.
+    PlayModule(nullptr);
+    ExpectIdle();
+    WAVEFORMATEX format{WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
+    HWAVEOUT again = nullptr;
+    ASSERT_EQ(waveOutOpen(&again, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    EXPECT_EQ(waveOutClose(again), MMSYSERR_NOERROR);
+}
+
 TEST_F(Playback, SecondStartIsRefusedAndLeavesPlaybackAlone) {
     Song* song = PlayModule(EmbeddedSong);
     ASSERT_NE(song, nullptr);

@@ -160,6 +160,33 @@ TEST(PlatformThreads, ClosingTheHandleOfARunningThreadLetsItCarryOn) {
     EXPECT_TRUE(WaitUntil([&] { return worker.finished.load(); }));
 }
 
+// A closed handle is refused by every call, whether its thread has ended (its record is gone)
+// or still runs (its record lives on for the thread alone and must not be freed under it).
+TEST(PlatformThreads, AClosedHandleIsRefusedAndItsThreadUntouched) {
+    std::atomic<int> runs{0};
+    HANDLE ended = CreateThread(nullptr, 0, Noop, &runs, 0, nullptr);
+    ASSERT_NE(ended, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return runs.load() == 1; }));
+    Pause(50);  // past the thread's last act
+    EXPECT_TRUE(CloseHandle(ended));
+    EXPECT_FALSE(CloseHandle(ended));
+    EXPECT_EQ(SuspendThread(ended), kCountFailed);
+    EXPECT_EQ(ResumeThread(ended), kCountFailed);
+    EXPECT_FALSE(SetThreadPriority(ended, THREAD_PRIORITY_NORMAL));
+
+    Worker worker;
+    HANDLE running = CreateThread(nullptr, 0, CountingLoop, &worker, 0, nullptr);
+    ASSERT_NE(running, nullptr);
+    EXPECT_TRUE(CloseHandle(running));
+    EXPECT_FALSE(CloseHandle(running));
+    const int passesAtClose = worker.passes.load();
+    EXPECT_TRUE(WaitUntil([&] { return worker.passes.load() > passesAtClose + 3; }));
+    worker.stopRequested.store(true);
+    EXPECT_TRUE(WaitUntil([&] { return worker.finished.load(); }));
+    Pause(50);
+    EXPECT_FALSE(CloseHandle(running));
+}
+
 TEST(PlatformThreads, ManyShortThreadsWithHandlesClosedAtOnceOrLate) {
     // The handle and the ending thread race to release the shared record.
     std::atomic<int> runs{0};

@@ -50,7 +50,6 @@ TEST(Loader, ReadsTheHeaderAndDecodesMaskedAndRawCells) {
     EXPECT_EQ(song->defaultSpeed, 6);
     EXPECT_EQ(song->defaultBpm, 125);
     EXPECT_EQ(song->initialGlobalVolume, 64);
-    EXPECT_EQ(song->tickCallback, &SequencerTick);
     EXPECT_EQ(song->usedPatternCount, 1);
     EXPECT_EQ(song->patternSlotCount, 1);
     EXPECT_EQ(song->patterns[0].rowCount, 4);

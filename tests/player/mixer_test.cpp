@@ -48,8 +48,8 @@ protected:
 
     // Starts a note on channel voice `slot` at step 1 with the given gains.
     MixVoice* Start(int slot, Sample* sample, std::int32_t left, std::int32_t right) {
-        MixVoice* voice = &Player.voices[slot];
-        StartVoiceNote(&voice, sample);
+        MixVoice* voice = &Player.mixer.voices[slot];
+        StartVoiceNote(Player.mixer, &voice, sample);
         SetVoiceGains(voice, left, right);
         return voice;
     }
@@ -75,44 +75,44 @@ protected:
 };
 
 TEST_F(Mixer, VoiceTableResetAndPartners) {
-    Player.voices[7].sample = &EmptySample;
-    Player.voices[7].volume = 33;
-    ResetVoiceTable();
+    Player.mixer.voices[7].sample = &EmptySample;
+    Player.mixer.voices[7].volume = 33;
+    ResetVoiceTable(Player.mixer);
     for (int slot = 0; slot < kVoiceCount; ++slot) {
-        EXPECT_EQ(Player.voices[slot].index, slot);
-        EXPECT_EQ(Player.voices[slot].stepInt, 1);
+        EXPECT_EQ(Player.mixer.voices[slot].index, slot);
+        EXPECT_EQ(Player.mixer.voices[slot].stepInt, 1);
     }
-    EXPECT_EQ(Player.voices[7].sample, nullptr);
-    EXPECT_EQ(Player.voices[7].volume, 0);
-    EXPECT_EQ(PartnerVoice(&Player.voices[0]), &Player.voices[32]);
-    EXPECT_EQ(PartnerVoice(&Player.voices[31]), &Player.voices[63]);
-    EXPECT_EQ(PartnerVoice(&Player.voices[40]), &Player.voices[8]);
+    EXPECT_EQ(Player.mixer.voices[7].sample, nullptr);
+    EXPECT_EQ(Player.mixer.voices[7].volume, 0);
+    EXPECT_EQ(PartnerVoice(Player.mixer, &Player.mixer.voices[0]), &Player.mixer.voices[32]);
+    EXPECT_EQ(PartnerVoice(Player.mixer, &Player.mixer.voices[31]), &Player.mixer.voices[63]);
+    EXPECT_EQ(PartnerVoice(Player.mixer, &Player.mixer.voices[40]), &Player.mixer.voices[8]);
 }
 
 TEST_F(Mixer, PitchFromFrequency) {
-    MixVoice* voice = &Player.voices[0];
-    SetVoicePitch(voice, 44100);
+    MixVoice* voice = &Player.mixer.voices[0];
+    SetVoicePitch(Player.mixer, voice, 44100);
     EXPECT_EQ(voice->stepInt, 1);
     EXPECT_EQ(voice->stepFrac, 0u);
-    SetVoicePitch(voice, 22050);
+    SetVoicePitch(Player.mixer, voice, 22050);
     EXPECT_EQ(voice->stepInt, 0);
     EXPECT_EQ(voice->stepFrac, 0x80000000u);
-    SetVoicePitch(voice, 100000);
+    SetVoicePitch(Player.mixer, voice, 100000);
     EXPECT_EQ(voice->stepInt, 2);
-    EXPECT_EQ(voice->stepFrac, static_cast<std::uint32_t>((std::uint64_t{11800} << 32) / 44100));
-    SetVoicePitch(voice, 50);  // below the floor of 100 Hz
+    EXPECT_EQ(voice->stepFrac, 1149220274u);  // 11800 / 44100 of 2^32, truncated
+    SetVoicePitch(Player.mixer, voice, 50);  // below the floor of 100 Hz
     EXPECT_EQ(voice->frequency, 50);
     EXPECT_EQ(voice->stepInt, 0);
-    EXPECT_EQ(voice->stepFrac, static_cast<std::uint32_t>((std::uint64_t{100} << 32) / 44100));
+    EXPECT_EQ(voice->stepFrac, 9739154u);  // 100 / 44100 of 2^32, truncated
 }
 
 TEST_F(Mixer, RampFromSilenceTakes128FramesAndLandsOnTarget) {
     OwnedSample sample(Constant(1000, 10000), kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 51);
     std::vector<float> out(2 * 300, 0.0f);
-    MixVoices(out.data(), 100);
+    MixVoices(Player.mixer, out.data(), 100);
     EXPECT_EQ(voice->rampFramesLeft, 28);
-    MixVoices(out.data() + 200, 200);
+    MixVoices(Player.mixer, out.data() + 200, 200);
     EXPECT_EQ(voice->rampFramesLeft, 0);
     EXPECT_EQ(voice->currentLeft, 255 * 256);
     EXPECT_EQ(voice->currentRight, 51 * 256);
@@ -132,13 +132,13 @@ TEST_F(Mixer, NewTargetDuringARampStartsAFreshRampFromTheLevelReached) {
     OwnedSample sample(Constant(1000, 1000), kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
     std::vector<float> out(2 * 400, 0.0f);
-    MixVoices(out.data(), 64);
+    MixVoices(Player.mixer, out.data(), 64);
     EXPECT_NEAR(voice->currentLeft, 255 * 128, 2);
     SetVoiceGains(voice, 0, 255);
-    MixVoices(out.data() + 128, 100);
+    MixVoices(Player.mixer, out.data() + 128, 100);
     EXPECT_EQ(voice->rampFramesLeft, 28);
     EXPECT_EQ(voice->rampLeftTarget, 0);
-    MixVoices(out.data() + 328, 28);
+    MixVoices(Player.mixer, out.data() + 328, 28);
     EXPECT_EQ(voice->rampFramesLeft, 0);
     EXPECT_EQ(voice->currentLeft, 0);
     EXPECT_EQ(voice->currentRight, 255 * 256);
@@ -154,17 +154,17 @@ TEST_F(Mixer, NoteOnASoundingVoiceHandsTheOldNoteToThePartner) {
     OwnedSample second(Constant(2000, -4000), kLoopNone, 0, 0);
     MixVoice* channel = Start(3, &first.sample, 200, 100);
     std::vector<float> out(2 * 1000, 0.0f);
-    MixVoices(out.data(), 200);
-    ASSERT_EQ(Player.voices[3].currentLeft, 200 * 256);
+    MixVoices(Player.mixer, out.data(), 200);
+    ASSERT_EQ(Player.mixer.voices[3].currentLeft, 200 * 256);
 
-    StartVoiceNote(&channel, &second.sample);
-    ASSERT_EQ(channel, &Player.voices[35]);
+    StartVoiceNote(Player.mixer, &channel, &second.sample);
+    ASSERT_EQ(channel, &Player.mixer.voices[35]);
     EXPECT_EQ(channel->index, 35);
     EXPECT_EQ(channel->sample, &second.sample);
     EXPECT_EQ(channel->positionInt, 0u);
     EXPECT_EQ(channel->currentLeft, 0);
     EXPECT_EQ(channel->leftVolume, 200);  // kept from the old note until the sequencer sets new ones
-    const MixVoice& old = Player.voices[3];
+    const MixVoice& old = Player.mixer.voices[3];
     EXPECT_EQ(old.index, 3);
     EXPECT_EQ(old.sample, &first.sample);
     EXPECT_EQ(old.positionInt, 200u);
@@ -173,7 +173,7 @@ TEST_F(Mixer, NoteOnASoundingVoiceHandsTheOldNoteToThePartner) {
     EXPECT_EQ(old.volume, 0);
 
     std::fill(out.begin(), out.end(), 0.0f);
-    MixVoices(out.data(), 128);
+    MixVoices(Player.mixer, out.data(), 128);
     EXPECT_EQ(old.currentLeft, 0);
     EXPECT_EQ(old.rampFramesLeft, 0);
     EXPECT_EQ(channel->currentLeft, 200 * 256);
@@ -184,16 +184,16 @@ TEST_F(Mixer, NoteOnASoundingVoiceHandsTheOldNoteToThePartner) {
     EXPECT_NEAR(out[0], 8000.0f * 200.0f / 255.0f, 1.0f);
 
     // A note on a silent voice stays on it.
-    Player.voices[9].sample = nullptr;
-    MixVoice* quiet = &Player.voices[9];
+    Player.mixer.voices[9].sample = nullptr;
+    MixVoice* quiet = &Player.mixer.voices[9];
     quiet->startOffset = 5000;  // beyond the loop end: starts at 0
-    StartVoiceNote(&quiet, &first.sample);
-    EXPECT_EQ(quiet, &Player.voices[9]);
+    StartVoiceNote(Player.mixer, &quiet, &first.sample);
+    EXPECT_EQ(quiet, &Player.mixer.voices[9]);
     EXPECT_EQ(quiet->positionInt, 0u);
     EXPECT_EQ(quiet->startOffset, 0u);
     quiet->startOffset = 1500;
-    StartVoiceNote(&quiet, &first.sample);
-    EXPECT_EQ(quiet, &Player.voices[41]);
+    StartVoiceNote(Player.mixer, &quiet, &first.sample);
+    EXPECT_EQ(quiet, &Player.mixer.voices[41]);
     EXPECT_EQ(quiet->positionInt, 1500u);
 }
 
@@ -204,7 +204,7 @@ TEST_F(Mixer, WorkedLookAheadForwardAndPingPong) {
     SetPosition(voice, 100, 0x80000000u);
     SetStep(voice, 0, 0xC0000000u);
     std::vector<float> out(2 * 64, 0.0f);
-    MixVoices(out.data(), 13);
+    MixVoices(Player.mixer, out.data(), 13);
     EXPECT_EQ(voice->positionInt, 100u);
     EXPECT_EQ(voice->positionFrac, 0x40000000u);
     EXPECT_EQ(voice->direction, 1);
@@ -213,7 +213,7 @@ TEST_F(Mixer, WorkedLookAheadForwardAndPingPong) {
     voice = Start(1, &pingPong.sample, 0, 0);
     SetPosition(voice, 100, 0x80000000u);
     SetStep(voice, 0, 0xC0000000u);
-    MixVoices(out.data(), 13);
+    MixVoices(Player.mixer, out.data(), 13);
     EXPECT_EQ(voice->positionInt, 109u);
     EXPECT_EQ(voice->positionFrac, 0xBFFFFFFFu);
     EXPECT_EQ(voice->direction, 2);
@@ -222,7 +222,7 @@ TEST_F(Mixer, WorkedLookAheadForwardAndPingPong) {
     voice = Start(2, &forward.sample, 0, 0);
     SetPosition(voice, 100, 0x80000000u);
     SetStep(voice, 0, 0xC0000000u);
-    MixVoices(out.data(), 12);
+    MixVoices(Player.mixer, out.data(), 12);
     EXPECT_EQ(voice->positionInt, 109u);
     EXPECT_EQ(voice->positionFrac, 0x80000000u);
 }
@@ -233,7 +233,7 @@ TEST_F(Mixer, ForwardLoopWrapsWithinOneCallAndBySeveralLengths) {
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
     Settle(voice);
     std::vector<float> out(2 * 16, 0.0f);
-    MixVoices(out.data(), 10);  // 0..5, then 2..5 again
+    MixVoices(Player.mixer, out.data(), 10);  // 0..5, then 2..5 again
     const float gain = 255.0f * (1.0f / 255.0f);
     const int expectedIndex[10] = {0, 1, 2, 3, 4, 5, 2, 3, 4, 5};
     for (int frame = 0; frame < 10; ++frame) {
@@ -244,9 +244,9 @@ TEST_F(Mixer, ForwardLoopWrapsWithinOneCallAndBySeveralLengths) {
     // A step of 10 frames crosses the loop of 4 more than once at every frame.
     voice = Start(1, &sample.sample, 0, 0);
     SetStep(voice, 10, 0);
-    MixVoices(out.data(), 1);
+    MixVoices(Player.mixer, out.data(), 1);
     EXPECT_EQ(voice->positionInt, 2u);  // 10 - 2 x 4
-    MixVoices(out.data(), 1);
+    MixVoices(Player.mixer, out.data(), 1);
     EXPECT_EQ(voice->positionInt, 4u);  // 12 - 2 x 4
     EXPECT_EQ(voice->sample, &sample.sample);
 }
@@ -257,14 +257,14 @@ TEST_F(Mixer, PingPongReflectsAtBothEnds) {
     MixVoice* voice = Start(0, &sample.sample, 0, 0);
     // Position 5.5 forward by 1: 6.5 is 0.5 past the end, continuing at 5.5 less one unit.
     SetPosition(voice, 5, 0x80000000u);
-    MixVoices(std::vector<float>(2).data(), 1);
+    MixVoices(Player.mixer, std::vector<float>(2).data(), 1);
     EXPECT_EQ(voice->direction, 2);
     EXPECT_EQ(voice->positionInt, 5u);
     EXPECT_EQ(voice->positionFrac, 0x7FFFFFFFu);
 
     // Backward past the start reflects forward again.
     SetPosition(voice, 2, 0x40000000u);
-    MixVoices(std::vector<float>(2).data(), 1);
+    MixVoices(Player.mixer, std::vector<float>(2).data(), 1);
     EXPECT_EQ(voice->direction, 1);
     EXPECT_EQ(voice->positionInt, 2u);
     EXPECT_EQ(voice->positionFrac, 0xBFFFFFFFu);
@@ -272,14 +272,14 @@ TEST_F(Mixer, PingPongReflectsAtBothEnds) {
     // A step of 10 from 0 reflects twice: at the end to just below 2, then at the start.
     voice = Start(1, &sample.sample, 0, 0);
     SetStep(voice, 10, 0);
-    MixVoices(std::vector<float>(2).data(), 1);
+    MixVoices(Player.mixer, std::vector<float>(2).data(), 1);
     EXPECT_EQ(voice->direction, 1);
     EXPECT_EQ(voice->positionInt, 2u);
     EXPECT_EQ(voice->positionFrac, 0u);
     // A step of 30 from 0: seven reflections, ending backward one unit below 6.
     voice = Start(2, &sample.sample, 0, 0);
     SetStep(voice, 30, 0);
-    MixVoices(std::vector<float>(2).data(), 1);
+    MixVoices(Player.mixer, std::vector<float>(2).data(), 1);
     EXPECT_EQ(voice->direction, 2);
     EXPECT_EQ(voice->positionInt, 5u);
     EXPECT_EQ(voice->positionFrac, 0xFFFFFFFFu);
@@ -293,7 +293,7 @@ TEST_F(Mixer, ReflectionOntoALoopStartOfZeroReadsSampleZero) {
     voice->direction = 2;
     SetPosition(voice, 1, 0);
     std::vector<float> out(2 * 4, 0.0f);
-    MixVoices(out.data(), 3);
+    MixVoices(Player.mixer, out.data(), 3);
     // 1.0 backward to 0.0 (the start), reflected to one unit below 0, moving forward: that
     // frame weighs sample 0 against itself.
     EXPECT_FLOAT_EQ(out[0], 2000.0f);
@@ -309,7 +309,7 @@ TEST_F(Mixer, SampleWithoutLoopEndsMidRun) {
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
     Settle(voice);
     std::vector<float> out(2 * 20, 0.0f);
-    MixVoices(out.data(), 20);
+    MixVoices(Player.mixer, out.data(), 20);
     for (int frame = 0; frame < 10; ++frame) EXPECT_FLOAT_EQ(out[2 * frame], 5000.0f);
     for (int frame = 10; frame < 20; ++frame) {
         EXPECT_EQ(out[2 * frame], 0.0f);
@@ -321,7 +321,7 @@ TEST_F(Mixer, SampleWithoutLoopEndsMidRun) {
 
     // The empty sample ends at once and is never read.
     voice = Start(1, &EmptySample, 255, 255);
-    MixVoices(out.data(), 4);
+    MixVoices(Player.mixer, out.data(), 4);
     EXPECT_EQ(voice->sample, nullptr);
 }
 
@@ -332,7 +332,7 @@ TEST_F(Mixer, StepOfOneReproducesTheSampleExactly) {
     MixVoice* voice = Start(0, &sample.sample, 255, 0);
     Settle(voice);
     std::vector<float> out(2 * 301, 0.0f);
-    MixVoices(out.data(), 301);  // an odd count: the last frame runs at the current level
+    MixVoices(Player.mixer, out.data(), 301);  // an odd count: the last frame runs at the current level
     for (int frame = 0; frame < 301; ++frame) {
         EXPECT_EQ(out[2 * frame], static_cast<float>(values[frame])) << frame;
         EXPECT_EQ(out[2 * frame + 1], 0.0f);
@@ -346,7 +346,7 @@ TEST_F(Mixer, OddLastFrameOfARunUsesTheCurrentLevel) {
     Settle(voice);
     voice->currentLeft = 100 * 256 + 128;  // within the level: no ramp is due
     std::vector<float> out(2 * 3, 0.0f);
-    MixVoices(out.data(), 3);
+    MixVoices(Player.mixer, out.data(), 3);
     const float target = 25600.0f * (100.0f * (1.0f / 255.0f));
     const float current = 25600.0f * (25728.0f * (1.0f / 256.0f) * (1.0f / 255.0f));
     EXPECT_FLOAT_EQ(out[0], target);
@@ -360,14 +360,14 @@ TEST_F(Mixer, RunsOfNoFramesAndSilentVoicesDoNothing) {
     OwnedSample sample(Constant(10, 5000), kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
     std::vector<float> out(4, 0.0f);
-    MixVoices(out.data(), 0);
-    MixVoices(out.data(), -5);
+    MixVoices(Player.mixer, out.data(), 0);
+    MixVoices(Player.mixer, out.data(), -5);
     EXPECT_EQ(voice->positionInt, 0u);
     EXPECT_EQ(voice->rampFramesLeft, 0);
     EXPECT_EQ(out[0], 0.0f);
     // Voices 64 and above are never mixed.
     MixVoice* unmixed = Start(64, &sample.sample, 255, 255);
-    MixVoices(out.data(), 2);
+    MixVoices(Player.mixer, out.data(), 2);
     EXPECT_EQ(unmixed->positionInt, 0u);
     ResetVoicePosition(voice);
     EXPECT_EQ(voice->positionInt, 0u);
@@ -380,7 +380,7 @@ TEST_F(Mixer, PositionJustBeyondTheEndWrapsAtOnce) {
     OwnedSample sample(Ramp(8), kLoopForward, 2, 4);
     MixVoice* voice = Start(0, &sample.sample, 0, 0);
     SetPosition(voice, 6, 0x100);
-    MixVoices(std::vector<float>(2).data(), 1);
+    MixVoices(Player.mixer, std::vector<float>(2).data(), 1);
     EXPECT_EQ(voice->positionInt, 3u);
     EXPECT_EQ(voice->positionFrac, 0x100u);
     EXPECT_EQ(voice->sample, &sample.sample);
@@ -390,7 +390,7 @@ TEST_F(Mixer, PositionJustBeyondTheEndWrapsAtOnce) {
     voice = Start(1, &unlooped.sample, 0, 0);
     SetPosition(voice, 1, 0xFFFFF000u);
     SetStep(voice, 0, 0x7F);
-    MixVoices(std::vector<float>(2 * 64).data(), 64);
+    MixVoices(Player.mixer, std::vector<float>(2 * 64).data(), 64);
     EXPECT_EQ(voice->sample, nullptr);
 }
 

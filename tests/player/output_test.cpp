@@ -8,36 +8,38 @@
 #include "output.h"
 #include "player_state.h"
 #include "song.h"
+#include "tick_clock.h"
 
 namespace {
 
 TEST(OutputParameters, DerivedFromTheRate) {
     SetOutputParameters(44100);
-    EXPECT_EQ(Player.outputRate, 44100);
+    EXPECT_EQ(Player.mixer.outputRate, 44100);
     EXPECT_EQ(Player.blockFrames, 884);
     EXPECT_EQ(Player.ringFrames, 88400);
     EXPECT_EQ(Player.nBlocks, 100);
-    EXPECT_EQ(Player.rampFrames, 128);
-    EXPECT_EQ(Player.rampReciprocal, 0.0078125f);
-    EXPECT_EQ(Player.voices[200].index, 200);
-    EXPECT_EQ(Player.voices[200].stepInt, 1);
+    EXPECT_EQ(Player.mixer.rampFrames, 128);
+    EXPECT_EQ(Player.mixer.rampReciprocal, 0.0078125f);
+    EXPECT_EQ(Player.mixer.voices[200].index, 200);
+    EXPECT_EQ(Player.mixer.voices[200].stepInt, 1);
 
     SetOutputParameters(44000);  // 20 ms is 880 frames, already a multiple of 4
     EXPECT_EQ(Player.blockFrames, 880);
     EXPECT_EQ(Player.ringFrames, 88000);
-    EXPECT_EQ(Player.rampFrames, 127);
+    EXPECT_EQ(Player.mixer.rampFrames, 127);
 
     SetOutputParameters(48000);
     EXPECT_EQ(Player.blockFrames, 960);
-    EXPECT_EQ(Player.rampFrames, 139);
-    EXPECT_EQ(Player.rampReciprocal, 1.0f / 139.0f);
+    EXPECT_EQ(Player.mixer.rampFrames, 139);
+    EXPECT_EQ(Player.mixer.rampReciprocal, 1.0f / 139.0f);
     SetOutputParameters(44100);
 }
 
-TEST(OutputParameters, TickLengthFollowsTheTempo) {
-    SetOutputParameters(44100);
+TEST(TickClock, TickLengthFollowsTheTempo) {
     Song song{};
-    SetBpm(&song, 130);
+    song.defaultBpm = 130;
+    StartTickClock(&song, 44100, nullptr);
+    EXPECT_EQ(song.tickFramesLeft, 0);
     EXPECT_EQ(song.bpm, 130);
     EXPECT_EQ(song.tickLength, 848);
     SetBpm(&song, 125);
@@ -71,13 +73,13 @@ Sample clockSample{};
 
 void RecordTick(Song* song) {
     ClockTestSong& test = *currentClockSong;
-    MixVoice* voice = &Player.voices[0];
+    MixVoice* voice = &Player.mixer.voices[0];
     if (test.tickStarts.empty()) {
         clockSample.data = clockSampleValues.data();
         clockSample.length = 190000;
         clockSample.loopLength = 190000;
         clockSample.loopKind = kLoopNone;
-        StartVoiceNote(&voice, &clockSample);
+        StartVoiceNote(Player.mixer, &voice, &clockSample);
         if (test.bpmAtFirstTick != 0) SetBpm(song, test.bpmAtFirstTick);
     }
     test.tickStarts.push_back(voice->positionInt);
@@ -92,9 +94,8 @@ protected:
         Player.mixBuffer = mix.data();
         Player.waveBuffer = wave.data();
         Player.writeBlock = 0;
-        test.song.tickCallback = &RecordTick;
-        SetBpm(&test.song, 130);
-        test.song.tickFramesLeft = 0;
+        test.song.defaultBpm = 130;
+        StartTickClock(&test.song, 44100, &RecordTick);
         currentClockSong = &test;
         Player.activeSong = &test.song;
     }
@@ -103,7 +104,7 @@ protected:
         Player.mixBuffer = nullptr;
         Player.waveBuffer = nullptr;
         currentClockSong = nullptr;
-        ResetVoiceTable();
+        ResetVoiceTable(Player.mixer);
     }
 
     std::vector<float> mix;
@@ -146,8 +147,8 @@ TEST_F(BlockLoop, MixesTheVoicesIntoTheBlockAndConvertsIt) {
     sample.loopKind = kLoopNone;
     test.song.tickCallback = nullptr;
     test.song.tickFramesLeft = 5000;
-    MixVoice* voice = &Player.voices[1];
-    StartVoiceNote(&voice, &sample);
+    MixVoice* voice = &Player.mixer.voices[1];
+    StartVoiceNote(Player.mixer, &voice, &sample);
     SetVoiceGains(voice, 255, 0);
     Player.writeBlock = 3;
     wave[2 * 3 * 884 - 2] = 77;  // the block before is left alone

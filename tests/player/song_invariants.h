@@ -16,7 +16,7 @@ inline bool SongKeepsItsBounds(const Song& song) {
     if (song.restartPosition < 0 || song.restartPosition >= song.songLength) return false;
     if (song.channelCount < 0 || song.channelCount > kMaxChannels) return false;
     if (song.defaultSpeed < 1 || song.defaultBpm < 1) return false;
-    if (song.patterns == nullptr || song.tickCallback == nullptr) return false;
+    if (song.patterns == nullptr) return false;
     for (int i = 0; i < kOrderTableSize; ++i) {
         if (song.orderTable[i] >= song.patternSlotCount) return false;
         const Pattern& pattern = song.patterns[song.orderTable[i]];

@@ -144,6 +144,37 @@ TEST(EnvelopePosition, TheEnvelopeContinuesFromThere) {
     EXPECT_EQ(out, (Values{64, 57, 32, 25, 19}));
 }
 
+// Points far beyond any position L can set, read from a module: the value before the first
+// point lies billions of 16.16 units off the segment, and stays clamped as it walks back.
+TEST(EnvelopePosition, PointsAtTheFarEndOfTheRangeKeepTheOutputClamped) {
+    struct Case {
+        EnvelopePoint first, second;
+        std::uint8_t position;
+        std::int32_t expected;  // output on every tick of the run
+    };
+    for (const Case& c : {Case{{1000, 64}, {1001, 0}, 0, 64}, Case{{65534, 0}, {65535, 64}, 255, 0}}) {
+        SCOPED_TRACE(c.first.x);
+        EnvelopeSong e;
+        SetPoints(e.instrument().volumeEnvelope, &e.instrument().volumePointCount,
+                  {c.first, c.second});
+        e.instrument().volumeType = 1;
+        e.song.Put(0, 0, 0, NoteNumber("C-4"), static_cast<std::uint8_t>(e.ins), 0,
+                   kEffectEnvelopePosition, c.position);
+        std::vector<std::uint8_t> image = e.song.XmImage();
+        Song* song = LoadModule(image.data());
+        ASSERT_NE(song, nullptr);
+        StartTestPlayback(song);
+        // 1100 ticks cover a whole wrap of a 32-bit value stepping 2^22 per tick.
+        Values outputs;
+        for (int tick = 0; tick < 1100; ++tick) {
+            SequencerTick(song);
+            outputs.push_back(Ch().volEnvOutput);
+        }
+        FreeModule(song);
+        EXPECT_EQ(outputs, Values(1100, c.expected));
+    }
+}
+
 TEST(AutoVibrato, WaveformsAtTheirKeyPhases) {
     EXPECT_EQ(AutoVibratoSine(32), 45);
     EXPECT_EQ(AutoVibratoSine(64), 64);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "effects.h"
 #include "golden_songs.h"
 #include "offline_render.h"
 #include "song.h"
@@ -102,6 +103,38 @@ TEST(GoldenTraces, TracingTwiceGivesTheSameText) {
     TraceSong(song, kRenderRate, &second);
     FreeModule(song);
     EXPECT_EQ(first, second);
+}
+
+// Each line shows the cell beside the state; a channel with a silent voice and an empty cell
+// has no line, one with a command but no sound has.
+TEST(GoldenTraces, LinesShowTheCellsCommandAndLeaveOutIdleChannels) {
+    TestSong t(3, {4}, {0});
+    std::uint8_t ins = static_cast<std::uint8_t>(t.AddInstrument());
+    t.Put(0, 0, 0, NoteNumber("C-4"), ins, 0x20, kEffectVolumeSlide, 0x0F);
+    t.Put(0, 1, 2, 0, 0, 0, kEffectEnvelopePosition, 0x05);
+    std::vector<std::uint8_t> image = t.XmImage();
+    Song* song = LoadModule(image.data());
+    ASSERT_NE(song, nullptr);
+    std::string trace;
+    ASSERT_TRUE(TraceSong(song, kRenderRate / 4, &trace));
+    FreeModule(song);
+    std::vector<std::string> lines = Lines(trace);
+    ASSERT_GT(lines.size(), 7u);
+    std::vector<std::string> first = Fields(lines[1]);
+    ASSERT_GE(first.size(), 8u);
+    EXPECT_EQ(std::vector<std::string>(first.begin(), first.begin() + 8),
+              (std::vector<std::string>{"0", "0", "0", "0", "C-4", "1", "20", "A0F"}));
+    int rowOneOfChannelTwo = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::vector<std::string> fields = Fields(lines[i]);
+        EXPECT_NE(fields[3], "1") << lines[i];
+        if (fields[3] == "2") {
+            EXPECT_EQ(fields[1], "1") << lines[i];
+            EXPECT_EQ(fields[7], "L05");
+            ++rowOneOfChannelTwo;
+        }
+    }
+    EXPECT_EQ(rowOneOfChannelTwo, 6);  // the row's six ticks
 }
 
 TEST(GoldenTraces, DifferencesNameTheTickAndTheField) {

@@ -1,11 +1,15 @@
 // Songs built in code, and their XM images.
 #include "test_song.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "offline_render.h"
+#include "notes.h"
 #include "output.h"
 #include "sequencer.h"
+#include "xm_file.h"
 
 TestSong::TestSong(std::int32_t channels, std::vector<std::int32_t> patternRows,
                    std::vector<std::uint8_t> order, bool linear) {
@@ -25,7 +29,6 @@ TestSong::TestSong(std::int32_t channels, std::vector<std::int32_t> patternRows,
     song.defaultSpeed = 6;
     song.defaultBpm = 125;
     song.initialGlobalVolume = 64;
-    song.tickCallback = SequencerTick;
     song.instruments = instruments.data();
 }
 
@@ -69,116 +72,75 @@ std::int32_t TestSong::AddInstrument(std::uint8_t volume, std::int32_t panning, 
 
 namespace {
 
-void Put8(std::vector<std::uint8_t>* out, std::uint32_t value) {
-    out->push_back(static_cast<std::uint8_t>(value));
-}
-void Put16(std::vector<std::uint8_t>* out, std::uint32_t value) {
-    Put8(out, value);
-    Put8(out, value >> 8);
-}
-void Put32(std::vector<std::uint8_t>* out, std::uint32_t value) {
-    Put16(out, value);
-    Put16(out, value >> 16);
-}
-void PutText(std::vector<std::uint8_t>* out, const char* text, std::size_t size) {
-    std::size_t length = std::strlen(text);
-    for (std::size_t i = 0; i < size; ++i) Put8(out, i < length ? static_cast<std::uint8_t>(text[i]) : 0);
-}
-
-void PutEnvelope(std::vector<std::uint8_t>* out, const EnvelopePoint* points) {
+void CopyEnvelope(xmfile::XmEnvelope* file, const EnvelopePoint* points, std::uint8_t count,
+                  std::uint8_t sustain, std::uint8_t loopStart, std::uint8_t loopEnd,
+                  std::uint8_t type) {
     for (std::int32_t i = 0; i < kEnvelopePointCount; ++i) {
-        Put16(out, points[i].x);
-        Put16(out, points[i].y);
+        file->points[i][0] = points[i].x;
+        file->points[i][1] = points[i].y;
     }
+    file->count = count;
+    file->sustain = sustain;
+    file->loopStart = loopStart;
+    file->loopEnd = loopEnd;
+    file->type = type;
 }
-
-constexpr std::uint32_t kInstrumentHeaderSize = 263;
 
 }  // namespace
 
 std::vector<std::uint8_t> TestSong::XmImage() const {
-    std::vector<std::uint8_t> out(4, 0);
-    PutText(&out, "Extended Module: ", 17);
-    PutText(&out, "test", 20);
-    Put8(&out, 0x1A);
-    PutText(&out, "sequencer tests", 20);
-    Put16(&out, 0x0104);
-    Put32(&out, 276);
-    Put16(&out, static_cast<std::uint16_t>(song.songLength));
-    Put16(&out, static_cast<std::uint16_t>(song.restartPosition));
-    Put16(&out, static_cast<std::uint16_t>(song.channelCount));
-    Put16(&out, static_cast<std::uint16_t>(patterns.size()));
-    Put16(&out, static_cast<std::uint16_t>(instruments.size()));
-    Put16(&out, static_cast<std::uint16_t>(song.flags));
-    Put16(&out, static_cast<std::uint16_t>(song.defaultSpeed));
-    Put16(&out, static_cast<std::uint16_t>(song.defaultBpm));
-    for (std::uint8_t entry : song.orderTable) Put8(&out, entry);
-
+    xmfile::XmModule file;
+    file.name = "test";
+    file.tracker = "sequencer tests";
+    file.songLength = static_cast<std::uint16_t>(song.songLength);
+    file.restartPosition = static_cast<std::uint16_t>(song.restartPosition);
+    file.channels = static_cast<std::uint16_t>(song.channelCount);
+    file.flags = static_cast<std::uint16_t>(song.flags);
+    file.speed = static_cast<std::uint16_t>(song.defaultSpeed);
+    file.bpm = static_cast<std::uint16_t>(song.defaultBpm);
+    std::copy(std::begin(song.orderTable), std::end(song.orderTable), file.order);
     for (std::size_t p = 0; p < patterns.size(); ++p) {
-        Put32(&out, 9);
-        Put8(&out, 0);
-        Put16(&out, static_cast<std::uint16_t>(patterns[p].rowCount));
-        std::vector<std::uint8_t> packed;
+        xmfile::XmPattern& pattern = file.patterns.emplace_back();
+        pattern.rows = static_cast<std::uint16_t>(patterns[p].rowCount);
         for (const Cell& cell : cells[p]) {
-            Put8(&packed, 0x9F);
-            Put8(&packed, cell.note == kNoteKeyOff ? 97 : cell.note);
-            Put8(&packed, cell.instrument);
-            Put8(&packed, cell.volumeCommand);
-            Put8(&packed, cell.effect);
-            Put8(&packed, cell.effectParam);
+            xmfile::PackCell(pattern.packed, cell.note, cell.instrument, cell.volumeCommand,
+                             cell.effect, cell.effectParam);
         }
-        Put16(&out, static_cast<std::uint16_t>(packed.size()));
-        out.insert(out.end(), packed.begin(), packed.end());
     }
-
     for (const Instrument& instrument : instruments) {
-        Put32(&out, kInstrumentHeaderSize);
-        PutText(&out, "instrument", 22);
-        Put8(&out, 0);
-        Put16(&out, static_cast<std::uint16_t>(instrument.sampleCount));
-        Put32(&out, 40);
-        for (std::uint8_t slot : instrument.sampleMap) Put8(&out, slot);
-        PutEnvelope(&out, instrument.volumeEnvelope);
-        PutEnvelope(&out, instrument.panningEnvelope);
-        for (std::uint8_t value : {instrument.volumePointCount, instrument.panningPointCount,
-                                   instrument.volumeSustainPoint, instrument.volumeLoopStart,
-                                   instrument.volumeLoopEnd, instrument.panningSustainPoint,
-                                   instrument.panningLoopStart, instrument.panningLoopEnd,
-                                   instrument.volumeType, instrument.panningType,
-                                   instrument.autoVibratoType, instrument.autoVibratoSweep,
-                                   instrument.autoVibratoDepth, instrument.autoVibratoRate}) {
-            Put8(&out, value);
-        }
-        Put16(&out, instrument.fadeout / 2u);
-        for (std::uint32_t i = 241; i < kInstrumentHeaderSize; ++i) Put8(&out, 0);
+        xmfile::XmInstrument& written = file.instruments.emplace_back();
+        written.name = "instrument";
+        std::copy(std::begin(instrument.sampleMap), std::end(instrument.sampleMap), written.sampleMap);
+        CopyEnvelope(&written.volume, instrument.volumeEnvelope, instrument.volumePointCount,
+                     instrument.volumeSustainPoint, instrument.volumeLoopStart,
+                     instrument.volumeLoopEnd, instrument.volumeType);
+        CopyEnvelope(&written.panning, instrument.panningEnvelope, instrument.panningPointCount,
+                     instrument.panningSustainPoint, instrument.panningLoopStart,
+                     instrument.panningLoopEnd, instrument.panningType);
+        written.vibratoType = instrument.autoVibratoType;
+        written.vibratoSweep = instrument.autoVibratoSweep;
+        written.vibratoDepth = instrument.autoVibratoDepth;
+        written.vibratoRate = instrument.autoVibratoRate;
+        written.fadeout = static_cast<std::uint16_t>(instrument.fadeout / 2u);
         for (std::int32_t s = 0; s < instrument.sampleCount; ++s) {
             const Sample& sample = *instrument.samples[s];
-            std::uint8_t type = 0x10;
-            if (sample.loopKind == kLoopForward) type |= 1;
-            if (sample.loopKind == kLoopPingPong) type |= 2;
-            Put32(&out, sample.length * 2);
-            Put32(&out, sample.loopStart * 2);
-            Put32(&out, sample.loopLength * 2);
-            Put8(&out, sample.volume);
-            Put8(&out, static_cast<std::uint8_t>(sample.finetune));
-            Put8(&out, type);
-            Put8(&out, static_cast<std::uint8_t>(sample.panning));
-            Put8(&out, static_cast<std::uint8_t>(sample.relativeNote));
-            Put8(&out, 0);
-            PutText(&out, "sample", 22);
-        }
-        for (std::int32_t s = 0; s < instrument.sampleCount; ++s) {
-            const Sample& sample = *instrument.samples[s];
-            std::int16_t previous = 0;
-            for (std::uint32_t i = 0; i < sample.length; ++i) {
-                Put16(&out, static_cast<std::uint16_t>(sample.data[i] - previous));
-                previous = sample.data[i];
-            }
+            xmfile::XmSample& stored = written.samples.emplace_back();
+            stored.name = "sample";
+            stored.length = sample.length * 2;
+            stored.loopStart = sample.loopStart * 2;
+            stored.loopLength = sample.loopLength * 2;
+            stored.volume = sample.volume;
+            stored.finetune = sample.finetune;
+            stored.type = 0x10;
+            if (sample.loopKind == kLoopForward) stored.type |= 1;
+            if (sample.loopKind == kLoopPingPong) stored.type |= 2;
+            stored.panning = static_cast<std::uint8_t>(sample.panning);
+            stored.relativeNote = sample.relativeNote;
+            stored.data = xmfile::DeltaCode16(
+                std::vector<std::int16_t>(sample.data, sample.data + sample.length));
         }
     }
-    std::uint32_t length = static_cast<std::uint32_t>(out.size() - 4);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<std::uint8_t>(length >> (8 * i));
-    return out;
+    return xmfile::WithLengthPrefix(xmfile::BuildXm(file));
 }
 
 void StartTestPlayback(Song* song) {
@@ -187,10 +149,8 @@ void StartTestPlayback(Song* song) {
 }
 
 std::uint8_t NoteNumber(const char* name) {
-    static const char* const names[12] = {"C-", "C#", "D-", "D#", "E-", "F-",
-                                          "F#", "G-", "G#", "A-", "A#", "B-"};
     for (int i = 0; i < 12; ++i) {
-        if (std::strncmp(name, names[i], 2) == 0) return static_cast<std::uint8_t>(1 + i + 12 * (name[2] - '0'));
+        if (std::strncmp(name, kNoteNames[i], 2) == 0) return static_cast<std::uint8_t>(1 + i + 12 * (name[2] - '0'));
     }
     return 0;
 }

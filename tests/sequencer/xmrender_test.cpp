@@ -106,6 +106,7 @@ TEST_F(XmRender, FirstHundredBlocksAreTheBlockFillersOutput) {
     ASSERT_NE(song, nullptr);
     SetOutputParameters(44100);
     ResetPlayback(song);
+    Player.activeSong = song;
     std::vector<std::int16_t> ring(static_cast<std::size_t>(Player.ringFrames) * 2);
     std::vector<float> mix(static_cast<std::size_t>(Player.ringFrames) * 2 + 4);
     Player.waveBuffer = ring.data();

@@ -1,4 +1,5 @@
-// The module as the composer builds it, and its serialisation into an XM file image.
+// The module as the composer builds it (sample values, loops in frames, envelopes as points),
+// and its XM file image.
 #pragma once
 
 #include <cstdint>
@@ -6,9 +7,6 @@
 #include <vector>
 
 #include "song.h"
-
-// File value of the key-off note; the composer's cells use kNoteKeyOff like the player.
-constexpr std::uint8_t kFileKeyOffNote = 97;
 
 struct XmSample {
     std::string name;
@@ -60,12 +58,7 @@ struct XmModule {
     std::vector<XmInstrument> instruments;
 };
 
-// Fixed sizes of the records this writer produces.
-constexpr std::uint32_t kXmHeaderSize = 276;          // counted from offset 60
-constexpr std::uint32_t kXmPatternHeaderSize = 9;
-constexpr std::uint32_t kXmInstrumentHeaderSize = 263;
-constexpr std::uint32_t kXmSampleHeaderSize = 40;
-
+// The module as an XM file image, written through the shared XM file writer.
 std::vector<std::uint8_t> SerializeModule(const XmModule& module);
 
 // Packed form of one cell: a raw five-byte cell when every field is set, otherwise a mask byte

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "offline_render.h"
-#include "player_state.h"
 #include "song.h"
 
 namespace {
@@ -24,9 +23,10 @@ const char* const kUsage =
     "\n"
     "Plays MODULE.xm from its start and writes SECONDS seconds (default 60) of it as a\n"
     "44100 Hz 16-bit stereo WAV file. With --trace, writes instead one text line per tick\n"
-    "and channel: order position, row, tick, channel, the row's note and instrument, period\n"
-    "and its delta, volume and its delta, panning, envelope outputs, fade-out, and the\n"
-    "channel's voice: its slot, left and right gains, frequency and sample position.\n";
+    "and channel: order position, row, tick, channel, the row's note, instrument, volume\n"
+    "column and effect, period and its delta, volume and its delta, panning, envelope\n"
+    "outputs, fade-out, and the channel's voice: its slot, left and right gains, frequency\n"
+    "and sample position. Channels with nothing playing and an empty cell are left out.\n";
 
 struct Options {
     bool trace = false;
@@ -119,12 +119,15 @@ bool WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
     std::uint8_t header[44];
     WaveHeader(header, frames);
     if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
-    if (!BeginOfflinePlayback(song)) return false;
+    if (!BeginOfflinePlayback(song)) {
+        errno = ENOMEM;  // the rings could not be allocated
+        return false;
+    }
     bool written = true;
     std::uint32_t done = 0;
     while (written && done < frames) {
         const std::int16_t* block = RenderNextBlock();
-        std::uint32_t blockFrames = static_cast<std::uint32_t>(Player.blockFrames);
+        std::uint32_t blockFrames = static_cast<std::uint32_t>(RenderedBlockFrames());
         std::uint32_t count = frames - done < blockFrames ? frames - done : blockFrames;
         written = WriteFrames(file, block, count);
         done += count;
@@ -176,14 +179,22 @@ int main(int argc, char** argv) {
 
     std::int64_t frames = static_cast<std::int64_t>(options.seconds) * kRenderRate;
     bool written;
+    int error = 0;
     if (options.trace) {
-        TraceSong(song, frames, WriteTraceText, file);
-        written = std::ferror(file) == 0;
+        written = TraceSong(song, frames, WriteTraceText, file);
+        if (!written) error = ENOMEM;
+        if (written && std::ferror(file) != 0) {
+            written = false;
+            error = errno;
+        }
     } else {
         written = WriteWave(file, song, static_cast<std::uint32_t>(frames));
+        if (!written) error = errno;
     }
-    written = std::fclose(file) == 0 && written;
-    int error = errno;
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
     FreeModule(song);
     if (written) {
 #ifdef _WIN32

@@ -81,6 +81,7 @@ struct Song {
     Instrument* instruments;  // instrumentCount records, indexed by instrument number - 1
     std::int32_t tickFramesLeft;
     std::int32_t tickLength;
+    std::int32_t tickRate;  // output frames per second the tick length is counted in
     std::int16_t songLength;
     std::int16_t restartPosition;
     std::int16_t channelCount;
@@ -111,5 +112,7 @@ extern Instrument EmptyInstrument;
 
 // Builds a song from a length-prefixed XM image; null when it cannot be played.
 Song* LoadModule(const void* image);
-// Stops the output if it plays this song, then releases the song; false for null.
+// Stops the output, whatever song it plays, then releases this song; false for null.
+// <windows.h> defines a FreeModule macro (for FreeLibrary): a Windows build undoes it before
+// this declaration is seen.
 bool FreeModule(Song* song);

@@ -1,0 +1,198 @@
+// The tool's parsing and formatting routines, called directly: algorithm names, the command
+// line, file-name escaping, names in messages, checksum lines and the progress text.
+#include <gtest/gtest.h>
+
+#include "check.h"
+#include "options.h"
+#include "output_forms.h"
+#include "progress.h"
+
+namespace {
+
+bool Parse(const std::vector<std::string>& arguments, CliOptions* options, std::string* error) {
+    *options = CliOptions{};
+    return ParseCommandLine(arguments, options, error);
+}
+
+TEST(CliAlgorithmNames, CaseAndInnerDashesDoNotMatterAnythingElseDoes) {
+    DigestKind kind{};
+    ASSERT_TRUE(ParseAlgorithmName("sha-256", &kind));
+    EXPECT_EQ(kind, DigestKind::kSHA256);
+    ASSERT_TRUE(ParseAlgorithmName("Ripemd-160", &kind));
+    EXPECT_EQ(kind, DigestKind::kRIPEMD160);
+    ASSERT_TRUE(ParseAlgorithmName("crc32B", &kind));
+    EXPECT_EQ(kind, DigestKind::kCRC32b);
+    ASSERT_TRUE(ParseAlgorithmName("crc32", &kind));
+    EXPECT_EQ(kind, DigestKind::kCRC32);
+    for (const char* wrong : {"", "-md5", "md5-", "sha--256", "sha3", "md", "crc32bb", "sha 1"}) {
+        EXPECT_FALSE(ParseAlgorithmName(wrong, &kind)) << wrong;
+    }
+
+    AlgorithmSet set = 0;
+    std::string unknown;
+    ASSERT_TRUE(ParseAlgorithmList("sha1,MD5,sha1", &set, &unknown));
+    EXPECT_EQ(set, AlgorithmBit(DigestKind::kMD5) | AlgorithmBit(DigestKind::kSHA1));
+    EXPECT_FALSE(ParseAlgorithmList("md5,whirlpool,sha1", &set, &unknown));
+    EXPECT_EQ(unknown, "whirlpool");
+    EXPECT_FALSE(ParseAlgorithmList("md5,", &set, &unknown));
+    EXPECT_EQ(unknown, "");
+}
+
+TEST(CliCommandLine, GnuFormsOfOptionsAndInputsInOrder) {
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"-amd5,sha1", "a", "-s", "text", "--", "-c", "-"}, &options, &error));
+    EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kMD5) | AlgorithmBit(DigestKind::kSHA1));
+    EXPECT_FALSE(options.check);
+    ASSERT_EQ(options.inputs.size(), 4u);
+    EXPECT_EQ(options.inputs[0].value, "a");
+    EXPECT_TRUE(options.inputs[1].isText);
+    EXPECT_EQ(options.inputs[1].value, "text");
+    EXPECT_EQ(options.inputs[2].value, "-c");
+    EXPECT_EQ(options.inputs[3].value, "-");
+    EXPECT_FALSE(options.inputs[3].isText);
+
+    ASSERT_TRUE(Parse({"-cw", "--alg=crc16", "--stat", "list"}, &options, &error));
+    EXPECT_TRUE(options.check && options.warn && options.status);
+    EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kCRC16));
+    ASSERT_TRUE(Parse({"--algorithms", "md2", "--string=", "--tag"}, &options, &error));
+    EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kMD2));
+    EXPECT_TRUE(options.tagForm);
+    ASSERT_EQ(options.inputs.size(), 1u);
+    EXPECT_TRUE(options.inputs[0].isText);
+
+    ASSERT_TRUE(Parse({}, &options, &error));
+    ASSERT_EQ(options.inputs.size(), 1u);
+    EXPECT_EQ(options.inputs[0].value, "-");
+    EXPECT_EQ(options.algorithms, kAllAlgorithms);
+}
+
+TEST(CliCommandLine, MistakesAreNamedInOneLine) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--frobnicate"}, "'--frobnicate'"},
+        {{"-q"}, "'-q'"},
+        {{"--st"}, "ambiguous"},
+        {{"-a", "md5,sha3"}, "'sha3'"},
+        {{"-a"}, "'-a' needs a value"},
+        {{"--tag=yes"}, "takes no value"},
+        {{"--quiet", "f"}, "--check"},
+        {{"-c", "--tag"}, "--tag"},
+        {{"-c", "-s", "x"}, "-s"},
+    };
+    for (const auto& [arguments, mentions] : cases) {
+        CliOptions options;
+        std::string error;
+        EXPECT_FALSE(Parse(arguments, &options, &error)) << arguments[0];
+        EXPECT_NE(error.find(mentions), std::string::npos) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    }
+}
+
+TEST(CliFileNames, EscapedAsCoreutilsDoesAndReadBack) {
+    std::string escaped;
+    EXPECT_FALSE(EscapeFileName("plain name", &escaped));
+    EXPECT_TRUE(EscapeFileName("a\nb\\c\rd", &escaped));
+    EXPECT_EQ(escaped, "a\\nb\\\\c\\rd");
+    std::string name;
+    ASSERT_TRUE(UnescapeFileName(escaped, &name));
+    EXPECT_EQ(name, "a\nb\\c\rd");
+    EXPECT_FALSE(UnescapeFileName("a\\tb", &name));
+    EXPECT_FALSE(UnescapeFileName("ends\\", &name));
+
+    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", true), "\\CRC16 (a\\nb) = BB3D\n");
+    EXPECT_EQ(DigestLine(DigestKind::kMD5, "x y", "00ff", false), "00ff  x y\n");
+    // Check results escape only names that would break the line.
+    EXPECT_EQ(CheckResultLine("c\\d", "OK"), "c\\d: OK\n");
+    EXPECT_EQ(CheckResultLine("x\\y\nz", "FAILED"), "\\x\\\\y\\nz: FAILED\n");
+}
+
+TEST(CliFileNames, QuotedInMessagesAsCoreutilsQuotesThem) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"plain/file-1.2_x+y,z@w%", "plain/file-1.2_x+y,z@w%"},
+        {"x~#", "x~#"},
+        {"~x", "'~x'"},
+        {"a b", "'a b'"},
+        {"a:b", "'a:b'"},
+        {"", "''"},
+        {"it's", "\"it's\""},
+        {"x'y\"z", "'x'\\''y\"z'"},
+        {"a\nbx", "'a'$'\\n''bx'"},
+        {"a\001b", "'a'$'\\001''b'"},
+        {"\xc3\xa9", "\xc3\xa9"},
+    };
+    for (const auto& [name, quoted] : cases) EXPECT_EQ(QuoteForMessage(name), quoted) << name;
+}
+
+constexpr const char kMd5OfAbc[] = "900150983cd24fb0d6963f7d28e17f72";
+
+TEST(CliChecksumLines, GnuLinesInEveryVariantTakeTheOneSelectedAlgorithm) {
+    const AlgorithmSet md5 = AlgorithmBit(DigestKind::kMD5);
+    const std::string digest = kMd5OfAbc;
+    const std::pair<std::string, std::string> accepted[] = {
+        {digest + "  name", "name"},
+        {digest + " *name", "name"},
+        {digest + " name", "name"},            // reversed BSD form, one space
+        {"  " + digest + "  name\r", "name"},  // leading blanks, CRLF line end
+        {digest + "   lead", " lead"},         // a name that starts with a space
+        {"\\" + digest + "  a\\nb\\\\c", "a\nb\\c"},
+        {"900150983CD24FB0D6963F7D28E17F72  up", "up"},
+    };
+    for (const auto& [line, name] : accepted) {
+        ChecksumLine parsed;
+        ASSERT_EQ(ParseChecksumLine(line, md5, &parsed), LineForm::kChecksum) << line;
+        EXPECT_EQ(parsed.kind, DigestKind::kMD5);
+        EXPECT_EQ(parsed.fileName, name);
+    }
+    ChecksumLine parsed;
+    EXPECT_EQ(ParseChecksumLine(digest + "  name", kAllAlgorithms, &parsed),
+              LineForm::kNoAlgorithm);
+    for (const std::string& line :
+         {digest.substr(1) + "  short", digest + "0  long", digest + "x  name", digest + " ",
+          digest, "\\" + digest + "  bad\\escape", std::string("junk"),
+          digest + "  cut" + std::string(1, '\0') + "short"}) {
+        EXPECT_EQ(ParseChecksumLine(line, md5, &parsed), LineForm::kMalformed) << line;
+    }
+    for (const std::string& line : {std::string(""), std::string("  "), std::string("# x")}) {
+        EXPECT_EQ(ParseChecksumLine(line, md5, &parsed), LineForm::kSkipped) << line;
+    }
+}
+
+TEST(CliChecksumLines, TagLinesNameTheirAlgorithm) {
+    ChecksumLine parsed;
+    ASSERT_EQ(ParseChecksumLine("CRC32b (a (1).txt) = 648cbb73", kAllAlgorithms, &parsed),
+              LineForm::kChecksum);
+    EXPECT_EQ(parsed.kind, DigestKind::kCRC32b);
+    EXPECT_EQ(parsed.fileName, "a (1).txt");
+    EXPECT_EQ(parsed.expected, "648cbb73");
+    ASSERT_EQ(
+        ParseChecksumLine(std::string("\\MD5 (a\\nb) = ") + kMd5OfAbc, kAllAlgorithms, &parsed),
+        LineForm::kChecksum);
+    EXPECT_EQ(parsed.fileName, "a\nb");
+    ASSERT_EQ(ParseChecksumLine("sha-1(x)=a9993e364706816aba3e25717850c26c9cd0d89d", kAllAlgorithms,
+                                &parsed),
+              LineForm::kChecksum);
+    EXPECT_EQ(parsed.kind, DigestKind::kSHA1);
+
+    const AlgorithmSet sha256 = AlgorithmBit(DigestKind::kSHA256);
+    for (const std::string& line :
+         {std::string("MD5 (x) = ") + kMd5OfAbc,  // not among the selected algorithms
+          std::string("SHA256 (x) = ") + kMd5OfAbc, std::string("SHA256 (x) ") + kMd5OfAbc,
+          std::string("SHA512 (x) = ") + kMd5OfAbc}) {
+        EXPECT_EQ(ParseChecksumLine(line, sha256, &parsed), LineForm::kMalformed) << line;
+    }
+}
+
+TEST(CliProgress, TextShowsBytesRateAndTimeLeft) {
+    EXPECT_EQ(ProgressText("big.iso", 1536ull << 20, 5ull << 30, 2.0),
+              "big.iso: 1.5 GiB of 5.0 GiB (30%), 768.0 MiB/s, 0:05 left");
+    EXPECT_EQ(ProgressText("standard input", 3ull << 20, 0, 1.0),
+              "standard input: 3.0 MiB, 3.0 MiB/s");
+    EXPECT_EQ(ProgressText("slow", 1000, 3600000, 1.0),
+              "slow: 1000 B of 3.4 MiB (0%), 1000 B/s, 59:59 left");
+    // A long name keeps its end, cut where a character starts.
+    const std::string name = std::string(50, 'x') + "\xc3\xa9" + std::string(39, 'y');
+    const std::string text = ProgressText(name, 0, 0, 1.0);
+    EXPECT_EQ(text.substr(0, 4), "...y") << text;
+}
+
+}  // namespace

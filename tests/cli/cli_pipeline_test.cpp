@@ -1,0 +1,81 @@
+// The reading pipeline against the one-shot routines: inputs around the block and ring sizes,
+// several inputs through one pipeline, one or more workers; and how inputs fail to open.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <fstream>
+
+#include "digest_test_support.h"
+#include "pipeline.h"
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    return ::testing::TempDir() + "hashcalc_pipeline_" + std::to_string(getpid()) + "_" + name;
+}
+
+struct TempFile {
+    TempFile(const std::string& name, const std::string& content) : path(TempPath(name)) {
+        std::ofstream(path, std::ios::binary) << content;
+    }
+    ~TempFile() { unlink(path.c_str()); }
+    TempFile(const TempFile&) = delete;
+    TempFile& operator=(const TempFile&) = delete;
+    std::string path;
+};
+
+// Hashes the file at `path` through `pipeline` and compares each selected text with the
+// one-shot routine's text for `message`.
+void ExpectPipelineMatches(HashPipeline* pipeline, const std::string& path,
+                           const std::string& message, AlgorithmSet algorithms) {
+    InputFile file;
+    int error = 0;
+    ASSERT_TRUE(OpenInputFile(path.c_str(), &file, &error)) << error;
+    EXPECT_EQ(file.size, message.size());
+    DigestTexts texts;
+    const bool hashed = HashFile(pipeline, file, algorithms, &texts, &error);
+    CloseInputFile(&file);
+    ASSERT_TRUE(hashed) << error;
+    for (int k = 0; k < kDigestCount; ++k) {
+        if (!Contains(algorithms, static_cast<DigestKind>(k))) continue;
+        EXPECT_EQ(texts.text[k], digest_test::Digest(DigestCatalogue[k], message))
+            << DigestCatalogue[k].name << " of " << message.size() << " bytes";
+    }
+}
+
+TEST(CliPipeline, EveryAlgorithmMatchesTheRoutineAroundBlockSizes) {
+    HashPipeline* pipeline = CreateHashPipeline(2);
+    // Below and above the size hashed on the reading thread, one block, one block and a byte.
+    for (const std::size_t size : {std::size_t{0}, std::size_t{65536}, std::size_t{65537},
+                                   kBlockBytes - 1, kBlockBytes, kBlockBytes + 1}) {
+        const std::string message = digest_test::PatternMessage(size);
+        const TempFile input("sizes.bin", message);
+        ExpectPipelineMatches(pipeline, input.path, message, kAllAlgorithms);
+    }
+    DestroyHashPipeline(pipeline);
+}
+
+TEST(CliPipeline, InputsLongerThanTheRingWithOneAndWithManyWorkers) {
+    // MD2 is left out only because it would make the test slow.
+    const AlgorithmSet algorithms = kAllAlgorithms & ~AlgorithmBit(DigestKind::kMD2);
+    const std::string message = digest_test::PatternMessage(kRingBlocks * kBlockBytes * 5 / 4 + 3);
+    const TempFile input("ring.bin", message);
+    for (const unsigned workers : {1u, 3u}) {
+        HashPipeline* pipeline = CreateHashPipeline(workers);
+        ExpectPipelineMatches(pipeline, input.path, message, algorithms);
+        ExpectPipelineMatches(pipeline, input.path, message, AlgorithmBit(DigestKind::kSHA256));
+        DestroyHashPipeline(pipeline);
+    }
+}
+
+TEST(CliPipeline, DirectoriesAndMissingFilesAreRefusedWithTheirReason) {
+    InputFile file;
+    int error = 0;
+    EXPECT_FALSE(OpenInputFile(::testing::TempDir().c_str(), &file, &error));
+    EXPECT_EQ(error, EISDIR);
+    EXPECT_FALSE(OpenInputFile(TempPath("missing").c_str(), &file, &error));
+    EXPECT_EQ(error, ENOENT);
+}
+
+}  // namespace

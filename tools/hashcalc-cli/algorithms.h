@@ -1,0 +1,34 @@
+// The twelve algorithms as the command line names them, and sets of them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "digest_stream.h"
+
+// Bit k stands for the algorithm of catalogue entry k.
+using AlgorithmSet = std::uint16_t;
+constexpr AlgorithmSet kAllAlgorithms = (1u << kDigestCount) - 1;
+
+constexpr AlgorithmSet AlgorithmBit(DigestKind kind) {
+    return static_cast<AlgorithmSet>(1u << static_cast<int>(kind));
+}
+constexpr bool Contains(AlgorithmSet set, DigestKind kind) {
+    return (set & AlgorithmBit(kind)) != 0;
+}
+int CountAlgorithms(AlgorithmSet set);
+// The only member of a set of one.
+DigestKind OnlyAlgorithm(AlgorithmSet set);
+
+const char* AlgorithmName(DigestKind kind);
+int AlgorithmTextLength(DigestKind kind);
+
+// Finds the algorithm called `name`: letter case does not matter and single dashes may stand
+// between characters ("sha-256", "Ripemd-160").
+bool ParseAlgorithmName(std::string_view name, DigestKind* kind);
+// Parses a comma-separated list into *set. On a name it does not know (an empty one included)
+// returns false with that name in *unknown.
+bool ParseAlgorithmList(std::string_view list, AlgorithmSet* set, std::string* unknown);
+// "MD5, MD2, ..., CRC32b": the names in catalogue order, for messages.
+std::string AlgorithmNames();

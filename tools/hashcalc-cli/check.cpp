@@ -1,0 +1,296 @@
+// Verifying lists. Consecutive lines about the same file (one per algorithm, as the tool
+// writes them) are verified from a single reading of that file. Messages and exit status
+// follow md5sum's, so scripts written for it work unchanged.
+#include "check.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "output_forms.h"
+
+namespace {
+
+// Longer lines are counted as malformed without being kept, so memory stays bounded even
+// when a list is not a list at all.
+constexpr std::size_t kLongestLine = 64 * 1024;
+constexpr std::size_t kListReadBytes = 64 * 1024;
+
+bool IsHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::size_t HexRun(std::string_view text) {
+    std::size_t count = 0;
+    while (count < text.size() && IsHexDigit(text[count])) ++count;
+    return count;
+}
+
+// "NAME (FILE) = DIGEST" after the optional backslash. The file name ends at the last ')',
+// since names written by BSD tools are not escaped and may hold parentheses.
+LineForm ParseTagLine(std::string_view rest, bool escaped, DigestKind kind, AlgorithmSet selected,
+                      ChecksumLine* parsed) {
+    const std::size_t close = rest.rfind(')');
+    if (close == std::string_view::npos) return LineForm::kMalformed;
+    const std::string_view name = rest.substr(0, close);
+    std::size_t at = close + 1;
+    while (at < rest.size() && IsBlank(rest[at])) ++at;
+    if (at == rest.size() || rest[at] != '=') return LineForm::kMalformed;
+    ++at;
+    while (at < rest.size() && IsBlank(rest[at])) ++at;
+    const std::string_view digest = rest.substr(at);
+    if (!Contains(selected, kind) || HexRun(digest) != digest.size() ||
+        digest.size() != static_cast<std::size_t>(AlgorithmTextLength(kind))) {
+        return LineForm::kMalformed;
+    }
+    parsed->kind = kind;
+    parsed->expected = digest;
+    if (escaped)
+        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
+                                                         : LineForm::kMalformed;
+    parsed->fileName = name;
+    return LineForm::kChecksum;
+}
+
+// "DIGEST  FILE" or "DIGEST *FILE", and "DIGEST FILE" as BSD tools write it reversed.
+LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected,
+                      ChecksumLine* parsed) {
+    const std::size_t digits = HexRun(rest);
+    if (digits == 0 || digits + 1 >= rest.size() || rest[digits] != ' ')
+        return LineForm::kMalformed;
+    std::size_t nameStart = digits + 1;
+    // deliberate: "DIGEST  " with nothing after the mode character names the file " ", as
+    // md5sum reads it.
+    if ((rest[nameStart] == ' ' || rest[nameStart] == '*') && nameStart + 1 < rest.size())
+        ++nameStart;
+    if (CountAlgorithms(selected) != 1) return LineForm::kNoAlgorithm;
+    const DigestKind kind = OnlyAlgorithm(selected);
+    if (digits != static_cast<std::size_t>(AlgorithmTextLength(kind))) return LineForm::kMalformed;
+    parsed->kind = kind;
+    parsed->expected = rest.substr(0, digits);
+    const std::string_view name = rest.substr(nameStart);
+    if (escaped)
+        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
+                                                         : LineForm::kMalformed;
+    parsed->fileName = name;
+    return LineForm::kChecksum;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+        };
+        if (lower(a[i]) != lower(b[i])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, ChecksumLine* parsed) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::size_t at = 0;
+    while (at < line.size() && IsBlank(line[at])) ++at;
+    line.remove_prefix(at);
+    if (line.empty() || line.front() == '#') return LineForm::kSkipped;
+    // A name cut short at a NUL would name another file.
+    if (line.find('\0') != std::string_view::npos) return LineForm::kMalformed;
+    const bool escaped = line.front() == '\\';
+    if (escaped) line.remove_prefix(1);
+
+    const std::size_t nameEnd = line.find_first_of(" (");
+    DigestKind kind{};
+    if (nameEnd != std::string_view::npos && ParseAlgorithmName(line.substr(0, nameEnd), &kind)) {
+        std::size_t open = nameEnd;
+        if (line[open] == ' ') ++open;
+        if (open < line.size() && line[open] == '(') {
+            return ParseTagLine(line.substr(open + 1), escaped, kind, selected, parsed);
+        }
+    }
+    return ParseGnuLine(line, escaped, selected, parsed);
+}
+
+namespace {
+
+enum class ReadLine { kLine, kTooLong, kEnd, kFailed };
+
+// Lines of a list, read through a small buffer.
+struct ListReader {
+    InputFile file;
+    std::vector<unsigned char> buffer = std::vector<unsigned char>(kListReadBytes);
+    std::size_t next = 0;
+    std::size_t end = 0;
+    bool atEnd = false;
+    int error = 0;
+};
+
+ReadLine NextLine(ListReader* reader, std::string* line) {
+    line->clear();
+    bool tooLong = false;
+    bool any = false;
+    for (;;) {
+        if (reader->next == reader->end) {
+            if (reader->atEnd) break;
+            const std::int64_t got = ReadInputBlock(reader->file, reader->buffer.data(),
+                                                    reader->buffer.size(), &reader->error);
+            if (got < 0) return ReadLine::kFailed;
+            reader->next = 0;
+            reader->end = static_cast<std::size_t>(got);
+            reader->atEnd = reader->end < reader->buffer.size();
+            continue;
+        }
+        any = true;
+        const char c = static_cast<char>(reader->buffer[reader->next++]);
+        if (c == '\n') break;
+        if (line->size() < kLongestLine) {
+            *line += c;
+        } else {
+            tooLong = true;
+        }
+    }
+    if (!any) return ReadLine::kEnd;
+    return tooLong ? ReadLine::kTooLong : ReadLine::kLine;
+}
+
+struct ListTally {
+    long malformed = 0;
+    long unreadable = 0;
+    long mismatched = 0;
+    bool anyWellFormed = false;
+    bool anyMatched = false;
+    bool hintGiven = false;
+};
+
+// Verifies the lines of one file, all naming `lines.front().fileName`, from one reading.
+void VerifyGroup(const std::vector<ChecksumLine>& lines, const CliOptions& options,
+                 const HashContext& context, ListTally* tally) {
+    if (lines.empty()) return;
+    const std::string& name = lines.front().fileName;
+    AlgorithmSet algorithms = 0;
+    for (const ChecksumLine& line : lines) algorithms |= AlgorithmBit(line.kind);
+    DigestTexts texts;
+    int error = 0;
+    if (!HashNamedFile(context, name, algorithms, &texts, &error)) {
+        if (options.ignoreMissing && error == ENOENT) return;
+        ReportFileError(name, error);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            ++tally->unreadable;
+            if (!options.status)
+                std::fputs(CheckResultLine(name, "FAILED open or read").c_str(), stdout);
+        }
+        return;
+    }
+    for (const ChecksumLine& line : lines) {
+        const bool matched = SameText(line.expected, texts.text[static_cast<int>(line.kind)]);
+        if (matched) {
+            tally->anyMatched = true;
+        } else {
+            ++tally->mismatched;
+        }
+        if (!options.status && (!matched || !options.quiet)) {
+            std::fputs(CheckResultLine(name, matched ? "OK" : "FAILED").c_str(), stdout);
+        }
+    }
+}
+
+void Warn(long count, const char* one, const char* many) {
+    if (count == 0) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "WARNING: %ld %s", count, count == 1 ? one : many);
+    ReportError(text);
+}
+
+// Verifies one list; `listName` is "-" for standard input.
+bool CheckList(const std::string& listName, const CliOptions& options, const HashContext& context) {
+    const bool standardInput = listName == "-";
+    const std::string shownName = standardInput ? "standard input" : listName;
+    ListReader reader;
+    if (standardInput) {
+        reader.file = StandardInputFile();
+    } else if (int error = 0; !OpenInputFile(listName.c_str(), &reader.file, &error)) {
+        ReportFileError(listName, error);
+        return false;
+    }
+    const std::string lineKind =
+        CountAlgorithms(options.algorithms) == 1
+            ? std::string(AlgorithmName(OnlyAlgorithm(options.algorithms))) + " "
+            : std::string();
+    ListTally tally;
+    std::vector<ChecksumLine> group;
+    std::string text;
+    bool readFailed = false;
+    for (long number = 1;; ++number) {
+        const ReadLine read = NextLine(&reader, &text);
+        if (read == ReadLine::kEnd) break;
+        if (read == ReadLine::kFailed) {
+            readFailed = true;
+            break;
+        }
+        ChecksumLine parsed;
+        const LineForm form = read == ReadLine::kTooLong
+                                  ? LineForm::kMalformed
+                                  : ParseChecksumLine(text, options.algorithms, &parsed);
+        if (form == LineForm::kSkipped) continue;
+        if (form == LineForm::kChecksum) {
+            tally.anyWellFormed = true;
+            if (!group.empty() && group.front().fileName != parsed.fileName) {
+                VerifyGroup(group, options, context, &tally);
+                group.clear();
+            }
+            group.push_back(std::move(parsed));
+            continue;
+        }
+        ++tally.malformed;
+        // Results of earlier lines come first, as when every line is verified on its own.
+        VerifyGroup(group, options, context, &tally);
+        group.clear();
+        const std::string where = QuoteForMessage(shownName) + ": " + std::to_string(number) + ": ";
+        if (form == LineForm::kNoAlgorithm && !tally.hintGiven && !options.status) {
+            ReportError(where +
+                        "a line without an algorithm name needs -a with exactly one algorithm");
+            tally.hintGiven = true;
+        } else if (options.warn) {
+            ReportError(where + "improperly formatted " + lineKind + "checksum line");
+        }
+    }
+    VerifyGroup(group, options, context, &tally);
+    CloseInputFile(&reader.file);
+    if (readFailed) {
+        ReportFileError(shownName, reader.error);
+        return false;
+    }
+
+    if (!tally.anyWellFormed) {
+        ReportError(QuoteForMessage(shownName) + ": no properly formatted checksum lines found");
+        return false;
+    }
+    if (!options.status) {
+        Warn(tally.malformed, "line is improperly formatted", "lines are improperly formatted");
+        Warn(tally.unreadable, "listed file could not be read", "listed files could not be read");
+        Warn(tally.mismatched, "computed checksum did NOT match",
+             "computed checksums did NOT match");
+        if (options.ignoreMissing && !tally.anyMatched) {
+            ReportError(QuoteForMessage(shownName) + ": no file was verified");
+        }
+    }
+    // deliberate: as with md5sum, a list of which no file was verified (all missing and
+    // ignored) fails, so that an empty check never passes for a successful one.
+    return tally.anyMatched && tally.mismatched == 0 && tally.unreadable == 0 &&
+           (!options.strict || tally.malformed == 0);
+}
+
+}  // namespace
+
+bool CheckLists(const CliOptions& options, const HashContext& context) {
+    bool allMatched = true;
+    for (const CliInput& list : options.inputs) {
+        allMatched = CheckList(list.value, options, context) && allMatched;
+    }
+    return allMatched;
+}

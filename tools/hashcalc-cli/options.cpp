@@ -1,0 +1,209 @@
+// GNU-style options: short ones may be bundled (-cw) and take their value attached or as the
+// next argument; long ones may be shortened while unambiguous and take "=VALUE" or the next
+// argument; options and file names mix in any order until "--".
+#include "options.h"
+
+#include <string_view>
+
+const char kHelpText[] =
+    "usage: hashcalc-cli [OPTION]... [FILE]...\n"
+    "       hashcalc-cli -c [OPTION]... [LIST]...\n"
+    "Print or check the digests and checksums of files: MD5, MD2, MD4, SHA0, SHA1,\n"
+    "SHA256, RIPEMD128, RIPEMD160, RIPEMD256, CRC16, CRC32 and CRC32b.\n"
+    "Standard input is read when FILE is - or when no FILE is given.\n"
+    "\n"
+    "  -a, --algorithms=LIST  the algorithms to use, names separated by commas; letter\n"
+    "                           case does not matter and a dash may stand inside a\n"
+    "                           name (sha-256); default: all twelve\n"
+    "  -s, --string=TEXT      hash the bytes of TEXT, shown as \"TEXT\"; may be repeated\n"
+    "      --tag              write NAME (FILE) = DIGEST lines even for one algorithm\n"
+    "                           (with several algorithms this is the only form)\n"
+    "  -c, --check            read checksum lines from the FILEs and verify them\n"
+    "      --no-hardware      use the portable code only, no processor-specific\n"
+    "                           instructions (HASHCALC_NO_HARDWARE=1 does the same)\n"
+    "  -h, --help             show this help and exit\n"
+    "      --version          show the version and exit\n"
+    "\n"
+    "Only when checking:\n"
+    "      --ignore-missing   say nothing about listed files that do not exist\n"
+    "      --quiet            print nothing for files that verify\n"
+    "      --status           print nothing; the exit status tells the outcome\n"
+    "      --strict           fail when a line is badly formatted\n"
+    "  -w, --warn             report each badly formatted line\n"
+    "\n"
+    "With exactly one algorithm and no --tag, each line is DIGEST, two spaces and the\n"
+    "file name, as md5sum, sha1sum and sha256sum write it. Lines without an algorithm\n"
+    "name are checked with the one algorithm -a names. A file name holding a newline or\n"
+    "a backslash is escaped (\\n, \\\\) and its line starts with a backslash.\n"
+    "\n"
+    "Exit status: 0 when every input was read (and, when checking, every listed file\n"
+    "matched), 1 otherwise.\n";
+
+namespace {
+
+struct OptionSpec {
+    const char* longName;
+    char shortName;          // 0: long form only
+    bool CliOptions::*flag;  // the switch it sets; null for the two that take a value
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"algorithms", 'a', nullptr},
+    {"string", 's', nullptr},
+    {"tag", 0, &CliOptions::tagForm},
+    {"check", 'c', &CliOptions::check},
+    {"no-hardware", 0, &CliOptions::noHardware},
+    {"help", 'h', &CliOptions::help},
+    {"version", 0, &CliOptions::version},
+    {"ignore-missing", 0, &CliOptions::ignoreMissing},
+    {"quiet", 0, &CliOptions::quiet},
+    {"status", 0, &CliOptions::status},
+    {"strict", 0, &CliOptions::strict},
+    {"warn", 'w', &CliOptions::warn},
+};
+
+bool TakesValue(const OptionSpec& spec) {
+    return spec.flag == nullptr;
+}
+
+const OptionSpec* FindShort(char name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (spec.shortName == name) return &spec;
+    }
+    return nullptr;
+}
+
+// An exact long name, or the only one that `name` begins.
+const OptionSpec* FindLong(std::string_view name, bool* ambiguous) {
+    const OptionSpec* found = nullptr;
+    *ambiguous = false;
+    for (const OptionSpec& spec : kOptions) {
+        const std::string_view full = spec.longName;
+        if (full == name) return &spec;
+        if (full.substr(0, name.size()) == name) {
+            *ambiguous = found != nullptr;
+            found = &spec;
+        }
+    }
+    return *ambiguous ? nullptr : found;
+}
+
+bool Apply(const OptionSpec& spec, const std::string& value, CliOptions* options,
+           std::string* error) {
+    if (!TakesValue(spec)) {
+        options->*spec.flag = true;
+        return true;
+    }
+    if (spec.shortName == 's') {
+        options->inputs.push_back({true, value});
+        return true;
+    }
+    std::string unknown;
+    if (!ParseAlgorithmList(value, &options->algorithms, &unknown)) {
+        *error = "unknown algorithm '" + unknown + "' (known: " + AlgorithmNames() + ")";
+        return false;
+    }
+    return true;
+}
+
+// Combinations that make no sense, found once every option has been read.
+bool CheckCombinations(const CliOptions& options, std::string* error) {
+    if (!options.check) {
+        const std::pair<bool, const char*> checkOnly[] = {
+            {options.ignoreMissing, "--ignore-missing"},
+            {options.quiet, "--quiet"},
+            {options.status, "--status"},
+            {options.strict, "--strict"},
+            {options.warn, "--warn"},
+        };
+        for (const auto& [given, name] : checkOnly) {
+            if (given) {
+                *error = std::string("option '") + name + "' only applies with --check";
+                return false;
+            }
+        }
+        return true;
+    }
+    if (options.tagForm) {
+        *error = "option '--tag' does not apply with --check";
+        return false;
+    }
+    for (const CliInput& input : options.inputs) {
+        if (input.isText) {
+            *error = "option '-s' does not apply with --check";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* options,
+                      std::string* error) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const bool isOption = !optionsEnded && argument.size() > 1 && argument[0] == '-';
+        if (!isOption) {
+            options->inputs.push_back({false, argument});
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (argument[1] == '-') {
+            const std::size_t equals = argument.find('=');
+            const std::string name = argument.substr(2, equals - 2);
+            bool ambiguous = false;
+            const OptionSpec* spec = FindLong(name, &ambiguous);
+            if (spec == nullptr) {
+                *error = std::string(ambiguous ? "ambiguous" : "unknown") + " option '--" + name +
+                         "' (try --help)";
+                return false;
+            }
+            std::string value;
+            if (equals != std::string::npos) {
+                if (!TakesValue(*spec)) {
+                    *error = std::string("option '--") + spec->longName + "' takes no value";
+                    return false;
+                }
+                value = argument.substr(equals + 1);
+            } else if (TakesValue(*spec)) {
+                if (i + 1 == arguments.size()) {
+                    *error = std::string("option '--") + spec->longName + "' needs a value";
+                    return false;
+                }
+                value = arguments[++i];
+            }
+            if (!Apply(*spec, value, options, error)) return false;
+            if (options->help || options->version) return true;
+            continue;
+        }
+        for (std::size_t at = 1; at < argument.size(); ++at) {
+            const OptionSpec* spec = FindShort(argument[at]);
+            if (spec == nullptr) {
+                *error = std::string("unknown option '-") + argument[at] + "' (try --help)";
+                return false;
+            }
+            std::string value;
+            if (TakesValue(*spec)) {
+                if (at + 1 < argument.size()) {
+                    value = argument.substr(at + 1);
+                } else if (i + 1 < arguments.size()) {
+                    value = arguments[++i];
+                } else {
+                    *error = std::string("option '-") + spec->shortName + "' needs a value";
+                    return false;
+                }
+                at = argument.size();
+            }
+            if (!Apply(*spec, value, options, error)) return false;
+            if (options->help || options->version) return true;
+        }
+    }
+    if (!CheckCombinations(*options, error)) return false;
+    if (options->inputs.empty()) options->inputs.push_back({false, "-"});
+    return true;
+}
