@@ -6,8 +6,13 @@
 # Usage: compare_cli_sweep.sh REFERENCE_CLI 'OTHER_CLI_COMMAND'   (the second may start with
 # an emulator, e.g. 'wine64 hashcalc-cli.exe')
 set -euo pipefail
-reference=$1
+# The inputs are made in a folder of their own: programs named by relative paths are found
+# from where the script was started.
+reference=$(realpath "$1")
 read -r -a other <<< "$2"
+for i in "${!other[@]}"; do
+  [ -e "${other[$i]}" ] && other[$i]=$(realpath "${other[$i]}")
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
