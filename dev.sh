@@ -9,6 +9,8 @@
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
 #                       `./dev.sh package FOLDER` packs an existing build folder as configured
+#   ./dev.sh windows    cross-build the Windows programs (i686, x86_64), test them under Wine
+#   ./dev.sh windows-zip  the Windows release archives, in build-windows/
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,9 +20,11 @@ PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-d
 PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
 JOBS=$(nproc)
 
+# install_missing [PACKAGE...]: the given packages, or the base list, whichever are missing.
 install_missing() {
-  local missing=()
-  for package in "${PACKAGES[@]}" "$@"; do
+  local wanted=("$@") missing=()
+  [ $# -eq 0 ] && wanted=("${PACKAGES[@]}")
+  for package in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
       || missing+=("$package")
   done
@@ -32,6 +36,21 @@ install_missing() {
   # dpkg's progress lines go nowhere; apt's errors still reach the terminal.
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" > /dev/null
+}
+
+# The Windows cross-build: mingw-w64 with POSIX threads, GoogleTest's sources, Wine with its
+# 32-bit half, an X server for the window tests, zip for the archives.
+WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
+                  googletest wine wine32:i386 wine64 xvfb zip)
+
+install_windows_missing() {
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+  fi
+  install_missing "${WINDOWS_PACKAGES[@]}"
 }
 
 # build DIR [cmake options...]
@@ -82,6 +101,7 @@ case "$command" in
     bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
     ;;
   package)
+    install_missing
     install_missing "${PACKAGE_TOOLS[@]}"
     if [ $# -ge 2 ]; then
       packaging/build_package.sh "$2"
@@ -90,8 +110,18 @@ case "$command" in
         -DHASHCALC_BENCHMARKS=OFF
     fi
     ;;
+  windows)
+    install_missing
+    install_windows_missing
+    JOBS=$JOBS tools/windows/build_and_test.sh
+    ;;
+  windows-zip)
+    install_missing
+    install_windows_missing
+    JOBS=$JOBS tools/windows/package.sh
+    ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package|windows|windows-zip]" >&2
     exit 1
     ;;
 esac

@@ -7,7 +7,10 @@
 #include "win32.h"
 
 namespace {
-// wsprintfA never writes more than this many bytes, NUL included.
+// wsprintfA never writes more than this many bytes, NUL included. Microsoft documents the
+// 1024-byte limit of the buffer but not what a longer result returns: Wine returns 1024, this
+// layer 1023 (the characters it stored). The program formats only digest texts of at most 64
+// characters and never reads the count, so it does not depend on either.
 constexpr int kFormatLimit = 1024;
 }  // namespace
 

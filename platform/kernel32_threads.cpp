@@ -100,6 +100,9 @@ void WaitWhileSuspended() {
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize,
                            LPTHREAD_START_ROUTINE startRoutine, LPVOID parameter,
                            DWORD creationFlags, LPDWORD threadId) {
+    // Refused here; Wine returns a handle (a thread that starts at address 0), and Microsoft's
+    // documentation does not say what Windows does. The player always passes its routine and
+    // treats a null handle as a failed start either way.
     if (startRoutine == nullptr) return nullptr;
     auto* record = new (std::nothrow) ThreadRecord;
     if (record == nullptr) return nullptr;
@@ -157,6 +160,9 @@ BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
     });
 }
 
+// A thread that has finished but whose handle is still open is counted as suspended here;
+// Wine fails the call. Microsoft's documentation does not settle it. The player suspends only
+// its running output thread, which ends only after a stop, and never reads the count.
 DWORD WINAPI SuspendThread(HANDLE thread) {
     return WithOpenHandle(thread, kCountFailed, [](ThreadRecord& record) -> DWORD {
         std::lock_guard hold(record.lock);

@@ -6,6 +6,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <mmsystem.h>
+// winbase.h maps FreeModule onto FreeLibrary; the player has a routine of that name.
+#undef FreeModule
 #else
 
 #include <cstddef>

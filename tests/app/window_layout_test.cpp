@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "dialog_template.h"
+#include "main_dialog_expectations.h"
 #include "resource.h"
 #include "window_harness.h"
 
@@ -58,31 +59,13 @@ TEST(DialogTemplate, ControlsCarryTheirIdsAndStyleValuesInTemplateOrder) {
     const DialogTemplate* dialog = MainTemplate();
     ASSERT_NE(dialog, nullptr);
     ASSERT_EQ(dialog->itemCount, 32);
-    const std::vector<int> ids = {65535, 111,   222,   333,   65535, 65535, 65535, 65535,
-                                  444,   555,   65535, 65535, 65535, 65535, 65535, 666,
-                                  777,   888,   65535, 65535, 65535, 65535, 999,   1111,
-                                  1211,  65535, 65535, 65535, 65535, 1311,  1411,  1511};
     for (int i = 0; i < dialog->itemCount; ++i) {
         const DialogItemTemplate& item = dialog->items[i];
         SCOPED_TRACE(i + 1);
-        EXPECT_EQ(item.id, ids[static_cast<size_t>(i)]);
-        DWORD style = 0, exStyle = 0;
-        const char* className = "Edit";
-        if (item.id == IDC_INPUT) {
-            style = 0x50210004;
-        } else if (item.id == IDC_MD5) {
-            style = 0x50010804, exStyle = 0x00020000;
-        } else if (item.id == IDC_SHA256 || item.id == IDC_RIPEMD256) {
-            style = 0x50010844, exStyle = 0x00020000;
-        } else if (item.id == IDC_ABOUT) {
-            style = 0x50018000, className = "Button";
-        } else if (item.id != 65535) {
-            style = 0x50010800, exStyle = 0x00020000;
-        } else if (std::strcmp(item.className, "Button") == 0) {
-            style = 0x50000007, className = "Button";
-        } else {
-            style = 0x50020000, className = "Static";
-        }
+        EXPECT_EQ(item.id, test_support::kMainDialogIds[i]);
+        const test_support::ControlLook look = test_support::ExpectedControlLook(item.id, item.className);
+        const DWORD style = look.style, exStyle = look.exStyle;
+        const char* className = look.className;
         EXPECT_EQ(item.style, style);
         EXPECT_EQ(item.exStyle, exStyle);
         EXPECT_STREQ(item.className, className);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -46,6 +47,18 @@ inline bool BlockMatches(const std::vector<std::int16_t>& reference, int index,
     return std::memcmp(reference.data() + static_cast<std::size_t>(index) * kBlockSamples,
                        ring + static_cast<std::size_t>(ringBlock) * kBlockSamples,
                        kBlockSamples * sizeof(std::int16_t)) == 0;
+}
+
+// Chooses a wave output device that opens without a sound card, when the system has one:
+// SDL's silent dummy driver on Linux; on Windows whatever device winmm offers (under Wine in
+// CI, ALSA's null device). False when no device can be had.
+inline bool UseSilentDevice() {
+#ifdef _WIN32
+    return waveOutGetNumDevs() > 0;
+#else
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    return true;
+#endif
 }
 
 inline DWORD DeviceBytes() {

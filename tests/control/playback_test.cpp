@@ -1,7 +1,9 @@
 // Live playback through SDL's dummy or disk driver: the start, the output thread following the
 // device, pause and resume, the stop, and the starts that cannot play.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -33,13 +35,13 @@ const std::vector<std::int16_t>& Reference() {
 class Playback : public testing::Test {
 protected:
     void SetUp() override {
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        if (!UseSilentDevice()) GTEST_SKIP() << "no wave output device";
         ASSERT_EQ(Reference().size(), static_cast<std::size_t>(kReferenceBlocks) * kBlockSamples);
         ExpectIdle();
     }
     void TearDown() override {
         PlayModule(nullptr);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        UseSilentDevice();
     }
 };
 
@@ -169,8 +171,14 @@ TEST_F(Playback, SecondStartIsRefusedAndLeavesPlaybackAlone) {
     EXPECT_TRUE(WaitUntil([position] { return DeviceBytes() > position; }));
 }
 
+// Without a sound device the start fails and prints nothing: the window then runs silently.
+#ifdef _WIN32
+TEST(PlaybackWithoutDevice, TheStartFailsQuietly) {
+    if (waveOutGetNumDevs() > 0) GTEST_SKIP() << "this system has a wave output device";
+#else
 TEST_F(Playback, WithoutAnAudioDeviceTheStartFailsQuietly) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+#endif
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     EXPECT_EQ(PlayModule(EmbeddedSong), nullptr);
@@ -182,6 +190,7 @@ TEST_F(Playback, WithoutAnAudioDeviceTheStartFailsQuietly) {
     ExpectIdle();
 }
 
+#ifndef _WIN32
 // SDL's disk driver writes every byte the device plays to a file: what is heard is the song
 // without a gap or a repeat, across the ring's end and over the blocks the thread refilled.
 TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
@@ -218,6 +227,7 @@ TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
             << "played block " << block;
     }
 }
+#endif
 
 // The device's byte count wraps at 2^32; the block the thread computes goes on regardless.
 TEST(DevicePositionTest, FollowsTheDeviceAcrossTheWrapOfItsByteCount) {

@@ -81,7 +81,9 @@ TEST_P(DigestStreamSweep, EveryLengthAndSplitMatchesTheRoutineAndTheReference) {
             const std::string message = all.substr(0, length);
             std::string expected = ReferenceDigest(info.name, message);
             const std::string routine = Digest(info, message);
-            if (expected.empty()) expected = routine;  // SHA-0: its vectors are checked elsewhere
+            // SHA-0, and without Crypto++ every cryptographic digest: their vectors and the Linux
+            // build's output are checked elsewhere.
+            if (expected.empty()) expected = routine;
             ASSERT_EQ(routine, expected) << info.name << " " << path << ", " << length << " bytes";
             ASSERT_EQ(StreamWhole(kind, message), expected)
                 << info.name << " " << path << ", " << length << " bytes in one piece";
@@ -161,6 +163,7 @@ TEST(DigestStream, AKindOutsideTheCatalogueFinishesIntoAnEmptyText) {
     EXPECT_EQ(Finish(stream), "");
 }
 
+#ifdef HASHCALC_HAVE_CRYPTOPP
 // Bytes of a message too large to hold: a pattern that depends on the offset, so that a block
 // fed twice or skipped changes the digest.
 void FillLarge(unsigned char* bytes, std::size_t count, std::uint64_t offset) {
@@ -186,5 +189,6 @@ TEST(DigestStream, DISABLED_MD5Above4GiBMatchesTheReference) {
     }
     EXPECT_EQ(Finish(stream), expected);
 }
+#endif
 
 }  // namespace

@@ -2,16 +2,15 @@
 // filler's output from a fresh playback state, its trace mode, and its failures.
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -22,6 +21,7 @@
 #include "output.h"
 #include "sequencer.h"
 #include "player_state.h"
+#include "process_runner.h"
 #include "song.h"
 
 namespace {
@@ -38,28 +38,25 @@ std::string ReadFile(const fs::path& path) {
 class XmRender : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/xmrender_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        directory = pattern;
+        folder = std::make_unique<test_support::TempFolder>();
+        directory = folder->Path();
+        ASSERT_TRUE(fs::is_directory(directory));
         std::vector<GoldenSong> songs = GoldenSongs();
         image = songs[0].song->XmImage();
         module = directory / "song.xm";
         std::ofstream(module, std::ios::binary)
             .write(reinterpret_cast<const char*>(image.data() + 4), static_cast<std::streamsize>(image.size() - 4));
     }
-    void TearDown() override { fs::remove_all(directory); }
+    void TearDown() override { folder.reset(); }
 
-    // Runs xmrender with the arguments; returns its exit status and keeps its standard error.
-    int Run(const std::string& arguments) {
-        fs::path errors = directory / "stderr.txt";
-        std::string command = std::string(XMRENDER_PATH) + " " + arguments + " 2>" + errors.string() +
-                              " >" + (directory / "stdout.txt").string();
-        int status = std::system(command.c_str());
-        standardError = ReadFile(errors);
-        standardOutput = ReadFile(directory / "stdout.txt");
-        fs::remove(errors);
-        fs::remove(directory / "stdout.txt");
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // Runs xmrender with the arguments; returns its exit code and keeps what it printed.
+    int Run(const std::vector<fs::path>& arguments) {
+        std::vector<std::string> texts;
+        for (const fs::path& argument : arguments) texts.push_back(argument.string());
+        const test_support::ProcessResult run = test_support::RunProcess(XMRENDER_PATH, texts);
+        standardError = run.standardError;
+        standardOutput = run.standardOutput;
+        return run.started ? run.exitCode : -1;
     }
 
     // The files left in the directory besides the module.
@@ -71,6 +68,7 @@ protected:
         return names;
     }
 
+    std::unique_ptr<test_support::TempFolder> folder;
     fs::path directory;
     fs::path module;
     std::vector<std::uint8_t> image;
@@ -87,8 +85,8 @@ std::uint32_t Little32(const std::string& bytes, std::size_t at) {
 TEST_F(XmRender, TwoRendersGiveIdenticalBytesOfTheRightLength) {
     fs::path a = directory / "a.wav";
     fs::path b = directory / "b.wav";
-    ASSERT_EQ(Run(module.string() + " " + a.string() + " 3"), 0) << standardError;
-    ASSERT_EQ(Run(module.string() + " " + b.string() + " 3"), 0) << standardError;
+    ASSERT_EQ(Run({module, a, "3"}), 0) << standardError;
+    ASSERT_EQ(Run({module, b, "3"}), 0) << standardError;
     std::string first = ReadFile(a);
     EXPECT_EQ(first, ReadFile(b));
     ASSERT_EQ(first.size(), 44u + 3u * 44100u * 4u);
@@ -105,7 +103,7 @@ TEST_F(XmRender, TwoRendersGiveIdenticalBytesOfTheRightLength) {
 
 TEST_F(XmRender, FirstHundredBlocksAreTheBlockFillersOutput) {
     fs::path out = directory / "out.wav";
-    ASSERT_EQ(Run(module.string() + " " + out.string() + " 3"), 0) << standardError;
+    ASSERT_EQ(Run({module, out, "3"}), 0) << standardError;
     std::string wave = ReadFile(out);
     // The live start's state, set up here by hand: output parameters, the song's reset, both
     // rings, block 0.
@@ -144,7 +142,7 @@ TEST_F(XmRender, FirstHundredBlocksAreTheBlockFillersOutput) {
 
 TEST_F(XmRender, TraceModeWritesThePerTickTrace) {
     fs::path out = directory / "trace.txt";
-    ASSERT_EQ(Run("--trace " + out.string() + " " + module.string() + " 2"), 0) << standardError;
+    ASSERT_EQ(Run({"--trace", out, module, "2"}), 0) << standardError;
     Song* song = LoadModule(image.data());
     std::string expected;
     TraceSong(song, 2 * kRenderRate, &expected);
@@ -153,30 +151,31 @@ TEST_F(XmRender, TraceModeWritesThePerTickTrace) {
 }
 
 TEST_F(XmRender, FailuresNameTheCauseAndLeaveNoFile) {
-    EXPECT_EQ(Run((directory / "missing.xm").string() + " " + (directory / "x.wav").string()), 1);
+    EXPECT_EQ(Run({directory / "missing.xm", directory / "x.wav"}), 1);
     EXPECT_NE(standardError.find("cannot read"), std::string::npos) << standardError;
     EXPECT_EQ(std::count(standardError.begin(), standardError.end(), '\n'), 1);
 
     fs::path junk = directory / "junk.xm";
     std::ofstream(junk) << "This is not an Extended Module at all.";
-    EXPECT_EQ(Run(junk.string() + " " + (directory / "x.wav").string()), 1);
+    EXPECT_EQ(Run({junk, directory / "x.wav"}), 1);
     EXPECT_NE(standardError.find("not a playable XM module"), std::string::npos) << standardError;
 
-    EXPECT_EQ(Run(module.string() + " " + (directory / "no" / "such" / "x.wav").string()), 1);
+    EXPECT_EQ(Run({module, directory / "no" / "such" / "x.wav"}), 1);
     EXPECT_NE(standardError.find("cannot write"), std::string::npos) << standardError;
 
-    EXPECT_EQ(Run(module.string() + " " + (directory / "x.wav").string() + " 0"), 1);
-    EXPECT_EQ(Run(module.string()), 1);
+    EXPECT_EQ(Run({module, directory / "x.wav", "0"}), 1);
+    EXPECT_EQ(Run({module}), 1);
     fs::remove(junk);
     EXPECT_TRUE(OtherFiles().empty());
 }
 
 TEST_F(XmRender, HelpPrintsUsage) {
-    EXPECT_EQ(Run("--help"), 0);
+    EXPECT_EQ(Run({"--help"}), 0);
     EXPECT_NE(standardOutput.find("usage: xmrender MODULE.xm OUT.wav [SECONDS]"), std::string::npos);
     EXPECT_NE(standardOutput.find("--trace OUT.txt MODULE.xm"), std::string::npos);
 }
 
+#ifndef _WIN32
 // A pipe or device at the output path is written into, never replaced: renaming a finished
 // file onto /dev/null as root would turn the device into a plain file.
 TEST_F(XmRender, APipeAtTheOutputPathStaysAPipe) {
@@ -184,7 +183,7 @@ TEST_F(XmRender, APipeAtTheOutputPathStaysAPipe) {
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::string received;
     std::thread reader([&] { received = ReadFile(pipe); });
-    EXPECT_EQ(Run(module.string() + " " + pipe.string() + " 1"), 0) << standardError;
+    EXPECT_EQ(Run({module, pipe, "1"}), 0) << standardError;
     reader.join();
     EXPECT_TRUE(fs::is_fifo(pipe));
     EXPECT_EQ(received.substr(0, 4), "RIFF");
@@ -192,5 +191,6 @@ TEST_F(XmRender, APipeAtTheOutputPathStaysAPipe) {
     fs::remove(pipe);
     EXPECT_TRUE(OtherFiles().empty());
 }
+#endif
 
 }  // namespace

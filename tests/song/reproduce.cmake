@@ -1,6 +1,6 @@
 # Runs the composer into the build folder and fails unless its output equals the committed file.
-# Usage: cmake -DSONGWRITER=path -DOUTPUT=file -DEXPECTED=file -P reproduce.cmake
-execute_process(COMMAND ${SONGWRITER} ${OUTPUT} RESULT_VARIABLE status OUTPUT_QUIET)
+# Usage: cmake [-DEMULATOR=wine] -DSONGWRITER=path -DOUTPUT=file -DEXPECTED=file -P reproduce.cmake
+execute_process(COMMAND ${EMULATOR} ${SONGWRITER} ${OUTPUT} RESULT_VARIABLE status OUTPUT_QUIET)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "songwriter failed (${status})")
 endif()
