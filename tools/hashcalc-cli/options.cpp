@@ -41,13 +41,13 @@ const char kHelpText[] =
 
 namespace {
 
-struct OptionSpec {
+struct OptionEntry {
     const char* longName;
     char shortName;          // 0: long form only
     bool CliOptions::*flag;  // the switch it sets; null for the two that take a value
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"algorithms", 'a', nullptr},
     {"string", 's', nullptr},
     {"tag", 0, &CliOptions::tagForm},
@@ -62,39 +62,39 @@ constexpr OptionSpec kOptions[] = {
     {"warn", 'w', &CliOptions::warn},
 };
 
-bool TakesValue(const OptionSpec& spec) {
-    return spec.flag == nullptr;
+bool TakesValue(const OptionEntry& entry) {
+    return entry.flag == nullptr;
 }
 
-const OptionSpec* FindShort(char name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName == name) return &spec;
+const OptionEntry* FindShort(char name) {
+    for (const OptionEntry& entry : kOptions) {
+        if (entry.shortName == name) return &entry;
     }
     return nullptr;
 }
 
 // An exact long name, or the only one that `name` begins.
-const OptionSpec* FindLong(std::string_view name, bool* ambiguous) {
-    const OptionSpec* found = nullptr;
+const OptionEntry* FindLong(std::string_view name, bool* ambiguous) {
+    const OptionEntry* found = nullptr;
     *ambiguous = false;
-    for (const OptionSpec& spec : kOptions) {
-        const std::string_view full = spec.longName;
-        if (full == name) return &spec;
+    for (const OptionEntry& entry : kOptions) {
+        const std::string_view full = entry.longName;
+        if (full == name) return &entry;
         if (full.substr(0, name.size()) == name) {
             *ambiguous = found != nullptr;
-            found = &spec;
+            found = &entry;
         }
     }
     return *ambiguous ? nullptr : found;
 }
 
-bool Apply(const OptionSpec& spec, const std::string& value, CliOptions* options,
+bool Apply(const OptionEntry& entry, const std::string& value, CliOptions* options,
            std::string* error) {
-    if (!TakesValue(spec)) {
-        options->*spec.flag = true;
+    if (!TakesValue(entry)) {
+        options->*entry.flag = true;
         return true;
     }
-    if (spec.shortName == 's') {
+    if (entry.shortName == 's') {
         options->inputs.push_back({true, value});
         return true;
     }
@@ -157,49 +157,49 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* opt
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(2, equals - 2);
             bool ambiguous = false;
-            const OptionSpec* spec = FindLong(name, &ambiguous);
-            if (spec == nullptr) {
+            const OptionEntry* entry = FindLong(name, &ambiguous);
+            if (entry == nullptr) {
                 *error = std::string(ambiguous ? "ambiguous" : "unknown") + " option '--" + name +
                          "' (try --help)";
                 return false;
             }
             std::string value;
             if (equals != std::string::npos) {
-                if (!TakesValue(*spec)) {
-                    *error = std::string("option '--") + spec->longName + "' takes no value";
+                if (!TakesValue(*entry)) {
+                    *error = std::string("option '--") + entry->longName + "' takes no value";
                     return false;
                 }
                 value = argument.substr(equals + 1);
-            } else if (TakesValue(*spec)) {
+            } else if (TakesValue(*entry)) {
                 if (i + 1 == arguments.size()) {
-                    *error = std::string("option '--") + spec->longName + "' needs a value";
+                    *error = std::string("option '--") + entry->longName + "' needs a value";
                     return false;
                 }
                 value = arguments[++i];
             }
-            if (!Apply(*spec, value, options, error)) return false;
+            if (!Apply(*entry, value, options, error)) return false;
             if (options->help || options->version) return true;
             continue;
         }
         for (std::size_t at = 1; at < argument.size(); ++at) {
-            const OptionSpec* spec = FindShort(argument[at]);
-            if (spec == nullptr) {
+            const OptionEntry* entry = FindShort(argument[at]);
+            if (entry == nullptr) {
                 *error = std::string("unknown option '-") + argument[at] + "' (try --help)";
                 return false;
             }
             std::string value;
-            if (TakesValue(*spec)) {
+            if (TakesValue(*entry)) {
                 if (at + 1 < argument.size()) {
                     value = argument.substr(at + 1);
                 } else if (i + 1 < arguments.size()) {
                     value = arguments[++i];
                 } else {
-                    *error = std::string("option '-") + spec->shortName + "' needs a value";
+                    *error = std::string("option '-") + entry->shortName + "' needs a value";
                     return false;
                 }
                 at = argument.size();
             }
-            if (!Apply(*spec, value, options, error)) return false;
+            if (!Apply(*entry, value, options, error)) return false;
             if (options->help || options->version) return true;
         }
     }
