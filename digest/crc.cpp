@@ -105,19 +105,19 @@ std::uint32_t UpdateCrc32bPortable(std::uint32_t crc, const unsigned char* bytes
     return UpdateSliced<kCrc32bTables, false>(crc, bytes, count);
 }
 
+// The folding forms exist only on x86; elsewhere each algorithm has its portable form alone.
 #if HASHCALC_DIGEST_X86
-const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateCrc16Portable, UpdateCrc16Folding};
-const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable,
-                                      UpdateCrc32Folding};
-const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable,
-                                       UpdateCrc32bFolding};
+#define HASHCALC_CRC_FOLDING(update) update
 #else
-const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateCrc16Portable, nullptr};
-const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable,
-                                      nullptr};
-const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable,
-                                       nullptr};
+#define HASHCALC_CRC_FOLDING(update) nullptr
 #endif
+const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateCrc16Portable,
+                                      HASHCALC_CRC_FOLDING(UpdateCrc16Folding)};
+const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable,
+                                      HASHCALC_CRC_FOLDING(UpdateCrc32Folding)};
+const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable,
+                                       HASHCALC_CRC_FOLDING(UpdateCrc32bFolding)};
+#undef HASHCALC_CRC_FOLDING
 
 CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm) {
     if (algorithm.hardware != nullptr && HardwareDigestsAllowed() &&
