@@ -50,6 +50,20 @@ fi
 # otherwise waits two seconds for an answer that never comes.
 "$wine64" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
 "$wine64" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+# The desktop is kept up for the whole run by a window that stays open. Otherwise Wine closes
+# it seconds after the last program and starts it again for the next one; a program that
+# needs a window (winmm's device thread makes one) waits at most 10 s for that start, and on
+# a loaded machine the wave device then fails to open.
+"$wine64" notepad >/dev/null 2>&1 </dev/null &
+desktop_ready=""
+for _ in $(seq 600); do
+  if pgrep -f 'notepad.exe' >/dev/null && pgrep -f 'explorer.exe /desktop' >/dev/null; then
+    desktop_ready=yes
+    break
+  fi
+  sleep 0.1
+done
+[ -n "$desktop_ready" ] || echo "warning: Wine's desktop did not come up; tests start without it" >&2
 
 can_run_32_bit() {
   # The 32-bit loader is a 32-bit Linux program.
