@@ -39,9 +39,10 @@ install_missing() {
 }
 
 # The Windows cross-build: mingw-w64 with POSIX threads, GoogleTest's sources, Wine with its
-# 32-bit half, an X server for the window tests, zip for the archives.
+# 32-bit half, an X server for the window tests, pgrep to see Wine's desktop up, zip for the
+# archives.
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-                  googletest wine wine32:i386 wine64 xvfb zip)
+                  googletest wine wine32:i386 wine64 xvfb procps zip)
 
 install_windows_missing() {
   local sudo=""
