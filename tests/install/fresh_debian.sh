@@ -19,7 +19,10 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 package=$(realpath "$1")
 build=$(realpath "$2")
-mirror=${DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The archive this machine's apt already reaches (a CI machine may have its own mirror), else
+# Debian's own; DEBIAN_MIRROR overrides both.
+machine_mirror=$(apt-cache policy 2> /dev/null | awk '$3 == "bookworm/main" {print $2; exit}')
+mirror=${DEBIAN_MIRROR:-${machine_mirror:-http://deb.debian.org/debian}}
 started=$SECONDS
 
 root=$(mktemp -d /var/tmp/hashcalc-debian.XXXXXX)
