@@ -259,6 +259,12 @@ void BLAKE3Parents(const std::uint32_t* children, std::size_t count, std::uint32
 using namespace digest_internal;
 
 const StreamForm kBLAKE3StreamForms[] = {
+#if HASHCALC_DIGEST_X86
+#if !defined(_WIN32)
+    Blake3Form<BLAKE3ChunksAVX2, BLAKE3ParentsAVX2>(kFeatureAVX2),
+#endif
+    Blake3Form<BLAKE3ChunksSSE41, BLAKE3ParentsSSE41>(kFeatureSSE41 | kFeatureSSSE3),
+#endif
     Blake3Form<BLAKE3Chunks, BLAKE3Parents>(0),
 };
 const std::size_t kBLAKE3StreamFormCount = std::size(kBLAKE3StreamForms);

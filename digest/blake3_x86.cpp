@@ -1,0 +1,184 @@
+// BLAKE3's wide kernels on x86: 4 inputs at once with SSE4.1, 8 with AVX2, 16 with AVX-512,
+// each compiled for its instruction set while the rest of the program runs on any x86
+// processor. The lane code itself is written once, in blake3_lanes.inc.
+//
+// deliberate: on Windows only the SSE4.1 kernels are built. mingw-w64's GCC cannot align the
+// stack for 32- and 64-byte vectors, and these kernels keep more vectors than there are
+// registers, so the wider ones would spill to misaligned slots.
+#include "blake3.h"
+
+#if HASHCALC_DIGEST_X86
+
+#include <immintrin.h>
+
+namespace digest_internal {
+
+namespace {
+
+#pragma GCC push_options
+#pragma GCC target("sse4.1,ssse3")
+namespace sse41 {
+
+using V = __m128i;
+constexpr std::size_t kLanes = 4;
+
+HASHCALC_ALWAYS_INLINE V Add(V a, V b) { return _mm_add_epi32(a, b); }
+HASHCALC_ALWAYS_INLINE V Xor(V a, V b) { return _mm_xor_si128(a, b); }
+HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) { return _mm_set1_epi32(static_cast<int>(word)); }
+HASHCALC_ALWAYS_INLINE V LoadWords(const std::uint32_t* words) {
+    return _mm_loadu_si128(reinterpret_cast<const V*>(words));
+}
+HASHCALC_ALWAYS_INLINE void StoreWords(std::uint32_t* words, V value) {
+    _mm_storeu_si128(reinterpret_cast<V*>(words), value);
+}
+// Rotations by whole bytes are one byte shuffle.
+HASHCALC_ALWAYS_INLINE V Rotr16(V x) {
+    return _mm_shuffle_epi8(x, _mm_set_epi8(13, 12, 15, 14, 9, 8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2));
+}
+HASHCALC_ALWAYS_INLINE V Rotr8(V x) {
+    return _mm_shuffle_epi8(x, _mm_set_epi8(12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1));
+}
+HASHCALC_ALWAYS_INLINE V Rotr12(V x) { return _mm_or_si128(_mm_srli_epi32(x, 12), _mm_slli_epi32(x, 20)); }
+HASHCALC_ALWAYS_INLINE V Rotr7(V x) { return _mm_or_si128(_mm_srli_epi32(x, 7), _mm_slli_epi32(x, 25)); }
+
+// Four words of four lanes, transposed: rows in, one vector per word out.
+HASHCALC_ALWAYS_INLINE void Transpose4(V* r) {
+    const V ab01 = _mm_unpacklo_epi32(r[0], r[1]);
+    const V ab23 = _mm_unpackhi_epi32(r[0], r[1]);
+    const V cd01 = _mm_unpacklo_epi32(r[2], r[3]);
+    const V cd23 = _mm_unpackhi_epi32(r[2], r[3]);
+    r[0] = _mm_unpacklo_epi64(ab01, cd01);
+    r[1] = _mm_unpackhi_epi64(ab01, cd01);
+    r[2] = _mm_unpacklo_epi64(ab23, cd23);
+    r[3] = _mm_unpackhi_epi64(ab23, cd23);
+}
+
+HASHCALC_ALWAYS_INLINE void LoadMessage(const unsigned char* block, std::size_t stride, V* m) {
+#if defined(__GNUC__)
+#pragma GCC unroll 4
+#endif
+    for (int quarter = 0; quarter < 4; ++quarter) {
+#if defined(__GNUC__)
+#pragma GCC unroll 4
+#endif
+        for (int lane = 0; lane < 4; ++lane) {
+            m[4 * quarter + lane] =
+                _mm_loadu_si128(reinterpret_cast<const V*>(block + lane * stride + 16 * quarter));
+        }
+        Transpose4(m + 4 * quarter);
+    }
+}
+
+const auto NarrowerChunks = BLAKE3Chunks;
+const auto NarrowerParents = BLAKE3Parents;
+
+#include "blake3_lanes.inc"
+
+}  // namespace sse41
+#pragma GCC pop_options
+
+#if !defined(_WIN32)
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+namespace avx2 {
+
+using V = __m256i;
+constexpr std::size_t kLanes = 8;
+
+HASHCALC_ALWAYS_INLINE V Add(V a, V b) { return _mm256_add_epi32(a, b); }
+HASHCALC_ALWAYS_INLINE V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
+HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) { return _mm256_set1_epi32(static_cast<int>(word)); }
+HASHCALC_ALWAYS_INLINE V LoadWords(const std::uint32_t* words) {
+    return _mm256_loadu_si256(reinterpret_cast<const V*>(words));
+}
+HASHCALC_ALWAYS_INLINE void StoreWords(std::uint32_t* words, V value) {
+    _mm256_storeu_si256(reinterpret_cast<V*>(words), value);
+}
+HASHCALC_ALWAYS_INLINE V Rotr16(V x) {
+    return _mm256_shuffle_epi8(x, _mm256_set_epi8(13, 12, 15, 14, 9, 8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2,
+                                                  13, 12, 15, 14, 9, 8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2));
+}
+HASHCALC_ALWAYS_INLINE V Rotr8(V x) {
+    return _mm256_shuffle_epi8(x, _mm256_set_epi8(12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1,
+                                                  12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1));
+}
+HASHCALC_ALWAYS_INLINE V Rotr12(V x) {
+    return _mm256_or_si256(_mm256_srli_epi32(x, 12), _mm256_slli_epi32(x, 20));
+}
+HASHCALC_ALWAYS_INLINE V Rotr7(V x) {
+    return _mm256_or_si256(_mm256_srli_epi32(x, 7), _mm256_slli_epi32(x, 25));
+}
+
+// Eight words of eight lanes, transposed: 32-bit, then 64-bit interleaves within each
+// 128-bit half, then the halves exchanged.
+HASHCALC_ALWAYS_INLINE void Transpose8(V* r) {
+    V t[8];
+    for (int i = 0; i < 4; ++i) {
+        t[2 * i] = _mm256_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
+        t[2 * i + 1] = _mm256_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
+    }
+    V u[8];
+    for (int i = 0; i < 2; ++i) {
+        u[4 * i + 0] = _mm256_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 1] = _mm256_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
+        u[4 * i + 2] = _mm256_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
+        u[4 * i + 3] = _mm256_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        r[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
+        r[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
+    }
+}
+
+HASHCALC_ALWAYS_INLINE void LoadMessage(const unsigned char* block, std::size_t stride, V* m) {
+#if defined(__GNUC__)
+#pragma GCC unroll 2
+#endif
+    for (int half = 0; half < 2; ++half) {
+#if defined(__GNUC__)
+#pragma GCC unroll 8
+#endif
+        for (int lane = 0; lane < 8; ++lane) {
+            m[8 * half + lane] =
+                _mm256_loadu_si256(reinterpret_cast<const V*>(block + lane * stride + 32 * half));
+        }
+        Transpose8(m + 8 * half);
+    }
+}
+
+const auto NarrowerChunks = sse41::Chunks;
+const auto NarrowerParents = sse41::Parents;
+
+#include "blake3_lanes.inc"
+
+}  // namespace avx2
+#pragma GCC pop_options
+
+#endif  // !_WIN32
+
+}  // namespace
+
+#if !defined(_WIN32)
+void BLAKE3ChunksAVX2(const unsigned char* chunks, std::size_t count, std::uint64_t counter,
+                      std::uint32_t* cvs) {
+    avx2::Chunks(chunks, count, counter, cvs);
+}
+
+void BLAKE3ParentsAVX2(const std::uint32_t* children, std::size_t count, std::uint32_t* cvs) {
+    avx2::Parents(children, count, cvs);
+}
+#endif
+
+void BLAKE3ChunksSSE41(const unsigned char* chunks, std::size_t count, std::uint64_t counter,
+                       std::uint32_t* cvs) {
+    sse41::Chunks(chunks, count, counter, cvs);
+}
+
+void BLAKE3ParentsSSE41(const std::uint32_t* children, std::size_t count, std::uint32_t* cvs) {
+    sse41::Parents(children, count, cvs);
+}
+
+}  // namespace digest_internal
+
+#endif  // HASHCALC_DIGEST_X86
