@@ -160,11 +160,20 @@ void BLAKE2sBlocks(std::uint32_t* h, std::uint32_t* counter, const unsigned char
 using namespace digest_internal;
 
 const StreamForm kBLAKE2bStreamForms[] = {
+#if HASHCALC_DIGEST_X86
+#if !defined(_WIN32)
+    Blake2bForm<BLAKE2bBlocksAVX2>(kFeatureAVX2),
+#endif
+    Blake2bForm<BLAKE2bBlocksSSE41>(kFeatureSSE41 | kFeatureSSSE3),
+#endif
     Blake2bForm<BLAKE2bBlocks>(0),
 };
 const std::size_t kBLAKE2bStreamFormCount = std::size(kBLAKE2bStreamForms);
 
 const StreamForm kBLAKE2sStreamForms[] = {
+#if HASHCALC_DIGEST_X86
+    Blake2sForm<BLAKE2sBlocksSSE41>(kFeatureSSE41 | kFeatureSSSE3),
+#endif
     Blake2sForm<BLAKE2sBlocks>(0),
 };
 const std::size_t kBLAKE2sStreamFormCount = std::size(kBLAKE2sStreamForms);
