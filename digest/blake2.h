@@ -1,6 +1,6 @@
-// BLAKE2b and BLAKE2s (RFC 7693), unkeyed, as shared by the portable and the x86 forms: the
-// starting words, the message schedule, and the compression over runs of blocks each form
-// provides. The stream around the compression is written once, in blake2.cpp.
+// BLAKE2b and BLAKE2s (RFC 7693), unkeyed: the starting words, the message schedule, G and
+// its round (BLAKE3's rounds are BLAKE2s's with a schedule of their own), and the compression
+// over runs of blocks.
 #pragma once
 
 #include <bit>
@@ -83,12 +83,5 @@ using BLAKE2sBlocksFunction = void(std::uint32_t* h, std::uint32_t* counter,
 
 BLAKE2bBlocksFunction BLAKE2bBlocks;
 BLAKE2sBlocksFunction BLAKE2sBlocks;
-#if HASHCALC_DIGEST_X86
-BLAKE2bBlocksFunction BLAKE2bBlocksSSE41;
-BLAKE2sBlocksFunction BLAKE2sBlocksSSE41;
-#if !defined(_WIN32)
-BLAKE2bBlocksFunction BLAKE2bBlocksAVX2;
-#endif
-#endif
 
 }  // namespace digest_internal
