@@ -261,6 +261,7 @@ using namespace digest_internal;
 const StreamForm kBLAKE3StreamForms[] = {
 #if HASHCALC_DIGEST_X86
 #if !defined(_WIN32)
+    Blake3Form<BLAKE3ChunksAVX512, BLAKE3ParentsAVX512>(kFeatureAVX512),
     Blake3Form<BLAKE3ChunksAVX2, BLAKE3ParentsAVX2>(kFeatureAVX2),
 #endif
     Blake3Form<BLAKE3ChunksSSE41, BLAKE3ParentsSSE41>(kFeatureSSE41 | kFeatureSSSE3),

@@ -68,6 +68,8 @@ BLAKE3ParentsFunction BLAKE3ParentsSSE41;
 #if !defined(_WIN32)
 BLAKE3ChunksFunction BLAKE3ChunksAVX2;
 BLAKE3ParentsFunction BLAKE3ParentsAVX2;
+BLAKE3ChunksFunction BLAKE3ChunksAVX512;
+BLAKE3ParentsFunction BLAKE3ParentsAVX512;
 #endif
 #endif
 
