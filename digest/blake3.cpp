@@ -11,6 +11,7 @@
 #include <bit>
 #include <cstring>
 #include <iterator>
+#include <thread>
 
 #include "blake3.h"
 #include "file_digests.h"
@@ -30,7 +31,8 @@ constexpr int kStackDepth = 55;
 
 struct Blake3Stream {
     std::uint32_t cv[8];          // the current chunk's chaining value so far
-    std::uint64_t chunkCounter;   // chunks completed before the current one
+    std::uint64_t chunkCounter;   // chunks of this stream completed before the current one
+    std::uint64_t chunkBase;      // chunks of the whole input before this stream's part
     std::uint32_t blocksDone;     // blocks of the current chunk compressed
     std::uint32_t pendingCount;   // bytes in `pending`
     std::uint32_t stackCount;
@@ -88,6 +90,11 @@ void MergeStack(Blake3Stream* stream) {
     }
 }
 
+// The number of the chunk in progress within the whole input.
+std::uint64_t ChunkNumber(const Blake3Stream* stream) {
+    return stream->chunkBase + stream->chunkCounter;
+}
+
 // Adds the chaining value of the complete subtree of `chunks` chunks that starts at the
 // current chunk counter.
 void PushSubtree(Blake3Stream* stream, const std::uint32_t* cv, std::uint64_t chunks) {
@@ -95,6 +102,25 @@ void PushSubtree(Blake3Stream* stream, const std::uint32_t* cv, std::uint64_t ch
     std::copy_n(cv, 8, stream->stack[stream->stackCount]);
     ++stream->stackCount;
     stream->chunkCounter += chunks;
+}
+
+// Compresses the full block held back, known now not to be the input's last; the chunk's last
+// block closes the chunk and adds it to the stack.
+void CompressPendingBlock(Blake3Stream* stream) {
+    std::uint32_t m[16];
+    LoadBlock(stream->pending, m);
+    const std::uint32_t start = stream->blocksDone == 0 ? kBLAKE3ChunkStart : 0;
+    if (stream->blocksDone + 1 == kBLAKE3ChunkBytes / kBLAKE3BlockBytes) {
+        BLAKE3Compress(stream->cv, m, ChunkNumber(stream), kBLAKE3BlockBytes,
+                       start | kBLAKE3ChunkEnd, stream->cv);
+        PushSubtree(stream, stream->cv, 1);
+        std::copy_n(kSHA256InitialWords, 8, stream->cv);
+        stream->blocksDone = 0;
+    } else {
+        BLAKE3Compress(stream->cv, m, ChunkNumber(stream), kBLAKE3BlockBytes, start, stream->cv);
+        ++stream->blocksDone;
+    }
+    stream->pendingCount = 0;
 }
 
 // The chaining value of the complete subtree of `chunkCount` chunks (a power of two, at most
@@ -129,7 +155,7 @@ std::size_t FeedWholeChunks(Blake3Stream* stream, const unsigned char* bytes,
             size = static_cast<std::size_t>(std::min<std::uint64_t>(size, alignment));
         }
         std::uint32_t cv[8];
-        HashSubtree<kChunks, kParents>(bytes + taken, size, stream->chunkCounter, cv);
+        HashSubtree<kChunks, kParents>(bytes + taken, size, ChunkNumber(stream), cv);
         PushSubtree(stream, cv, size);
         taken += size * kBLAKE3ChunkBytes;
         chunks -= size;
@@ -150,21 +176,7 @@ void FeedBlake3(void* state, const unsigned char* bytes, std::size_t count) {
         }
         // A full block is held back until more bytes show it is not the chunk's last.
         if (stream->pendingCount == kBLAKE3BlockBytes) {
-            std::uint32_t m[16];
-            LoadBlock(stream->pending, m);
-            const std::uint32_t start = stream->blocksDone == 0 ? kBLAKE3ChunkStart : 0;
-            if (stream->blocksDone + 1 == kBLAKE3ChunkBytes / kBLAKE3BlockBytes) {
-                BLAKE3Compress(stream->cv, m, stream->chunkCounter, kBLAKE3BlockBytes,
-                               start | kBLAKE3ChunkEnd, stream->cv);
-                PushSubtree(stream, stream->cv, 1);
-                std::copy_n(kSHA256InitialWords, 8, stream->cv);
-                stream->blocksDone = 0;
-            } else {
-                BLAKE3Compress(stream->cv, m, stream->chunkCounter, kBLAKE3BlockBytes, start,
-                               stream->cv);
-                ++stream->blocksDone;
-            }
-            stream->pendingCount = 0;
+            CompressPendingBlock(stream);
             continue;
         }
         const std::size_t take = std::min<std::size_t>(count, kBLAKE3BlockBytes - stream->pendingCount);
@@ -187,7 +199,7 @@ void FinishBlake3(void* state, char* text) {
         unsigned char block[kBLAKE3BlockBytes] = {};
         std::memcpy(block, stream->pending, stream->pendingCount);
         LoadBlock(block, node.block);
-        node.counter = stream->chunkCounter;
+        node.counter = ChunkNumber(stream);
         node.blockLength = stream->pendingCount;
         node.flags = kBLAKE3ChunkEnd | (stream->blocksDone == 0 ? kBLAKE3ChunkStart : 0);
     } else {
@@ -206,6 +218,42 @@ void FinishBlake3(void* state, char* text) {
     ChainingValue(node, kBLAKE3Root, root);
     for (std::uint32_t& word : root) word = ByteSwap32(word);  // bytes least significant first
     FormatWords(text, root, 8);
+}
+
+// Below this the second thread costs more than it saves.
+constexpr std::uint64_t kTwoThreadsFromChunks = 1024;
+
+const StreamForm& ChosenBlake3Form() {
+    for (std::size_t i = 0; i + 1 < kBLAKE3StreamFormCount; ++i) {
+        if (ProcessorFeaturesUsable(kBLAKE3StreamForms[i].features)) return kBLAKE3StreamForms[i];
+    }
+    return kBLAKE3StreamForms[kBLAKE3StreamFormCount - 1];
+}
+
+// A stream over one part of a larger input whose first `chunkBase` chunks lie before it.
+void HashPart(const StreamForm& form, Blake3Stream* stream, std::uint64_t chunkBase,
+              const unsigned char* bytes, std::size_t count) {
+    form.start(stream);
+    stream->chunkBase = chunkBase;
+    form.feed(stream, bytes, count);
+}
+
+// Continues `left`, which ends on a chunk boundary, with the part `right` hashed: the right
+// part's complete subtrees join the left's stack, largest first, and its last chunk becomes the
+// chunk in progress.
+void AppendPart(Blake3Stream* left, Blake3Stream* right) {
+    if (left->pendingCount == kBLAKE3BlockBytes) CompressPendingBlock(left);  // its last chunk
+    MergeStack(right);
+    std::uint64_t chunks = right->chunkCounter;
+    for (std::uint32_t i = 0; i < right->stackCount; ++i) {
+        const std::uint64_t size = std::bit_floor(chunks);
+        PushSubtree(left, right->stack[i], size);
+        chunks -= size;
+    }
+    std::copy_n(right->cv, 8, left->cv);
+    left->blocksDone = right->blocksDone;
+    left->pendingCount = right->pendingCount;
+    std::memcpy(left->pending, right->pending, sizeof left->pending);
 }
 
 template <auto kChunks, auto kParents>
@@ -269,3 +317,27 @@ const StreamForm kBLAKE3StreamForms[] = {
     Blake3Form<BLAKE3Chunks, BLAKE3Parents>(0),
 };
 const std::size_t kBLAKE3StreamFormCount = std::size(kBLAKE3StreamForms);
+
+void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char* text) {
+    const StreamForm& form = ChosenBlake3Form();
+    Blake3Stream left;
+    const std::uint64_t chunks = (count + kBLAKE3ChunkBytes - 1) / kBLAKE3ChunkBytes;
+    if (chunks < kTwoThreadsFromChunks) {
+        HashPart(form, &left, 0, bytes, count);
+        FinishBlake3(&left, text);
+        return;
+    }
+    // The right part must start at a multiple of a power of two of chunks no smaller than any
+    // complete subtree inside it, so that its subtrees are nodes of the whole tree: it starts
+    // at `unit` or 2 * `unit` chunks and keeps under 2 * `unit`, a third to two thirds of the
+    // input.
+    const std::uint64_t unit = std::bit_floor(chunks / 2);
+    const std::uint64_t split = chunks < 3 * unit ? unit : 2 * unit;
+    const std::size_t leftBytes = static_cast<std::size_t>(split * kBLAKE3ChunkBytes);
+    std::thread leftThread([&] { HashPart(form, &left, 0, bytes, leftBytes); });
+    Blake3Stream right;
+    HashPart(form, &right, split, bytes + leftBytes, count - leftBytes);
+    leftThread.join();
+    AppendPart(&left, &right);
+    FinishBlake3(&left, text);
+}

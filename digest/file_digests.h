@@ -21,4 +21,9 @@ extern const StreamForm kBLAKE2sStreamForms[];
 extern const std::size_t kBLAKE2sStreamFormCount;
 extern const StreamForm kBLAKE3StreamForms[];
 extern const std::size_t kBLAKE3StreamFormCount;
+
+// BLAKE3 of a range in memory, its tree split in two parts hashed on two threads with the form
+// a stream would choose; the same text as the stream. Short ranges stay on the calling thread.
+// Writes kBLAKE3TextLength digits and a NUL.
+void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char* text);
 // --- end of BLAKE2 and BLAKE3 --------------------------------------------------------------

@@ -228,4 +228,21 @@ TEST(BlakeStreams, StartingAgainForgetsTheLastMessage) {
     }
 }
 
+// The two-thread split must give the stream's text wherever the split falls: at exact powers
+// of two of chunks, just past them (a one-chunk right part would be the naive split), just
+// under three halves, and with a last chunk cut short; on every form.
+TEST(BlakeStreams, Blake3OnTwoThreadsMatchesTheStream) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::string message = Pattern251(3 * kMiB + 1000);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
+    OnEveryForm(kBLAKE3, [&](const StreamForm& form, const std::string& where) {
+        for (std::size_t length : {std::size_t{5000}, kMiB, kMiB + 1, kMiB + 1024, 3 * kMiB / 2 - 1,
+                                   3 * kMiB / 2 + 1023, 2 * kMiB + 777, 3 * kMiB + 1000}) {
+            char text[kBLAKE3TextLength + 1];
+            HashBLAKE3OnTwoThreads(bytes, length, text);
+            EXPECT_EQ(text, StreamWhole(form, message.substr(0, length))) << where << ", " << length;
+        }
+    });
+}
+
 }  // namespace
