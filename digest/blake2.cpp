@@ -1,7 +1,6 @@
 // BLAKE2b-512 and BLAKE2s-256 (RFC 7693), unkeyed, as streams: the compression and the
-// stream around it. BLAKE2 marks the message's final block, so a
-// stream always holds back the last block it has (full or not) until it learns whether more
-// bytes follow.
+// stream around it. BLAKE2 marks the message's final block, so a stream always holds back the
+// last block it has (full or not) until it learns whether more bytes follow.
 #include <algorithm>
 #include <cstring>
 #include <iterator>
@@ -55,61 +54,61 @@ void PortableBlocks(Word* h, Word* counter, const unsigned char* blocks, std::si
     }
 }
 
-// The stream of either width. The hash length goes into the first word with the parameter
-// block's other fixed fields: depth 1, fan-out 1, no key.
+// A block is sixteen words.
+template <typename Word>
+inline constexpr std::size_t kBlockBytes = 16 * sizeof(Word);
+
+// The stream of either width.
 template <typename Word>
 struct Blake2Stream {
     Word h[8];
-    Word counter[2];
+    Word counter[2];  // bytes compressed, low word first
     std::uint32_t pendingCount;
-    alignas(16) unsigned char pending[16 * sizeof(Word)];
+    unsigned char pending[kBlockBytes<Word>];
 };
-
-constexpr std::size_t kBlockBytesOf(std::size_t wordBytes) {
-    return 16 * wordBytes;
-}
 
 template <typename Word, const Word* kInitialWords>
 void StartBlake2(void* state) {
     auto* stream = static_cast<Blake2Stream<Word>*>(state);
     std::memset(stream, 0, sizeof *stream);
     std::copy_n(kInitialWords, 8, stream->h);
-    // Digest length in bytes, key length 0, fan-out 1, depth 1.
+    // The parameter block's first word: digest length in bytes (the whole chaining value),
+    // no key, fan-out 1, depth 1; the rest of it is zero.
     stream->h[0] ^= 0x01010000u | (sizeof(Word) * 8);
 }
 
 template <typename Word, auto kBlocks>
 void FeedBlake2(void* state, const unsigned char* bytes, std::size_t count) {
-    constexpr std::size_t kBlockBytes = kBlockBytesOf(sizeof(Word));
+    constexpr std::size_t kBytes = kBlockBytes<Word>;
     auto* stream = static_cast<Blake2Stream<Word>*>(state);
-    if (count <= kBlockBytes - stream->pendingCount) {
+    if (count <= kBytes - stream->pendingCount) {
         if (count != 0) std::memcpy(stream->pending + stream->pendingCount, bytes, count);
         stream->pendingCount += static_cast<std::uint32_t>(count);
         return;
     }
     // More than the pending block can take: that block is not the last.
     if (stream->pendingCount != 0) {
-        const std::size_t take = kBlockBytes - stream->pendingCount;
+        const std::size_t take = kBytes - stream->pendingCount;
         std::memcpy(stream->pending + stream->pendingCount, bytes, take);
         bytes += take;
         count -= take;
-        kBlocks(stream->h, stream->counter, stream->pending, 1, kBlockBytes, Word{0});
+        kBlocks(stream->h, stream->counter, stream->pending, 1, kBytes, Word{0});
     }
-    // Whole blocks where they lie, keeping back the last (1 to kBlockBytes bytes).
-    const std::size_t wholeBlocks = (count - 1) / kBlockBytes;
+    // Whole blocks where they lie, keeping back the last (1 to kBytes bytes).
+    const std::size_t wholeBlocks = (count - 1) / kBytes;
     if (wholeBlocks != 0) {
-        kBlocks(stream->h, stream->counter, bytes, wholeBlocks, kBlockBytes, Word{0});
+        kBlocks(stream->h, stream->counter, bytes, wholeBlocks, kBytes, Word{0});
     }
-    const std::size_t rest = count - wholeBlocks * kBlockBytes;
-    std::memcpy(stream->pending, bytes + wholeBlocks * kBlockBytes, rest);
+    const std::size_t rest = count - wholeBlocks * kBytes;
+    std::memcpy(stream->pending, bytes + wholeBlocks * kBytes, rest);
     stream->pendingCount = static_cast<std::uint32_t>(rest);
 }
 
 template <typename Word, auto kBlocks>
 void FinishBlake2(void* state, char* text) {
-    constexpr std::size_t kBlockBytes = kBlockBytesOf(sizeof(Word));
+    constexpr std::size_t kBytes = kBlockBytes<Word>;
     auto* stream = static_cast<Blake2Stream<Word>*>(state);
-    std::memset(stream->pending + stream->pendingCount, 0, kBlockBytes - stream->pendingCount);
+    std::memset(stream->pending + stream->pendingCount, 0, kBytes - stream->pendingCount);
     kBlocks(stream->h, stream->counter, stream->pending, 1, stream->pendingCount,
             static_cast<Word>(~Word{0}));
     // The digest is the words' bytes least significant first.

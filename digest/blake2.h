@@ -40,8 +40,6 @@ inline constexpr int kBLAKE2sRotations[4] = {16, 12, 8, 7};
 
 inline constexpr int kBLAKE2bRounds = 12;
 inline constexpr int kBLAKE2sRounds = 10;
-inline constexpr std::size_t kBLAKE2bBlockBytes = 128;
-inline constexpr std::size_t kBLAKE2sBlockBytes = 64;
 
 // G mixes two message words into four of the sixteen working words.
 template <typename Word, const int* kRotations>
