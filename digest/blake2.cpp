@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "blake2.h"
-#include "processor.h"
 #include "file_digests.h"
+#include "processor.h"
 
 namespace digest_internal {
 

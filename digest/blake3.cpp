@@ -30,11 +30,11 @@ constexpr std::size_t kMaxRunChunks = 64;
 constexpr int kStackDepth = 55;
 
 struct Blake3Stream {
-    std::uint32_t cv[8];          // the current chunk's chaining value so far
-    std::uint64_t chunkCounter;   // chunks of this stream completed before the current one
-    std::uint64_t chunkBase;      // chunks of the whole input before this stream's part
-    std::uint32_t blocksDone;     // blocks of the current chunk compressed
-    std::uint32_t pendingCount;   // bytes in `pending`
+    std::uint32_t cv[8];         // the current chunk's chaining value so far
+    std::uint64_t chunkCounter;  // chunks of this stream completed before the current one
+    std::uint64_t chunkBase;     // chunks of the whole input before this stream's part
+    std::uint32_t blocksDone;    // blocks of the current chunk compressed
+    std::uint32_t pendingCount;  // bytes in `pending`
     std::uint32_t stackCount;
     alignas(16) unsigned char pending[kBLAKE3BlockBytes];
     std::uint32_t stack[kStackDepth][8];
@@ -142,8 +142,7 @@ void HashSubtree(const unsigned char* input, std::size_t chunkCount, std::uint64
 // it took. The very first chunks of a stream are left whole to the chunk path when nothing
 // follows them, since their last node may turn out to be the root.
 template <auto kChunks, auto kParents>
-std::size_t FeedWholeChunks(Blake3Stream* stream, const unsigned char* bytes,
-                            std::size_t count) {
+std::size_t FeedWholeChunks(Blake3Stream* stream, const unsigned char* bytes, std::size_t count) {
     std::size_t chunks = count / kBLAKE3ChunkBytes;
     if (stream->chunkCounter == 0 && chunks * kBLAKE3ChunkBytes == count) --chunks;
     std::size_t taken = 0;
@@ -179,7 +178,8 @@ void FeedBlake3(void* state, const unsigned char* bytes, std::size_t count) {
             CompressPendingBlock(stream);
             continue;
         }
-        const std::size_t take = std::min<std::size_t>(count, kBLAKE3BlockBytes - stream->pendingCount);
+        const std::size_t take =
+            std::min<std::size_t>(count, kBLAKE3BlockBytes - stream->pendingCount);
         std::memcpy(stream->pending + stream->pendingCount, bytes, take);
         stream->pendingCount += static_cast<std::uint32_t>(take);
         bytes += take;
@@ -265,12 +265,13 @@ constexpr StreamForm Blake3Form(unsigned features) {
 
 void BLAKE3Compress(const std::uint32_t* cv, const std::uint32_t* m, std::uint64_t counter,
                     std::uint32_t blockLength, std::uint32_t flags, std::uint32_t* out) {
-    std::uint32_t v[16] = {
-        cv[0], cv[1], cv[2], cv[3], cv[4], cv[5], cv[6], cv[7],
-        kSHA256InitialWords[0], kSHA256InitialWords[1], kSHA256InitialWords[2],
-        kSHA256InitialWords[3], static_cast<std::uint32_t>(counter),
-        static_cast<std::uint32_t>(counter >> 32), blockLength, flags,
-    };
+    std::uint32_t v[16];
+    for (int i = 0; i < 8; ++i) v[i] = cv[i];
+    for (int i = 0; i < 4; ++i) v[8 + i] = kSHA256InitialWords[i];
+    v[12] = static_cast<std::uint32_t>(counter);
+    v[13] = static_cast<std::uint32_t>(counter >> 32);
+    v[14] = blockLength;
+    v[15] = flags;
 #if defined(__GNUC__)
 #pragma GCC unroll 7
 #endif

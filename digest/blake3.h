@@ -23,7 +23,7 @@ inline constexpr std::uint32_t kBLAKE3Root = 8;
 
 // Between rounds the message words are permuted: word i of the next round is word
 // kBLAKE3Permutation[i] of this one.
-inline constexpr unsigned char kBLAKE3Permutation[16] = {2, 6,  3,  10, 7,  0,  4,  13,
+inline constexpr unsigned char kBLAKE3Permutation[16] = {2, 6,  3,  10, 7, 0,  4,  13,
                                                          1, 11, 12, 5,  9, 14, 15, 8};
 
 // The permutation applied round after round, as BLAKE2's sigma is written: round r reads

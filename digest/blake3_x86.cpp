@@ -22,9 +22,15 @@ namespace sse41 {
 using V = __m128i;
 constexpr std::size_t kLanes = 4;
 
-HASHCALC_ALWAYS_INLINE V Add(V a, V b) { return _mm_add_epi32(a, b); }
-HASHCALC_ALWAYS_INLINE V Xor(V a, V b) { return _mm_xor_si128(a, b); }
-HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) { return _mm_set1_epi32(static_cast<int>(word)); }
+HASHCALC_ALWAYS_INLINE V Add(V a, V b) {
+    return _mm_add_epi32(a, b);
+}
+HASHCALC_ALWAYS_INLINE V Xor(V a, V b) {
+    return _mm_xor_si128(a, b);
+}
+HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) {
+    return _mm_set1_epi32(static_cast<int>(word));
+}
 HASHCALC_ALWAYS_INLINE V LoadWords(const std::uint32_t* words) {
     return _mm_loadu_si128(reinterpret_cast<const V*>(words));
 }
@@ -38,8 +44,12 @@ HASHCALC_ALWAYS_INLINE V Rotr16(V x) {
 HASHCALC_ALWAYS_INLINE V Rotr8(V x) {
     return _mm_shuffle_epi8(x, _mm_set_epi8(12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1));
 }
-HASHCALC_ALWAYS_INLINE V Rotr12(V x) { return _mm_or_si128(_mm_srli_epi32(x, 12), _mm_slli_epi32(x, 20)); }
-HASHCALC_ALWAYS_INLINE V Rotr7(V x) { return _mm_or_si128(_mm_srli_epi32(x, 7), _mm_slli_epi32(x, 25)); }
+HASHCALC_ALWAYS_INLINE V Rotr12(V x) {
+    return _mm_or_si128(_mm_srli_epi32(x, 12), _mm_slli_epi32(x, 20));
+}
+HASHCALC_ALWAYS_INLINE V Rotr7(V x) {
+    return _mm_or_si128(_mm_srli_epi32(x, 7), _mm_slli_epi32(x, 25));
+}
 
 // Four words of four lanes, transposed: rows in, one vector per word out.
 HASHCALC_ALWAYS_INLINE void Transpose4(V* r) {
@@ -86,9 +96,15 @@ namespace avx2 {
 using V = __m256i;
 constexpr std::size_t kLanes = 8;
 
-HASHCALC_ALWAYS_INLINE V Add(V a, V b) { return _mm256_add_epi32(a, b); }
-HASHCALC_ALWAYS_INLINE V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
-HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) { return _mm256_set1_epi32(static_cast<int>(word)); }
+HASHCALC_ALWAYS_INLINE V Add(V a, V b) {
+    return _mm256_add_epi32(a, b);
+}
+HASHCALC_ALWAYS_INLINE V Xor(V a, V b) {
+    return _mm256_xor_si256(a, b);
+}
+HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) {
+    return _mm256_set1_epi32(static_cast<int>(word));
+}
 HASHCALC_ALWAYS_INLINE V LoadWords(const std::uint32_t* words) {
     return _mm256_loadu_si256(reinterpret_cast<const V*>(words));
 }
@@ -96,12 +112,14 @@ HASHCALC_ALWAYS_INLINE void StoreWords(std::uint32_t* words, V value) {
     _mm256_storeu_si256(reinterpret_cast<V*>(words), value);
 }
 HASHCALC_ALWAYS_INLINE V Rotr16(V x) {
-    return _mm256_shuffle_epi8(x, _mm256_set_epi8(13, 12, 15, 14, 9, 8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2,
-                                                  13, 12, 15, 14, 9, 8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2));
+    return _mm256_shuffle_epi8(
+        x, _mm256_set_epi8(13, 12, 15, 14, 9, 8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2, 13, 12, 15, 14, 9,
+                           8, 11, 10, 5, 4, 7, 6, 1, 0, 3, 2));
 }
 HASHCALC_ALWAYS_INLINE V Rotr8(V x) {
-    return _mm256_shuffle_epi8(x, _mm256_set_epi8(12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1,
-                                                  12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1));
+    return _mm256_shuffle_epi8(
+        x, _mm256_set_epi8(12, 15, 14, 13, 8, 11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1, 12, 15, 14, 13, 8,
+                           11, 10, 9, 4, 7, 6, 5, 0, 3, 2, 1));
 }
 HASHCALC_ALWAYS_INLINE V Rotr12(V x) {
     return _mm256_or_si256(_mm256_srli_epi32(x, 12), _mm256_slli_epi32(x, 20));
@@ -166,18 +184,34 @@ namespace avx512 {
 using V = __m512i;
 constexpr std::size_t kLanes = 16;
 
-HASHCALC_ALWAYS_INLINE V Add(V a, V b) { return _mm512_add_epi32(a, b); }
-HASHCALC_ALWAYS_INLINE V Xor(V a, V b) { return _mm512_xor_si512(a, b); }
-HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) { return _mm512_set1_epi32(static_cast<int>(word)); }
-HASHCALC_ALWAYS_INLINE V LoadWords(const std::uint32_t* words) { return _mm512_loadu_si512(words); }
+HASHCALC_ALWAYS_INLINE V Add(V a, V b) {
+    return _mm512_add_epi32(a, b);
+}
+HASHCALC_ALWAYS_INLINE V Xor(V a, V b) {
+    return _mm512_xor_si512(a, b);
+}
+HASHCALC_ALWAYS_INLINE V Splat(std::uint32_t word) {
+    return _mm512_set1_epi32(static_cast<int>(word));
+}
+HASHCALC_ALWAYS_INLINE V LoadWords(const std::uint32_t* words) {
+    return _mm512_loadu_si512(words);
+}
 HASHCALC_ALWAYS_INLINE void StoreWords(std::uint32_t* words, V value) {
     _mm512_storeu_si512(words, value);
 }
 // AVX-512 rotates in one instruction.
-HASHCALC_ALWAYS_INLINE V Rotr16(V x) { return _mm512_ror_epi32(x, 16); }
-HASHCALC_ALWAYS_INLINE V Rotr12(V x) { return _mm512_ror_epi32(x, 12); }
-HASHCALC_ALWAYS_INLINE V Rotr8(V x) { return _mm512_ror_epi32(x, 8); }
-HASHCALC_ALWAYS_INLINE V Rotr7(V x) { return _mm512_ror_epi32(x, 7); }
+HASHCALC_ALWAYS_INLINE V Rotr16(V x) {
+    return _mm512_ror_epi32(x, 16);
+}
+HASHCALC_ALWAYS_INLINE V Rotr12(V x) {
+    return _mm512_ror_epi32(x, 12);
+}
+HASHCALC_ALWAYS_INLINE V Rotr8(V x) {
+    return _mm512_ror_epi32(x, 8);
+}
+HASHCALC_ALWAYS_INLINE V Rotr7(V x) {
+    return _mm512_ror_epi32(x, 7);
+}
 
 // Sixteen words of sixteen lanes, transposed: 32-bit and 64-bit interleaves leave, in each
 // 128-bit quarter, one word of four lanes; two passes over whole quarters finish the job.

@@ -25,9 +25,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const StreamForm* form = nullptr;
-    if (std::strcmp(argv[1], "blake2b") == 0) form = BestForm(kBLAKE2bStreamForms, kBLAKE2bStreamFormCount);
-    if (std::strcmp(argv[1], "blake2s") == 0) form = BestForm(kBLAKE2sStreamForms, kBLAKE2sStreamFormCount);
-    if (std::strcmp(argv[1], "blake3") == 0) form = BestForm(kBLAKE3StreamForms, kBLAKE3StreamFormCount);
+    if (std::strcmp(argv[1], "blake2b") == 0)
+        form = BestForm(kBLAKE2bStreamForms, kBLAKE2bStreamFormCount);
+    if (std::strcmp(argv[1], "blake2s") == 0)
+        form = BestForm(kBLAKE2sStreamForms, kBLAKE2sStreamFormCount);
+    if (std::strcmp(argv[1], "blake3") == 0)
+        form = BestForm(kBLAKE3StreamForms, kBLAKE3StreamFormCount);
     std::FILE* file = std::fopen(argv[2], "rb");
     if (form == nullptr || file == nullptr) {
         std::fprintf(stderr, "blake_file: unknown algorithm or unreadable file\n");
