@@ -1,7 +1,7 @@
 // BLAKE2b-512, BLAKE2s-256 and BLAKE3 as streams, on every form this processor can run: the
 // published vectors, every length from 0 to 1100 fed whole, a byte at a time and in random
-// pieces against Crypto++ (BLAKE2) or BLAKE3's portable form fed whole, and BLAKE3 at lengths
-// across many tree levels against b3sum's texts.
+// pieces against Crypto++ (BLAKE2) or BLAKE3's portable form fed whole, BLAKE3 at lengths
+// across many tree levels against b3sum's texts, and BLAKE3 on two threads against the stream.
 #include <gtest/gtest.h>
 
 #include <random>
