@@ -112,7 +112,7 @@ protected:
 
     void ExpectFieldsShowDigestsOf(const std::string& message) const {
         for (std::size_t i = 0; i < std::size(kResultFields); ++i) {
-            const DigestInfo& info = DigestCatalogue[i];
+            const DigestAlgorithm& info = DigestTable[i];
             EXPECT_EQ(WindowText(Control(kResultFields[i])), digest_test::Digest(info, message))
                 << info.name << " of " << message.size() << " characters";
         }
