@@ -12,6 +12,7 @@
 #include "digest_internal.h"
 #include "digest_stream.h"
 #include "digest_test_support.h"
+#include "options.h"
 #include "processor.h"
 
 namespace {
@@ -39,6 +40,33 @@ TEST(DigestTable, TheWindowsRowsLeadAndAreTheOnlyOnesWithARoutine) {
     }
 }
 
+// A processor-specific path without the features it needs would run where it cannot.
+TEST(DigestTable, EveryStreamRecordIsCompleteAndNamesTheFeaturesOfItsFastPath) {
+    for (const DigestAlgorithm& row : DigestTable) {
+        switch (row.shape) {
+            case StreamShape::kBlocks64:
+                EXPECT_NE(row.blocks.initialWords, nullptr) << row.name;
+                EXPECT_NE(row.blocks.portable, nullptr) << row.name;
+                EXPECT_TRUE(row.blocks.hardware == nullptr || row.blocks.hardwareFeatures != 0)
+                    << row.name;
+                break;
+            case StreamShape::kCrc:
+                EXPECT_NE(row.crc.portable, nullptr) << row.name;
+                EXPECT_TRUE(row.crc.hardware == nullptr || row.crc.hardwareFeatures != 0)
+                    << row.name;
+                break;
+            case StreamShape::kMD2:
+                break;
+            case StreamShape::kForms:
+                ASSERT_NE(row.forms.forms, nullptr) << row.name;
+                ASSERT_GE(row.forms.count, 1) << row.name;
+                // The last form is the portable one, which every processor can run.
+                EXPECT_EQ(row.forms.forms[row.forms.count - 1].features, 0u) << row.name;
+                break;
+        }
+    }
+}
+
 TEST(DigestTable, EveryNameParsesBackToItsKindWithOrWithoutDashes) {
     for (const DigestAlgorithm& row : DigestTable) {
         DigestKind parsed = DigestKind::kCount;
@@ -55,11 +83,16 @@ TEST(DigestTable, EveryNameParsesBackToItsKindWithOrWithoutDashes) {
     }
 }
 
-TEST(DigestTable, RowsWithFormsOfTheirOwnEndWithAPortableForm) {
+TEST(DigestTable, TheHelpTextListsEveryRowInTableOrder) {
+    std::string help = HelpText();
+    for (char& c : help) {
+        if (c == '\n') c = ' ';
+    }
+    std::size_t after = 0;
     for (const DigestAlgorithm& row : DigestTable) {
-        if (row.shape != StreamShape::kForms) continue;
-        ASSERT_GE(row.forms.count, 1) << row.name;
-        EXPECT_EQ(row.forms.forms[row.forms.count - 1].features, 0u) << row.name;
+        const std::size_t at = help.find(std::string(" ") + row.name, after);
+        ASSERT_NE(at, std::string::npos) << row.name << " missing or out of order";
+        after = at + 1;
     }
 }
 

@@ -3,6 +3,7 @@
 // argument; options and file names mix in any order until "--".
 #include "options.h"
 
+#include <iterator>
 #include <string_view>
 
 namespace {
@@ -60,13 +61,14 @@ std::string Wrap(std::string_view paragraph) {
     return wrapped.append(paragraph.substr(lineStart));
 }
 
+// "twelve": the default set's size, in words while it is small.
 std::string CountInWords(int count) {
-    static const char* const kWords[] = {"zero",   "one",     "two",      "three",   "four",
-                                         "five",   "six",     "seven",    "eight",   "nine",
-                                         "ten",    "eleven",  "twelve",   "thirteen", "fourteen",
-                                         "fifteen", "sixteen", "seventeen", "eighteen", "nineteen",
-                                         "twenty"};
-    return count >= 0 && count <= 20 ? kWords[count] : std::to_string(count);
+    static const char* const kWords[] = {
+        "zero",    "one",     "two",       "three",    "four",     "five",    "six",
+        "seven",   "eight",   "nine",      "ten",      "eleven",   "twelve",  "thirteen",
+        "fourteen", "fifteen", "sixteen",  "seventeen", "eighteen", "nineteen", "twenty"};
+    return count >= 0 && count < static_cast<int>(std::size(kWords)) ? kWords[count]
+                                                                     : std::to_string(count);
 }
 
 // Replaces the one `marker` of `text` with `value`.
