@@ -5,7 +5,7 @@
 // command-line tool with its kind in digest_table.h and one line here, for example
 //     FormsRow(DigestKind::kSHA512, "SHA512", 128, kSHA512Forms),
 // where kSHA512Forms is declared with its bound (extern const StreamForm kSHA512Forms[3];)
-// in the header of the file that defines it.
+// in the header of the file that defines it; without the bound, pass the count as well.
 #include "digest_table.h"
 
 #include "block_functions.h"
@@ -48,6 +48,14 @@ constexpr DigestAlgorithm FormsRow(DigestKind kind, const char* name, int textLe
                                    const StreamForm (&forms)[kFormCount]) {
     DigestAlgorithm row{kind, name, textLength, nullptr, false, StreamShape::kForms, {}};
     row.forms = {forms, static_cast<int>(kFormCount)};
+    return row;
+}
+
+// The same for forms declared without their number: FormsRow(..., kSHA512Forms, kSHA512FormCount).
+constexpr DigestAlgorithm FormsRow(DigestKind kind, const char* name, int textLength,
+                                   const StreamForm* forms, int formCount) {
+    DigestAlgorithm row{kind, name, textLength, nullptr, false, StreamShape::kForms, {}};
+    row.forms = {forms, formCount};
     return row;
 }
 
