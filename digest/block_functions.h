@@ -1,11 +1,12 @@
 // The compression functions and starting words of the 64-byte-block digests, shared by the
-// one-shot routines and the streams, and the run-time choice of processor-specific paths.
+// one-shot routines and the streams through the digest table.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "digest_internal.h"
+#include "processor.h"
 
 namespace digest_internal {
 
@@ -44,11 +45,17 @@ BlocksFunction RIPEMD128Blocks;
 BlocksFunction RIPEMD160Blocks;
 BlocksFunction RIPEMD256Blocks;
 
-bool ProcessorHasShaInstructions();
+// The same compressions on the x86 SHA instructions, for processors that have them; null
+// where the build has none.
+inline constexpr unsigned kShaInstructionFeatures = kFeatureSHA | kFeatureSSE41 | kFeatureSSSE3;
 #if HASHCALC_DIGEST_X86
-// The same compressions on the x86 SHA instructions, for processors that have them.
 BlocksFunction SHA1BlocksOnShaInstructions;
 BlocksFunction SHA256BlocksOnShaInstructions;
+inline constexpr BlocksFunction* kSHA1OnShaInstructions = SHA1BlocksOnShaInstructions;
+inline constexpr BlocksFunction* kSHA256OnShaInstructions = SHA256BlocksOnShaInstructions;
+#else
+inline constexpr BlocksFunction* kSHA1OnShaInstructions = nullptr;
+inline constexpr BlocksFunction* kSHA256OnShaInstructions = nullptr;
 #endif
 
 // MD2 works on 16-byte blocks: `stateAndChecksum` holds the 16-byte state and then the

@@ -79,10 +79,12 @@ std::uint32_t UpdateSliced(std::uint32_t crc, const unsigned char* bytes, std::s
 
 // The one-shot routines: the checksum of the message, its text written over the message's
 // start. Only locals and constant tables, so these three may run on several threads at once.
-void HashWithCrc(const digest_internal::CrcAlgorithm& algorithm, char* buffer,
-                 std::uint32_t length) {
-    const std::uint32_t crc = digest_internal::ChooseCrcUpdate(algorithm)(
-        algorithm.initial, reinterpret_cast<const unsigned char*>(buffer), length);
+void HashWithCrc(DigestKind kind, char* buffer, std::uint32_t length) {
+    const CrcAlgorithm& algorithm = DigestRow(kind).crc;
+    CrcUpdate* update = digest_internal::ChooseCrcUpdate(
+        algorithm, digest_internal::UseCrcHardware(algorithm));
+    const std::uint32_t crc =
+        update(algorithm.initial, reinterpret_cast<const unsigned char*>(buffer), length);
     digest_internal::FormatCrc(algorithm, crc, buffer);
 }
 
@@ -105,26 +107,8 @@ std::uint32_t UpdateCrc32bPortable(std::uint32_t crc, const unsigned char* bytes
     return UpdateSliced<kCrc32bTables, false>(crc, bytes, count);
 }
 
-// The folding forms exist only on x86; elsewhere each algorithm has its portable form alone.
-#if HASHCALC_DIGEST_X86
-#define HASHCALC_CRC_FOLDING(update) update
-#else
-#define HASHCALC_CRC_FOLDING(update) nullptr
-#endif
-const CrcAlgorithm kCrc16Algorithm = {0, 0, "%.4X", UpdateCrc16Portable,
-                                      HASHCALC_CRC_FOLDING(UpdateCrc16Folding)};
-const CrcAlgorithm kCrc32Algorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable,
-                                      HASHCALC_CRC_FOLDING(UpdateCrc32Folding)};
-const CrcAlgorithm kCrc32bAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable,
-                                       HASHCALC_CRC_FOLDING(UpdateCrc32bFolding)};
-#undef HASHCALC_CRC_FOLDING
-
-CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm) {
-    if (algorithm.hardware != nullptr && HardwareDigestsAllowed() &&
-        ProcessorHasCarrylessMultiply()) {
-        return algorithm.hardware;
-    }
-    return algorithm.portable;
+bool UseCrcHardware(const CrcAlgorithm& algorithm) {
+    return algorithm.hardware != nullptr && ProcessorFeaturesUsable(algorithm.hardwareFeatures);
 }
 
 void FormatCrc(const CrcAlgorithm& algorithm, std::uint32_t crc, char* text) {
@@ -134,13 +118,13 @@ void FormatCrc(const CrcAlgorithm& algorithm, std::uint32_t crc, char* text) {
 }  // namespace digest_internal
 
 void HashCRC16(char* buffer, std::uint32_t length) {
-    HashWithCrc(digest_internal::kCrc16Algorithm, buffer, length);
+    HashWithCrc(DigestKind::kCRC16, buffer, length);
 }
 
 void HashCRC32(char* buffer, std::uint32_t length) {
-    HashWithCrc(digest_internal::kCrc32Algorithm, buffer, length);
+    HashWithCrc(DigestKind::kCRC32, buffer, length);
 }
 
 void HashCRC32b(char* buffer, std::uint32_t length) {
-    HashWithCrc(digest_internal::kCrc32bAlgorithm, buffer, length);
+    HashWithCrc(DigestKind::kCRC32b, buffer, length);
 }

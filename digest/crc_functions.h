@@ -5,27 +5,15 @@
 #include <cstdint>
 
 #include "digest_internal.h"
+#include "processor.h"
 
 namespace digest_internal {
 
-// Advances a CRC register over `count` bytes.
-using CrcUpdate = std::uint32_t(std::uint32_t crc, const unsigned char* bytes, std::size_t count);
+// What the carry-less paths need of the processor.
+inline constexpr unsigned kCarrylessFeatures = kFeatureCLMUL | kFeatureSSE41 | kFeatureSSSE3;
 
-struct CrcAlgorithm {
-    std::uint32_t initial;   // register before the first byte
-    std::uint32_t finalXor;  // applied once after the last
-    const char* format;      // "%.4X" or "%.8X"
-    CrcUpdate* portable;     // slicing tables, any processor
-    CrcUpdate* hardware;     // carry-less multiplication; null where the build has none
-};
-
-extern const CrcAlgorithm kCrc16Algorithm;
-extern const CrcAlgorithm kCrc32Algorithm;
-extern const CrcAlgorithm kCrc32bAlgorithm;
-
-bool ProcessorHasCarrylessMultiply();
-
-// The slicing paths by name, for the carry-less paths to finish their last bytes with.
+// The slicing paths by name, for the table and for the carry-less paths to finish their last
+// bytes with.
 CrcUpdate UpdateCrc16Portable;
 CrcUpdate UpdateCrc32Portable;
 CrcUpdate UpdateCrc32bPortable;
@@ -36,10 +24,21 @@ CrcUpdate UpdateCrc32bPortable;
 CrcUpdate UpdateCrc16Folding;
 CrcUpdate UpdateCrc32Folding;
 CrcUpdate UpdateCrc32bFolding;
+inline constexpr CrcUpdate* kCrc16Folding = UpdateCrc16Folding;
+inline constexpr CrcUpdate* kCrc32Folding = UpdateCrc32Folding;
+inline constexpr CrcUpdate* kCrc32bFolding = UpdateCrc32bFolding;
+#else
+inline constexpr CrcUpdate* kCrc16Folding = nullptr;
+inline constexpr CrcUpdate* kCrc32Folding = nullptr;
+inline constexpr CrcUpdate* kCrc32bFolding = nullptr;
 #endif
 
-// The update to use now: the hardware one when it exists and is allowed.
-CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm);
+// Whether a register started now runs on the carry-less path: it exists and its features may
+// be used.
+bool UseCrcHardware(const CrcAlgorithm& algorithm);
+inline CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm, bool hardware) {
+    return hardware ? algorithm.hardware : algorithm.portable;
+}
 
 // Writes the text of a finished register (final XOR applied here) and its NUL.
 void FormatCrc(const CrcAlgorithm& algorithm, std::uint32_t crc, char* text);

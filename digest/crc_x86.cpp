@@ -3,7 +3,7 @@
 // the generator P, and multiplying a 16-byte piece by x^D mod P moves it D bits further along
 // without changing that remainder. So the message is folded, 64 bytes per step into four
 // running 16-byte pieces, those into one, and the last 16 bytes and the tail go through the
-// slicing path with a zero register. The caller checks ProcessorHasCarrylessMultiply() first.
+// slicing path with a zero register. They run only where kCarrylessFeatures may be used.
 #include "crc_functions.h"
 
 #if HASHCALC_DIGEST_X86
@@ -105,7 +105,7 @@ struct Folding {
     }
 
     HASHCALC_CLMUL_TARGET static std::uint32_t Update(const FoldConstants& folds,
-                                                      digest_internal::CrcUpdate* finish,
+                                                      CrcUpdate* finish,
                                                       std::uint32_t crc,
                                                       const unsigned char* bytes,
                                                       std::size_t count) {

@@ -46,14 +46,3 @@ constexpr std::uint64_t DigestBufferLength(std::uint32_t length) {
 
 // Bytes of scratch the in-place routines need.
 constexpr int kDigestScratchBytes = 20;
-
-// One entry per routine, in the order of the window's result fields.
-struct DigestInfo {
-    const char* name;                   // "MD5", "MD2", ... "CRC32b"
-    DigestRoutine* routine;             // set for the two-argument routines
-    ScratchDigestRoutine* withScratch;  // set for the four routines that pad in place
-    int textLength;                     // digits of the text, NUL not counted
-};
-
-constexpr int kDigestCount = 12;
-extern const DigestInfo DigestCatalogue[kDigestCount];

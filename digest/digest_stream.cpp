@@ -1,87 +1,23 @@
-// The incremental form of the twelve digests, and the one-shot routines that keep a static
+// The streams of every row of the digest table, and the one-shot routines that keep a static
 // context (MD2, SHA-0, SHA-1, SHA-256, RIPEMD-256), which run as one stream over the message.
 #include "digest_stream.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <cstring>
 
 #include "block_functions.h"
 #include "crc_functions.h"
 #include "digest_internal.h"
+#include "processor.h"
 
 namespace {
 
 using namespace digest_internal;
 
-// A digest over 64-byte blocks with a 64-bit bit count in its padding.
-struct BlockAlgorithm {
-    const std::uint32_t* initialWords;
-    int wordCount;
-    // The MD and RIPEMD families count bits little-endian and publish their words' bytes
-    // least significant first (so the words are printed byte-swapped); SHA is big-endian.
-    bool littleEndian;
-    BlocksFunction* portable;
-    BlocksFunction* hardware;  // the processor-specific path, or null
-};
-
-const BlockAlgorithm* FindBlockAlgorithm(DigestKind kind) {
-    static constexpr BlocksFunction* kNone = nullptr;
-#if HASHCALC_DIGEST_X86
-    static constexpr BlocksFunction* kSHA1Hardware = SHA1BlocksOnShaInstructions;
-    static constexpr BlocksFunction* kSHA256Hardware = SHA256BlocksOnShaInstructions;
-#else
-    static constexpr BlocksFunction* kSHA1Hardware = nullptr;
-    static constexpr BlocksFunction* kSHA256Hardware = nullptr;
-#endif
-    static const BlockAlgorithm kMD5 = {kMdInitialWords, 4, true, MD5Blocks, kNone};
-    static const BlockAlgorithm kMD4 = {kMdInitialWords, 4, true, MD4Blocks, kNone};
-    static const BlockAlgorithm kSHA0 = {kMdInitialWords, 5, false, SHA0Blocks, kNone};
-    static const BlockAlgorithm kSHA1 = {kMdInitialWords, 5, false, SHA1Blocks, kSHA1Hardware};
-    static const BlockAlgorithm kSHA256 = {kSHA256InitialWords, 8, false, SHA256Blocks,
-                                           kSHA256Hardware};
-    static const BlockAlgorithm kRIPEMD128 = {kMdInitialWords, 4, true, RIPEMD128Blocks, kNone};
-    static const BlockAlgorithm kRIPEMD160 = {kMdInitialWords, 5, true, RIPEMD160Blocks, kNone};
-    static const BlockAlgorithm kRIPEMD256 = {kRIPEMD256InitialWords, 8, true, RIPEMD256Blocks,
-                                              kNone};
-    switch (kind) {
-        case DigestKind::kMD5: return &kMD5;
-        case DigestKind::kMD4: return &kMD4;
-        case DigestKind::kSHA0: return &kSHA0;
-        case DigestKind::kSHA1: return &kSHA1;
-        case DigestKind::kSHA256: return &kSHA256;
-        case DigestKind::kRIPEMD128: return &kRIPEMD128;
-        case DigestKind::kRIPEMD160: return &kRIPEMD160;
-        case DigestKind::kRIPEMD256: return &kRIPEMD256;
-        default: return nullptr;
-    }
-}
-
-const CrcAlgorithm* FindCrcAlgorithm(DigestKind kind) {
-    switch (kind) {
-        case DigestKind::kCRC16: return &kCrc16Algorithm;
-        case DigestKind::kCRC32: return &kCrc32Algorithm;
-        case DigestKind::kCRC32b: return &kCrc32bAlgorithm;
-        default: return nullptr;
-    }
-}
-
-BlocksFunction* ChooseBlocks(const BlockAlgorithm& algorithm, bool hardware) {
-    return hardware ? algorithm.hardware : algorithm.portable;
-}
-
-bool HardwareDisabledByEnvironment() {
-    const char* value = std::getenv("HASHCALC_NO_HARDWARE");
-    return value != nullptr && std::strcmp(value, "1") == 0;
-}
-
-std::atomic<bool> hardwareAllowed{!HardwareDisabledByEnvironment()};
-
 // Feeds a byte range to a stream of 64-byte or 16-byte blocks: completes the pending block
 // first, then compresses whole blocks where they lie, and keeps what is left over.
 template <typename CompressRun>
-void FeedBlocks(DigestStream* stream, const unsigned char* bytes, std::size_t count,
+void FeedBlocks(BlockStreamState* stream, const unsigned char* bytes, std::size_t count,
                 std::size_t blockBytes, CompressRun compress) {
     if (stream->pendingCount != 0) {
         const std::size_t take = std::min(count, blockBytes - stream->pendingCount);
@@ -102,7 +38,7 @@ void FeedBlocks(DigestStream* stream, const unsigned char* bytes, std::size_t co
 
 // Pads the pending tail where it lies with 0x80, zeros and the 64-bit bit count, and
 // compresses it.
-void FinishBlocks(DigestStream* stream, const BlockAlgorithm& algorithm, char* text) {
+void FinishBlocks(BlockStreamState* stream, const BlockAlgorithm& algorithm, char* text) {
     unsigned char* tail = stream->pending;
     const std::uint32_t tailLength = stream->pendingCount;
     const std::uint32_t lengthFieldAt = tailLength < 56 ? 56 : 120;
@@ -128,7 +64,7 @@ void FinishBlocks(DigestStream* stream, const BlockAlgorithm& algorithm, char* t
 
 // MD2's last block holds the tail and v bytes of value v, where v is what the tail lacks of 16
 // (a whole block of 16s when there is no tail); the checksum follows as one more block.
-void FinishMD2(DigestStream* stream, char* text) {
+void FinishMD2(BlockStreamState* stream, char* text) {
     auto* stateAndChecksum = reinterpret_cast<unsigned char*>(stream->state);
     const std::uint32_t padCount = 16 - stream->pendingCount;
     std::memset(stream->pending + stream->pendingCount, static_cast<int>(padCount), padCount);
@@ -141,85 +77,152 @@ void FinishMD2(DigestStream* stream, char* text) {
     FormatWords(text, words, 4);
 }
 
-// One-shot routines with a static context: the whole message as one stream.
-void HashAsStream(DigestStream* context, DigestKind kind, char* buffer, std::uint32_t length) {
-    StartDigest(context, kind);
-    FeedDigest(context, buffer, length);
-    FinishDigest(context, buffer);
+void StartTableStream(BlockStreamState* stream, const DigestAlgorithm& row) {
+    std::memset(stream, 0, sizeof *stream);
+    switch (row.shape) {
+        case StreamShape::kBlocks64:
+            stream->hardware = UseBlocksHardware(row.blocks);
+            std::copy_n(row.blocks.initialWords, row.blocks.wordCount, stream->state);
+            break;
+        case StreamShape::kCrc:
+            stream->hardware = UseCrcHardware(row.crc);
+            stream->state[0] = row.crc.initial;
+            break;
+        case StreamShape::kMD2:  // starts from an all-zero state and checksum
+        case StreamShape::kForms:
+            break;
+    }
 }
 
-DigestStream MD2Context;
-DigestStream SHA0Context;
-DigestStream SHA1Context;
-DigestStream SHA256Context;
-DigestStream RIPEMD256Context;
+void FeedTableStream(BlockStreamState* stream, const DigestAlgorithm& row,
+                     const unsigned char* bytes, std::size_t count) {
+    stream->length += count;
+    switch (row.shape) {
+        case StreamShape::kBlocks64: {
+            BlocksFunction* blocks = ChooseBlocks(row.blocks, stream->hardware);
+            FeedBlocks(stream, bytes, count, 64,
+                       [&](const unsigned char* run, std::size_t runBlocks) {
+                           blocks(stream->state, run, runBlocks);
+                       });
+            break;
+        }
+        case StreamShape::kCrc:
+            stream->state[0] =
+                ChooseCrcUpdate(row.crc, stream->hardware)(stream->state[0], bytes, count);
+            break;
+        case StreamShape::kMD2: {
+            auto* stateAndChecksum = reinterpret_cast<unsigned char*>(stream->state);
+            FeedBlocks(stream, bytes, count, 16,
+                       [&](const unsigned char* run, std::size_t runBlocks) {
+                           MD2Blocks(stateAndChecksum, run, runBlocks);
+                       });
+            break;
+        }
+        case StreamShape::kForms:
+            break;
+    }
+}
+
+void FinishTableStream(BlockStreamState* stream, const DigestAlgorithm& row, char* text) {
+    switch (row.shape) {
+        case StreamShape::kBlocks64:
+            FinishBlocks(stream, row.blocks, text);
+            return;
+        case StreamShape::kCrc:
+            FormatCrc(row.crc, stream->state[0], text);
+            return;
+        case StreamShape::kMD2:
+            FinishMD2(stream, text);
+            return;
+        case StreamShape::kForms:
+            break;
+    }
+    text[0] = '\0';
+}
+
+// The first form, best first, whose features may be used now; the last needs none.
+const StreamForm* ChooseForm(const StreamFormList& list) {
+    for (int i = 0; i + 1 < list.count; ++i) {
+        if (ProcessorFeaturesUsable(list.forms[i].features)) return &list.forms[i];
+    }
+    return &list.forms[list.count - 1];
+}
+
+// One-shot routines with a static context: the whole message as one stream.
+void HashAsStream(BlockStreamState* context, DigestKind kind, char* buffer,
+                  std::uint32_t length) {
+    const DigestAlgorithm& row = DigestRow(kind);
+    StartTableStream(context, row);
+    FeedTableStream(context, row, reinterpret_cast<const unsigned char*>(buffer), length);
+    FinishTableStream(context, row, buffer);
+}
+
+BlockStreamState MD2Context;
+BlockStreamState SHA0Context;
+BlockStreamState SHA1Context;
+BlockStreamState SHA256Context;
+BlockStreamState RIPEMD256Context;
 
 }  // namespace
 
 namespace digest_internal {
 
-bool HardwareDigestsAllowed() {
-    return hardwareAllowed.load(std::memory_order_relaxed);
+bool UseBlocksHardware(const BlockAlgorithm& algorithm) {
+    return algorithm.hardware != nullptr && ProcessorFeaturesUsable(algorithm.hardwareFeatures);
+}
+
+void StartDigestOnRow(DigestStream* stream, const DigestAlgorithm* row) {
+    stream->row = row;
+    stream->form = nullptr;
+    if (row == nullptr) return;
+    if (row->shape == StreamShape::kForms) {
+        stream->form = ChooseForm(row->forms);
+        stream->form->start(stream->formState);
+    } else {
+        StartTableStream(&stream->blocks, *row);
+    }
 }
 
 }  // namespace digest_internal
 
 void AllowHardwareDigests(bool allowed) {
-    hardwareAllowed.store(allowed, std::memory_order_relaxed);
+    LimitProcessorFeatures(allowed ? kAllProcessorFeatures : 0u);
 }
 
 bool UsesHardwareDigest(DigestKind kind) {
-    if (!HardwareDigestsAllowed()) return false;
-    if (const BlockAlgorithm* block = FindBlockAlgorithm(kind)) {
-        return block->hardware != nullptr && ProcessorHasShaInstructions();
+    if (static_cast<unsigned>(kind) >= static_cast<unsigned>(kDigestCount)) return false;
+    const DigestAlgorithm& row = DigestRow(kind);
+    switch (row.shape) {
+        case StreamShape::kBlocks64: return UseBlocksHardware(row.blocks);
+        case StreamShape::kCrc: return UseCrcHardware(row.crc);
+        case StreamShape::kMD2: return false;
+        case StreamShape::kForms: return ChooseForm(row.forms)->features != 0;
     }
-    if (const CrcAlgorithm* crc = FindCrcAlgorithm(kind)) return ChooseCrcUpdate(*crc) != crc->portable;
     return false;
 }
 
 void StartDigest(DigestStream* stream, DigestKind kind) {
-    std::memset(stream, 0, sizeof *stream);
-    stream->kind = kind;
-    stream->hardware = UsesHardwareDigest(kind);
-    if (const BlockAlgorithm* block = FindBlockAlgorithm(kind)) {
-        std::copy_n(block->initialWords, block->wordCount, stream->state);
-    } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(kind)) {
-        stream->state[0] = crc->initial;
-    }
-    // MD2 starts from an all-zero state and checksum.
+    const bool inTable = static_cast<unsigned>(kind) < static_cast<unsigned>(kDigestCount);
+    StartDigestOnRow(stream, inTable ? &DigestRow(kind) : nullptr);
 }
 
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
-    if (count == 0) return;  // an empty range may come with a null pointer
+    if (count == 0 || stream->row == nullptr) return;  // an empty range may come with a null pointer
     const auto* data = static_cast<const unsigned char*>(bytes);
-    stream->length += count;
-    if (const BlockAlgorithm* block = FindBlockAlgorithm(stream->kind)) {
-        BlocksFunction* blocks = ChooseBlocks(*block, stream->hardware);
-        FeedBlocks(stream, data, count, 64,
-                   [&](const unsigned char* run, std::size_t runBlocks) {
-                       blocks(stream->state, run, runBlocks);
-                   });
-    } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(stream->kind)) {
-        CrcUpdate* update = stream->hardware ? crc->hardware : crc->portable;
-        stream->state[0] = update(stream->state[0], data, count);
-    } else if (stream->kind == DigestKind::kMD2) {
-        auto* stateAndChecksum = reinterpret_cast<unsigned char*>(stream->state);
-        FeedBlocks(stream, data, count, 16,
-                   [&](const unsigned char* run, std::size_t runBlocks) {
-                       MD2Blocks(stateAndChecksum, run, runBlocks);
-                   });
+    if (stream->form != nullptr) {
+        stream->form->feed(stream->formState, data, count);
+    } else {
+        FeedTableStream(&stream->blocks, *stream->row, data, count);
     }
 }
 
 void FinishDigest(DigestStream* stream, char* text) {
-    if (const BlockAlgorithm* block = FindBlockAlgorithm(stream->kind)) {
-        FinishBlocks(stream, *block, text);
-    } else if (const CrcAlgorithm* crc = FindCrcAlgorithm(stream->kind)) {
-        FormatCrc(*crc, stream->state[0], text);
-    } else if (stream->kind == DigestKind::kMD2) {
-        FinishMD2(stream, text);
-    } else {
+    if (stream->row == nullptr) {
         text[0] = '\0';
+    } else if (stream->form != nullptr) {
+        stream->form->finish(stream->formState, text);
+    } else {
+        FinishTableStream(&stream->blocks, *stream->row, text);
     }
 }
 

@@ -123,13 +123,11 @@ void MD4Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t bl
 void HashMD5(char* buffer, std::uint32_t length, void* scratch) {
     digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
                                        static_cast<unsigned char*>(scratch),
-                                       digest_internal::kMdInitialWords, 4,
-                                       digest_internal::MD5Blocks);
+                                       DigestRow(DigestKind::kMD5).blocks);
 }
 
 void HashMD4(char* buffer, std::uint32_t length, void* scratch) {
     digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
                                        static_cast<unsigned char*>(scratch),
-                                       digest_internal::kMdInitialWords, 4,
-                                       digest_internal::MD4Blocks);
+                                       DigestRow(DigestKind::kMD4).blocks);
 }

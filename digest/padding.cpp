@@ -1,5 +1,7 @@
 // Message padding for the routines that work inside the caller's buffer, and the hexadecimal
 // text every cryptographic digest ends with.
+#include <algorithm>
+
 #include "digest_internal.h"
 #include "win32.h"
 
@@ -20,17 +22,18 @@ std::uint64_t PadInPlace(unsigned char* message, std::uint32_t length) {
 }
 
 void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned char* state,
-                       const std::uint32_t* initialWords, int wordCount, BlocksFunction* blocks) {
+                       const BlockAlgorithm& algorithm) {
     const std::uint64_t paddedLength = PadInPlace(message, length);
-    std::uint32_t words[5];
-    for (int i = 0; i < wordCount; ++i) words[i] = initialWords[i];
+    std::uint32_t words[8];
+    std::copy_n(algorithm.initialWords, algorithm.wordCount, words);
     // A padded length of up to 2^32 + 63 bytes is a block count that fits any size_t.
-    blocks(words, message, static_cast<std::size_t>(paddedLength / 64));
-    for (int i = 0; i < wordCount; ++i) {
+    ChooseBlocks(algorithm, UseBlocksHardware(algorithm))(
+        words, message, static_cast<std::size_t>(paddedLength / 64));
+    for (int i = 0; i < algorithm.wordCount; ++i) {
         words[i] = ByteSwap32(words[i]);
         StoreLE32(state + 4 * i, words[i]);
     }
-    FormatWords(reinterpret_cast<char*>(message), words, wordCount);
+    FormatWords(reinterpret_cast<char*>(message), words, algorithm.wordCount);
 }
 
 void FormatWords(char* text, const std::uint32_t* w, int count) {

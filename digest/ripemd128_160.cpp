@@ -40,13 +40,11 @@ void RIPEMD160Blocks(std::uint32_t* state, const unsigned char* blocks, std::siz
 void HashRIPEMD128(char* buffer, std::uint32_t length, void* scratch) {
     digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
                                        static_cast<unsigned char*>(scratch),
-                                       digest_internal::kMdInitialWords, 4,
-                                       digest_internal::RIPEMD128Blocks);
+                                       DigestRow(DigestKind::kRIPEMD128).blocks);
 }
 
 void HashRIPEMD160(char* buffer, std::uint32_t length, void* scratch) {
     digest_internal::HashPaddedInPlace(reinterpret_cast<unsigned char*>(buffer), length,
                                        static_cast<unsigned char*>(scratch),
-                                       digest_internal::kMdInitialWords, 5,
-                                       digest_internal::RIPEMD160Blocks);
+                                       DigestRow(DigestKind::kRIPEMD160).blocks);
 }

@@ -1,6 +1,6 @@
 // SHA-1 and SHA-256 on the x86 SHA instructions, compiled for those instructions function by
-// function so that the rest of the program runs on any x86 processor. The caller checks
-// ProcessorHasShaInstructions() first.
+// function so that the rest of the program runs on any x86 processor. The table chooses them
+// only where the processor has kShaInstructionFeatures and they may be used.
 #include "block_functions.h"
 
 #if HASHCALC_DIGEST_X86

@@ -1,6 +1,6 @@
-// Speed of the digest routines: each one on 64 bytes, 767 bytes (the longest text the window
+// Speed of the window's digest routines: each one on 64 bytes, 767 bytes (the longest text the window
 // takes) and 1 MiB, and all twelve one after another on a 767-byte text as the window runs them.
-// Then the streams on 1 MiB fed in 64 KiB pieces, as a file hasher feeds them, once on the
+// Then the streams of every row of the digest table on 1 MiB fed in 64 KiB pieces, as a file hasher feeds them, once on the
 // portable paths ("Stream/NAME/portable") and once on the processor-specific ones where this
 // processor has them ("Stream/NAME/hardware").
 #include <benchmark/benchmark.h>
@@ -21,18 +21,10 @@ std::vector<char> Message(std::size_t length) {
     return message;
 }
 
-void RunOnce(const DigestInfo& info, char* buffer, std::uint32_t length, unsigned char* scratch) {
-    if (info.withScratch != nullptr) {
-        info.withScratch(buffer, length, scratch);
-    } else {
-        info.routine(buffer, length);
-    }
-}
-
 // One routine on one length. Between runs only the bytes a routine overwrites inside the
 // message (its text at the start) are restored; padding behind the message is rebuilt by every
 // call anyway, so the figure is the routine's own cost.
-void OneRoutine(benchmark::State& state, const DigestInfo* info, std::size_t length) {
+void OneRoutine(benchmark::State& state, const DigestAlgorithm* row, std::size_t length) {
     const std::vector<char> message = Message(length);
     std::vector<char> buffer(DigestBufferLength(static_cast<std::uint32_t>(length)));
     std::memcpy(buffer.data(), message.data(), length);
@@ -40,7 +32,7 @@ void OneRoutine(benchmark::State& state, const DigestInfo* info, std::size_t len
     const std::size_t restore = std::min<std::size_t>(length, 65);
     for (auto _ : state) {
         std::memcpy(buffer.data(), message.data(), restore);
-        RunOnce(*info, buffer.data(), static_cast<std::uint32_t>(length), scratch);
+        row->windowRoutine(buffer.data(), static_cast<std::uint32_t>(length), scratch);
         benchmark::DoNotOptimize(buffer.data());
         benchmark::ClobberMemory();
     }
@@ -52,15 +44,15 @@ void OneRoutine(benchmark::State& state, const DigestInfo* info, std::size_t len
 void AllTwelve(benchmark::State& state) {
     constexpr std::uint32_t kLength = 767;
     const std::vector<char> message = Message(kLength);
-    std::vector<std::vector<char>> copies(kDigestCount,
+    std::vector<std::vector<char>> copies(kWindowDigestCount,
                                           std::vector<char>(DigestBufferLength(kLength)));
     unsigned char scratch[kDigestScratchBytes];
     for (auto _ : state) {
-        for (int i = 0; i < kDigestCount; ++i) {
+        for (int i = 0; i < kWindowDigestCount; ++i) {
             std::memcpy(copies[i].data(), message.data(), kLength);
         }
-        for (int i = 0; i < kDigestCount; ++i) {
-            RunOnce(DigestCatalogue[i], copies[i].data(), kLength, scratch);
+        for (int i = 0; i < kWindowDigestCount; ++i) {
+            DigestTable[i].windowRoutine(copies[i].data(), kLength, scratch);
         }
         benchmark::ClobberMemory();
     }
@@ -73,7 +65,7 @@ void OneStream(benchmark::State& state, DigestKind kind, bool hardware) {
     constexpr std::size_t kPiece = std::size_t{1} << 16;
     const std::vector<char> message = Message(kLength);
     AllowHardwareDigests(hardware);
-    char text[kLongestTextBytes];
+    char text[kLongestStreamTextBytes];
     for (auto _ : state) {
         DigestStream stream;
         StartDigest(&stream, kind);
@@ -91,17 +83,18 @@ void OneStream(benchmark::State& state, DigestKind kind, bool hardware) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (const DigestInfo& info : DigestCatalogue) {
+    for (const DigestAlgorithm& row : DigestTable) {
+        if (row.windowRoutine == nullptr) continue;
         for (std::size_t length : {std::size_t{64}, std::size_t{767}, std::size_t{1} << 20}) {
-            const std::string name = std::string(info.name) + "/" + std::to_string(length);
-            benchmark::RegisterBenchmark(name.c_str(), OneRoutine, &info, length)
+            const std::string name = std::string(row.name) + "/" + std::to_string(length);
+            benchmark::RegisterBenchmark(name.c_str(), OneRoutine, &row, length)
                 ->Unit(benchmark::kMicrosecond);
         }
     }
     benchmark::RegisterBenchmark("AllTwelve/767", AllTwelve)->Unit(benchmark::kMicrosecond);
     for (int i = 0; i < kDigestCount; ++i) {
         const auto kind = static_cast<DigestKind>(i);
-        const std::string name = std::string("Stream/") + DigestCatalogue[i].name;
+        const std::string name = std::string("Stream/") + DigestTable[i].name;
         benchmark::RegisterBenchmark((name + "/portable").c_str(), OneStream, kind, false)
             ->Unit(benchmark::kMicrosecond);
         if (UsesHardwareDigest(kind)) {

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "digest.h"
+#include "digest_table.h"
 #include "main_dialog.h"
 #include "resource.h"
 #include "window_harness.h"
@@ -60,15 +60,11 @@ QPlainTextEdit* Input(QDialog& window) {
 std::vector<std::string> ExpectedTexts(const std::string& bytes) {
     std::vector<std::string> texts;
     const auto length = static_cast<std::uint32_t>(bytes.size());
-    for (const DigestInfo& digest : DigestCatalogue) {
+    for (int k = 0; k < kWindowDigestCount; ++k) {
         std::vector<char> buffer(PaddedLength(length) + 1, '\0');
         std::copy(bytes.begin(), bytes.end(), buffer.begin());
         unsigned char scratch[256];
-        if (digest.withScratch != nullptr) {
-            digest.withScratch(buffer.data(), length, scratch);
-        } else {
-            digest.routine(buffer.data(), length);
-        }
+        DigestTable[k].windowRoutine(buffer.data(), length, scratch);
         texts.emplace_back(buffer.data());
     }
     return texts;

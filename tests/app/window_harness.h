@@ -33,5 +33,5 @@ std::string ReadItem(int id);
 // True when the procedure received WM_COMMAND with this id and notification code.
 bool ReceivedCommand(int id, int code);
 
-// The twelve result fields in field order (the digest catalogue's order).
+// The twelve result fields in field order (the digest table's order).
 extern const int ResultFieldIds[12];

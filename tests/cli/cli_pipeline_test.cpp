@@ -39,8 +39,8 @@ void ExpectPipelineMatches(HashPipeline* pipeline, const std::string& path,
     ASSERT_TRUE(hashed) << error;
     for (int k = 0; k < kDigestCount; ++k) {
         if (!Contains(algorithms, static_cast<DigestKind>(k))) continue;
-        EXPECT_EQ(texts.text[k], digest_test::Digest(DigestCatalogue[k], message))
-            << DigestCatalogue[k].name << " of " << message.size() << " bytes";
+        EXPECT_EQ(texts.text[k], digest_test::Digest(DigestTable[k], message))
+            << DigestTable[k].name << " of " << message.size() << " bytes";
     }
 }
 

@@ -116,7 +116,7 @@ TEST(CliOutputForms, SeveralAlgorithmsWriteTagLinesInWindowOrder) {
     const std::string file = folder.Write("input", message);
     std::string expected;
     for (const std::string name : {"\"abc\"", file.c_str()}) {
-        for (const DigestInfo& info : DigestCatalogue) {
+        for (const DigestAlgorithm& info : DigestTable) {
             expected += std::string(info.name) + " (" + name +
                         ") = " + digest_test::Digest(info, name == file ? message : "abc") + "\n";
         }

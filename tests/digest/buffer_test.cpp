@@ -28,15 +28,28 @@ using digest_test::PatternMessage;
 constexpr unsigned char kUntouched = 0xA5;
 const std::uint32_t kLengths[] = {0, 1, 3, 55, 56, 63, 64, 119, 120, 247, 248, 767};
 
+// The rows the window shows, each with its routine.
+std::vector<const DigestAlgorithm*> WindowRows() {
+    std::vector<const DigestAlgorithm*> rows;
+    for (const DigestAlgorithm& row : DigestTable) {
+        if (row.windowRoutine != nullptr) rows.push_back(&row);
+    }
+    return rows;
+}
+
 TEST(DigestBuffer, TwoArgumentRoutinesWriteOnlyTheirTextAndNul) {
-    for (const DigestInfo& info : DigestCatalogue) {
-        if (info.routine == nullptr) continue;
+    for (const DigestAlgorithm* row : WindowRows()) {
+        const DigestAlgorithm& info = *row;
+        if (info.padsInPlace) continue;
         for (std::uint32_t length : kLengths) {
             std::vector<char> buffer(length + 200, static_cast<char>(kUntouched));
             const std::string message = PatternMessage(length);
             std::memcpy(buffer.data(), message.data(), length);
             const std::vector<char> before = buffer;
-            info.routine(buffer.data(), length);
+            unsigned char scratch[kDigestScratchBytes];
+            std::memset(scratch, kUntouched, sizeof scratch);
+            info.windowRoutine(buffer.data(), length, scratch);
+            for (unsigned char byte : scratch) ASSERT_EQ(byte, kUntouched) << info.name;
             const std::size_t textEnd = static_cast<std::size_t>(info.textLength) + 1;
             ASSERT_EQ(std::strlen(buffer.data()), textEnd - 1) << info.name;
             for (std::size_t i = textEnd; i < buffer.size(); ++i) {
@@ -49,15 +62,16 @@ TEST(DigestBuffer, TwoArgumentRoutinesWriteOnlyTheirTextAndNul) {
 
 TEST(DigestBuffer, PaddingRoutinesOverwriteExactlyThePaddedLength) {
     constexpr std::size_t kGuard = 16;
-    for (const DigestInfo& info : DigestCatalogue) {
-        if (info.withScratch == nullptr) continue;
+    for (const DigestAlgorithm* row : WindowRows()) {
+        const DigestAlgorithm& info = *row;
+        if (!info.padsInPlace) continue;
         for (std::uint32_t length : kLengths) {
             const std::size_t padded = PaddedLength(length);
             std::vector<unsigned char> buffer(padded + kGuard, kUntouched);
             const std::string message = PatternMessage(length);
             std::memcpy(buffer.data(), message.data(), length);
             unsigned char scratch[kDigestScratchBytes];
-            info.withScratch(reinterpret_cast<char*>(buffer.data()), length, scratch);
+            info.windowRoutine(reinterpret_cast<char*>(buffer.data()), length, scratch);
 
             const std::size_t textEnd = static_cast<std::size_t>(info.textLength) + 1;
             for (std::size_t i = padded; i < buffer.size(); ++i) {
@@ -122,8 +136,9 @@ TEST(DigestBuffer, Md5OfAbcLeavesTheSwappedStateWordsInScratch) {
 
 TEST(DigestBuffer, ScratchUsesOnlyTheChainingWordsAndItsContentsDoNotMatter) {
     const std::string message = PatternMessage(200);
-    for (const DigestInfo& info : DigestCatalogue) {
-        if (info.withScratch == nullptr) continue;
+    for (const DigestAlgorithm* row : WindowRows()) {
+        const DigestAlgorithm& info = *row;
+        if (!info.padsInPlace) continue;
         const std::size_t used = info.textLength / 2;  // 16 or 20 bytes of chaining words
         std::string first;
         for (int fill : {0x00, 0xFF, 0x5C}) {
@@ -131,7 +146,7 @@ TEST(DigestBuffer, ScratchUsesOnlyTheChainingWordsAndItsContentsDoNotMatter) {
             std::memset(scratch, fill, sizeof scratch);
             std::vector<char> buffer(PaddedLength(200));
             std::memcpy(buffer.data(), message.data(), message.size());
-            info.withScratch(buffer.data(), 200, scratch);
+            info.windowRoutine(buffer.data(), 200, scratch);
             if (first.empty()) first = buffer.data();
             EXPECT_EQ(std::string(buffer.data()), first) << info.name << " fill " << fill;
             for (std::size_t i = used; i < sizeof scratch; ++i) {
@@ -142,7 +157,8 @@ TEST(DigestBuffer, ScratchUsesOnlyTheChainingWordsAndItsContentsDoNotMatter) {
 }
 
 TEST(DigestBuffer, NothingCarriesOverFromTheCallBefore) {
-    for (const DigestInfo& info : DigestCatalogue) {
+    for (const DigestAlgorithm* row : WindowRows()) {
+        const DigestAlgorithm& info = *row;
         const std::string abc = Digest(info, "abc");
         // A longer message with one or two last blocks leaves the most behind in a context.
         Digest(info, PatternMessage(767));
@@ -154,15 +170,12 @@ TEST(DigestBuffer, NothingCarriesOverFromTheCallBefore) {
 }
 
 TEST(DigestBuffer, TheCountEndsTheMessageNotANul) {
-    for (const DigestInfo& info : DigestCatalogue) {
+    for (const DigestAlgorithm* row : WindowRows()) {
+        const DigestAlgorithm& info = *row;
         std::vector<char> buffer(DigestBufferLength(12), '\0');
         std::memcpy(buffer.data(), "abcdefghijk", 12);
         unsigned char scratch[kDigestScratchBytes];
-        if (info.withScratch != nullptr) {
-            info.withScratch(buffer.data(), 3, scratch);
-        } else {
-            info.routine(buffer.data(), 3);
-        }
+        info.windowRoutine(buffer.data(), 3, scratch);
         EXPECT_EQ(std::string(buffer.data()), Digest(info, "abc")) << info.name;
         EXPECT_NE(Digest(info, std::string("a\0c", 3)), Digest(info, "a")) << info.name;
     }
@@ -219,7 +232,8 @@ TEST_F(NearlyFourGiB, PaddingIsWrittenAndEveryBlockIsCompressed) {
     const std::uint32_t initial[4] = {1, 2, 3, 4};
     unsigned char state[16];
     CompressedBlocks = 0;
-    digest_internal::HashPaddedInPlace(Bytes(), kLength, state, initial, 4, CountBlocks);
+    const BlockAlgorithm counting = {initial, 4, true, CountBlocks, nullptr, 0};
+    digest_internal::HashPaddedInPlace(Bytes(), kLength, state, counting);
     EXPECT_EQ(CompressedBlocks, kMapped / 64);
     EXPECT_EQ(LastBlock, Bytes() + kMapped - 64);
     EXPECT_EQ(Bytes()[kLength], 0x80);

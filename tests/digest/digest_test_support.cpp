@@ -5,27 +5,35 @@
 
 #include <cstring>
 
+#include "digest_stream.h"
+
 namespace digest_test {
 
-const DigestInfo& Routine(const std::string& name) {
-    for (const DigestInfo& info : DigestCatalogue) {
-        if (name == info.name) return info;
+const DigestAlgorithm& Routine(const std::string& name) {
+    for (const DigestAlgorithm& row : DigestTable) {
+        if (name == row.name) return row;
     }
     ADD_FAILURE() << "no routine named " << name;
-    return DigestCatalogue[0];
+    return DigestTable[0];
 }
 
-std::string Digest(const DigestInfo& info, const std::string& message) {
+std::string Digest(const DigestAlgorithm& row, const std::string& message) {
+    if (row.windowRoutine == nullptr) return StreamDigest(row.kind, message);
     const auto length = static_cast<std::uint32_t>(message.size());
     std::vector<char> buffer(DigestBufferLength(length), '\0');
     std::memcpy(buffer.data(), message.data(), message.size());
     unsigned char scratch[kDigestScratchBytes];
-    if (info.withScratch != nullptr) {
-        info.withScratch(buffer.data(), length, scratch);
-    } else {
-        info.routine(buffer.data(), length);
-    }
+    row.windowRoutine(buffer.data(), length, scratch);
     return std::string(buffer.data());
+}
+
+std::string StreamDigest(DigestKind kind, const std::string& message) {
+    DigestStream stream;
+    StartDigest(&stream, kind);
+    FeedDigest(&stream, message.data(), message.size());
+    char text[kLongestStreamTextBytes];
+    FinishDigest(&stream, text);
+    return text;
 }
 
 std::string Digest(const std::string& name, const std::string& message) {

@@ -17,13 +17,13 @@ TEST(DigestNoHardware, TheEnvironmentTurnsEveryProcessorSpecificPathOff) {
     const std::string message = digest_test::PatternMessage(5000);
     for (int i = 0; i < kDigestCount; ++i) {
         const auto kind = static_cast<DigestKind>(i);
-        EXPECT_FALSE(UsesHardwareDigest(kind)) << DigestCatalogue[i].name;
+        EXPECT_FALSE(UsesHardwareDigest(kind)) << DigestTable[i].name;
         DigestStream stream;
         StartDigest(&stream, kind);
         FeedDigest(&stream, message.data(), message.size());
-        char text[kLongestTextBytes];
+        char text[kLongestStreamTextBytes];
         FinishDigest(&stream, text);
-        EXPECT_EQ(text, digest_test::Digest(DigestCatalogue[i], message)) << DigestCatalogue[i].name;
+        EXPECT_EQ(text, digest_test::Digest(DigestTable[i], message)) << DigestTable[i].name;
     }
 }
 

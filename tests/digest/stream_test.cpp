@@ -23,7 +23,7 @@ DigestKind KindAt(int index) {
 }
 
 std::string Finish(DigestStream& stream) {
-    char text[kLongestTextBytes];
+    char text[kLongestStreamTextBytes];
     FinishDigest(&stream, text);
     return text;
 }
@@ -73,7 +73,7 @@ class DigestStreamSweep : public ::testing::TestWithParam<int> {};
 
 TEST_P(DigestStreamSweep, EveryLengthAndSplitMatchesTheRoutineAndTheReference) {
     const DigestKind kind = KindAt(GetParam());
-    const DigestInfo& info = DigestCatalogue[GetParam()];
+    const DigestAlgorithm& info = DigestTable[GetParam()];
     const std::string all = PatternMessage(kLongestSweep);
     OnEveryPath([&](const char* path) {
         std::mt19937 random(1234);
@@ -97,7 +97,7 @@ TEST_P(DigestStreamSweep, EveryLengthAndSplitMatchesTheRoutineAndTheReference) {
 
 INSTANTIATE_TEST_SUITE_P(AllKinds, DigestStreamSweep, ::testing::Range(0, kDigestCount),
                          [](const ::testing::TestParamInfo<int>& param) {
-                             return std::string(DigestCatalogue[param.param].name);
+                             return std::string(DigestTable[param.param].name);
                          });
 
 // Long runs through the processor-specific paths, where their wide loops do most of the work,
@@ -109,7 +109,7 @@ TEST(DigestStream, HardwarePathsAgreeWithPortableOnLongMessages) {
         if (!UsesHardwareDigest(KindAt(i))) continue;
         const std::string hardware = StreamWhole(KindAt(i), message);
         AllowHardwareDigests(false);
-        EXPECT_EQ(StreamWhole(KindAt(i), message), hardware) << DigestCatalogue[i].name;
+        EXPECT_EQ(StreamWhole(KindAt(i), message), hardware) << DigestTable[i].name;
     }
     AllowHardwareDigests(true);
 }
@@ -149,14 +149,14 @@ TEST(DigestStream, StreamsAreIndependentAndRestartable) {
         FeedDigest(&one, nullptr, 0);
         FeedDigest(&other, second.data(), second.size());
         FeedDigest(&one, first.data() + 100, first.size() - 100);
-        EXPECT_EQ(Finish(one), Digest(DigestCatalogue[i], first)) << DigestCatalogue[i].name;
-        EXPECT_EQ(Finish(other), Digest(DigestCatalogue[i], second)) << DigestCatalogue[i].name;
+        EXPECT_EQ(Finish(one), Digest(DigestTable[i], first)) << DigestTable[i].name;
+        EXPECT_EQ(Finish(other), Digest(DigestTable[i], second)) << DigestTable[i].name;
         StartDigest(&one, KindAt(i));
-        EXPECT_EQ(Finish(one), Digest(DigestCatalogue[i], "")) << DigestCatalogue[i].name;
+        EXPECT_EQ(Finish(one), Digest(DigestTable[i], "")) << DigestTable[i].name;
     }
 }
 
-TEST(DigestStream, AKindOutsideTheCatalogueFinishesIntoAnEmptyText) {
+TEST(DigestStream, AKindOutsideTheTableFinishesIntoAnEmptyText) {
     DigestStream stream;
     StartDigest(&stream, static_cast<DigestKind>(kDigestCount));
     FeedDigest(&stream, "abc", 3);

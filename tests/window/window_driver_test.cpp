@@ -22,7 +22,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPatience = std::chrono::seconds(30);
 
 const char kDialogCaption[] = " Vorlan's Hash Calculation";
-// The result fields in the order the digest catalogue lists the routines.
+// The result fields in the order the digest table lists the algorithms.
 const int kResultFields[] = {IDC_MD5,       IDC_MD2,       IDC_MD4,       IDC_SHA0,
                              IDC_SHA1,      IDC_SHA256,    IDC_RIPEMD128, IDC_RIPEMD160,
                              IDC_RIPEMD256, IDC_CRC16,     IDC_CRC32,     IDC_CRC32B};
@@ -112,7 +112,7 @@ protected:
 
     void ExpectFieldsShowDigestsOf(const std::string& message) const {
         for (std::size_t i = 0; i < std::size(kResultFields); ++i) {
-            const DigestInfo& info = DigestCatalogue[i];
+            const DigestAlgorithm& info = DigestTable[i];
             EXPECT_EQ(WindowText(Control(kResultFields[i])), digest_test::Digest(info, message))
                 << info.name << " of " << message.size() << " characters";
         }

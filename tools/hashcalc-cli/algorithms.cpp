@@ -1,4 +1,4 @@
-// Algorithm names come from the digest catalogue, so the tool spells them as the window does.
+// Algorithm names come from the digest table, so the tool spells them as the window does.
 #include "algorithms.h"
 
 #include <bit>
@@ -12,11 +12,11 @@ DigestKind OnlyAlgorithm(AlgorithmSet set) {
 }
 
 const char* AlgorithmName(DigestKind kind) {
-    return DigestCatalogue[static_cast<int>(kind)].name;
+    return DigestRow(kind).name;
 }
 
 int AlgorithmTextLength(DigestKind kind) {
-    return DigestCatalogue[static_cast<int>(kind)].textLength;
+    return DigestRow(kind).textLength;
 }
 
 namespace {
@@ -25,7 +25,8 @@ char Lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Whether `typed` spells `name`, ignoring case and single inner dashes.
+// Whether `typed` spells `name`, ignoring case and single inner dashes; a dash of the name's
+// own may be typed or left out.
 bool Spells(std::string_view typed, std::string_view name) {
     if (typed.empty() || typed.front() == '-' || typed.back() == '-') return false;
     std::size_t at = 0;
@@ -34,6 +35,7 @@ bool Spells(std::string_view typed, std::string_view name) {
             if (typed[i - 1] == '-') return false;
             continue;
         }
+        if (at < name.size() && name[at] == '-') ++at;
         if (at == name.size() || Lower(typed[i]) != Lower(name[at])) return false;
         ++at;
     }
@@ -43,9 +45,9 @@ bool Spells(std::string_view typed, std::string_view name) {
 }  // namespace
 
 bool ParseAlgorithmName(std::string_view name, DigestKind* kind) {
-    for (int k = 0; k < kDigestCount; ++k) {
-        if (Spells(name, DigestCatalogue[k].name)) {
-            *kind = static_cast<DigestKind>(k);
+    for (const DigestAlgorithm& row : DigestTable) {
+        if (Spells(name, row.name)) {
+            *kind = row.kind;
             return true;
         }
     }
@@ -72,9 +74,18 @@ bool ParseAlgorithmList(std::string_view list, AlgorithmSet* set, std::string* u
 
 std::string AlgorithmNames() {
     std::string names;
-    for (const DigestInfo& info : DigestCatalogue) {
+    for (const DigestAlgorithm& row : DigestTable) {
         if (!names.empty()) names += ", ";
-        names += info.name;
+        names += row.name;
+    }
+    return names;
+}
+
+std::string AlgorithmNamesInProse() {
+    std::string names;
+    for (int k = 0; k < kDigestCount; ++k) {
+        if (k != 0) names += k + 1 == kDigestCount ? " and " : ", ";
+        names += DigestTable[k].name;
     }
     return names;
 }

@@ -1,4 +1,4 @@
-// The twelve algorithms as the command line names them, and sets of them.
+// The digest table's algorithms as the command line names them, and sets of them.
 #pragma once
 
 #include <cstdint>
@@ -7,12 +7,14 @@
 
 #include "digest_stream.h"
 
-// Bit k stands for the algorithm of catalogue entry k.
-using AlgorithmSet = std::uint16_t;
-constexpr AlgorithmSet kAllAlgorithms = (1u << kDigestCount) - 1;
+// Bit k stands for the algorithm of table row k.
+using AlgorithmSet = std::uint32_t;
+static_assert(kDigestCount <= 32, "an AlgorithmSet has a bit for every row");
+constexpr AlgorithmSet kAllAlgorithms =
+    kDigestCount == 32 ? ~AlgorithmSet{0} : (AlgorithmSet{1} << kDigestCount) - 1;
 
 constexpr AlgorithmSet AlgorithmBit(DigestKind kind) {
-    return static_cast<AlgorithmSet>(1u << static_cast<int>(kind));
+    return AlgorithmSet{1} << static_cast<int>(kind);
 }
 constexpr bool Contains(AlgorithmSet set, DigestKind kind) {
     return (set & AlgorithmBit(kind)) != 0;
@@ -24,11 +26,13 @@ DigestKind OnlyAlgorithm(AlgorithmSet set);
 const char* AlgorithmName(DigestKind kind);
 int AlgorithmTextLength(DigestKind kind);
 
-// Finds the algorithm called `name`: letter case does not matter and single dashes may stand
-// between characters ("sha-256", "Ripemd-160").
+// Finds the algorithm called `name`: letter case does not matter, and single dashes may stand
+// between characters or be left out where the name has them ("sha-256", "Ripemd-160").
 bool ParseAlgorithmName(std::string_view name, DigestKind* kind);
 // Parses a comma-separated list into *set. On a name it does not know (an empty one included)
 // returns false with that name in *unknown.
 bool ParseAlgorithmList(std::string_view list, AlgorithmSet* set, std::string* unknown);
-// "MD5, MD2, ..., CRC32b": the names in catalogue order, for messages.
+// "MD5, MD2, ..., CRC32b": the names in table order, for messages.
 std::string AlgorithmNames();
+// "MD5, MD2, ... CRC32 and CRC32b": the names in table order, for the help text.
+std::string AlgorithmNamesInProse();

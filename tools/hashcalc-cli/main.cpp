@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.help || options.version) {
-        std::fputs(options.help ? kHelpText : "hashcalc-cli " HASHCALC_VERSION "\n", stdout);
+        std::fputs(options.help ? HelpText() : "hashcalc-cli " HASHCALC_VERSION "\n", stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
     if (options.noHardware) AllowHardwareDigests(false);

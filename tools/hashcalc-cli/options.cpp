@@ -3,18 +3,22 @@
 // argument; options and file names mix in any order until "--".
 #include "options.h"
 
+#include <iterator>
 #include <string_view>
 
-const char kHelpText[] =
+namespace {
+
+// The help text. HelpText() puts the digest table's names in place of {ALGORITHMS}, wrapping
+// their paragraph, and their number in place of {COUNT}.
+const char kHelpTemplate[] =
     "usage: hashcalc-cli [OPTION]... [FILE]...\n"
     "       hashcalc-cli -c [OPTION]... [LIST]...\n"
-    "Print or check the digests and checksums of files: MD5, MD2, MD4, SHA0, SHA1,\n"
-    "SHA256, RIPEMD128, RIPEMD160, RIPEMD256, CRC16, CRC32 and CRC32b.\n"
+    "Print or check the digests and checksums of files: {ALGORITHMS}.\n"
     "Standard input is read when FILE is - or when no FILE is given.\n"
     "\n"
     "  -a, --algorithms=LIST  the algorithms to use, names separated by commas; letter\n"
     "                           case does not matter and a dash may stand inside a\n"
-    "                           name (sha-256); default: all twelve\n"
+    "                           name (sha-256); default: all {COUNT}\n"
     "  -s, --string=TEXT      hash the bytes of TEXT, shown as \"TEXT\"; may be repeated\n"
     "      --tag              write NAME (FILE) = DIGEST lines even for one algorithm\n"
     "                           (with several algorithms this is the only form)\n"
@@ -39,7 +43,52 @@ const char kHelpText[] =
     "Exit status: 0 when every input was read (and, when checking, every listed file\n"
     "matched), 1 otherwise.\n";
 
-namespace {
+constexpr std::size_t kHelpWidth = 80;
+
+// Breaks a paragraph of one line at spaces into lines of at most kHelpWidth characters.
+std::string Wrap(std::string_view paragraph) {
+    std::string wrapped;
+    std::size_t lineStart = 0;
+    while (paragraph.size() - lineStart > kHelpWidth) {
+        std::size_t space = paragraph.rfind(' ', lineStart + kHelpWidth);
+        if (space == std::string_view::npos || space <= lineStart) {
+            space = paragraph.find(' ', lineStart + kHelpWidth);
+            if (space == std::string_view::npos) break;
+        }
+        wrapped.append(paragraph.substr(lineStart, space - lineStart)).append("\n");
+        lineStart = space + 1;
+    }
+    return wrapped.append(paragraph.substr(lineStart));
+}
+
+// "twelve": the default set's size, in words while it is small.
+std::string CountInWords(int count) {
+    static const char* const kWords[] = {
+        "zero",    "one",     "two",       "three",    "four",     "five",    "six",
+        "seven",   "eight",   "nine",      "ten",      "eleven",   "twelve",  "thirteen",
+        "fourteen", "fifteen", "sixteen",  "seventeen", "eighteen", "nineteen", "twenty"};
+    return count >= 0 && count < static_cast<int>(std::size(kWords)) ? kWords[count]
+                                                                     : std::to_string(count);
+}
+
+// Replaces the one `marker` of `text` with `value`.
+void Fill(std::string* text, std::string_view marker, const std::string& value) {
+    const std::size_t at = text->find(marker);
+    if (at != std::string::npos) text->replace(at, marker.size(), value);
+}
+
+std::string BuildHelpText() {
+    std::string text = kHelpTemplate;
+    const std::string_view marker = "{ALGORITHMS}";
+    const std::size_t at = text.find(marker);
+    const std::size_t lineStart = text.rfind('\n', at) + 1;
+    const std::size_t lineEnd = text.find('\n', at);
+    std::string paragraph = text.substr(lineStart, lineEnd - lineStart);
+    Fill(&paragraph, marker, AlgorithmNamesInProse());
+    text.replace(lineStart, lineEnd - lineStart, Wrap(paragraph));
+    Fill(&text, "{COUNT}", CountInWords(CountAlgorithms(kAllAlgorithms)));
+    return text;
+}
 
 struct OptionEntry {
     const char* longName;
@@ -138,6 +187,11 @@ bool CheckCombinations(const CliOptions& options, std::string* error) {
 }
 
 }  // namespace
+
+const char* HelpText() {
+    static const std::string text = BuildHelpText();
+    return text.c_str();
+}
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* options,
                       std::string* error) {

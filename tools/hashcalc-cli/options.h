@@ -31,4 +31,5 @@ struct CliOptions {
 bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* options,
                       std::string* error);
 
-extern const char kHelpText[];
+// The text of --help, its list of algorithms read from the digest table.
+const char* HelpText();

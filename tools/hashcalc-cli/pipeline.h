@@ -10,9 +10,9 @@
 #include "algorithms.h"
 #include "file_io.h"
 
-// The texts of a run, indexed by catalogue order; only the selected entries are written.
+// The texts of a run, indexed by table order; only the selected entries are written.
 struct DigestTexts {
-    char text[kDigestCount][kLongestTextBytes];
+    char text[kDigestCount][kLongestStreamTextBytes];
 };
 
 // Bytes of one read and of one hand-off to the workers. The ring holds kRingBlocks of them,

@@ -1,0 +1,102 @@
+// The digest table: one row per algorithm, indexed by DigestKind, holding everything the rest
+// of the program needs to know about it: the name the command-line tool prints and parses, the
+// length of its text, the window's one-shot routine, and how its stream runs. The window's
+// twelve come first, in the order of its result fields; rows after them serve the
+// command-line tool only.
+//
+// Adding an algorithm takes its kind (below, before kCount) and its row (digest_table.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "digest.h"
+#include "stream_forms.h"
+
+// Row order of the table; the compiler checks that row k describes kind k.
+enum class DigestKind : int {
+    kMD5,
+    kMD2,
+    kMD4,
+    kSHA0,
+    kSHA1,
+    kSHA256,
+    kRIPEMD128,
+    kRIPEMD160,
+    kRIPEMD256,
+    kCRC16,
+    kCRC32,
+    kCRC32b,
+    kCount  // not a kind: the number of rows
+};
+
+inline constexpr int kDigestCount = static_cast<int>(DigestKind::kCount);
+// The window shows the first twelve rows, in this order.
+inline constexpr int kWindowDigestCount = 12;
+
+// Compresses `blockCount` consecutive 64-byte blocks into the chaining words at `state`.
+using BlocksFunction = void(std::uint32_t* state, const unsigned char* blocks,
+                            std::size_t blockCount);
+// Advances a CRC register over `count` bytes.
+using CrcUpdate = std::uint32_t(std::uint32_t crc, const unsigned char* bytes, std::size_t count);
+
+// A digest over 64-byte blocks with a 64-bit bit count in its padding, started from
+// `initialWords` and printed as its first `wordCount` chaining words.
+struct BlockAlgorithm {
+    const std::uint32_t* initialWords;
+    int wordCount;  // at most 8
+    // The MD and RIPEMD families count bits little-endian and publish their words' bytes
+    // least significant first (so the words are printed byte-swapped); SHA is big-endian.
+    bool littleEndian;
+    BlocksFunction* portable;
+    BlocksFunction* hardware;   // the processor-specific path, or null
+    unsigned hardwareFeatures;  // the ProcessorFeature bits `hardware` needs
+};
+
+// A checksum of up to 32 bits kept in one register.
+struct CrcAlgorithm {
+    std::uint32_t initial;   // register before the first byte
+    std::uint32_t finalXor;  // applied once after the last
+    const char* format;      // "%.4X" or "%.8X"
+    CrcUpdate* portable;     // slicing tables, any processor
+    CrcUpdate* hardware;     // carry-less multiplication; null where the build has none
+    unsigned hardwareFeatures;
+};
+
+// An algorithm with stream forms of its own (stream_forms.h): best first, portable last.
+struct StreamFormList {
+    const StreamForm* forms;
+    int count;
+};
+
+// How a row's stream works, and which member of the row's union describes it.
+enum class StreamShape : std::uint8_t {
+    kBlocks64,  // `blocks`
+    kCrc,       // `crc`
+    kMD2,       // nothing more: MD2's 16-byte blocks and checksum are its own
+    kForms,     // `forms`
+};
+
+struct DigestAlgorithm {
+    DigestKind kind;
+    const char* name;  // as the tool prints it: "MD5", "SHA256", "CRC32b", ...
+    int textLength;    // hexadecimal digits of the text, NUL not counted
+    // The window's one-shot routine (digest.h), called with the window's scratch block; the
+    // two-argument routines ignore it. Null for rows the window does not show.
+    ScratchDigestRoutine* windowRoutine;
+    // Whether windowRoutine pads inside the caller's buffer (which then needs
+    // PaddedLength(length) bytes) and keeps its chaining words in the scratch.
+    bool padsInPlace;
+    StreamShape shape;
+    union {
+        BlockAlgorithm blocks;
+        CrcAlgorithm crc;
+        StreamFormList forms;
+    };
+};
+
+extern const DigestAlgorithm DigestTable[kDigestCount];
+
+inline const DigestAlgorithm& DigestRow(DigestKind kind) {
+    return DigestTable[static_cast<int>(kind)];
+}
