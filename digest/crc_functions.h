@@ -38,6 +38,14 @@ CrcUpdate UpdateCrc32Folding;
 CrcUpdate UpdateCrc32bFolding;
 #endif
 
+// CRC-32C (Castagnoli): slicing tables, the SSE4.2 crc32 instruction on one stream, and that
+// instruction on three interleaved streams joined by carry-less multiplication.
+CrcUpdate UpdateCrc32cPortable;
+#if HASHCALC_DIGEST_X86
+CrcUpdate UpdateCrc32cInstruction;
+CrcUpdate UpdateCrc32cInterleaved;
+#endif
+
 // The update to use now: the hardware one when it exists and is allowed.
 CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm);
 

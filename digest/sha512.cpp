@@ -1,0 +1,66 @@
+// SHA-512 and its truncated relatives SHA-384 and SHA-512/256 as streams: the portable
+// compression function, its 80 steps unrolled by the compiler from one step template, and the
+// lists of forms.
+#include <utility>
+
+#include "processor.h"
+#include "file_digests.h"
+#include "sha2_stream.h"
+#include "sha512_rounds.h"
+
+namespace {
+
+using namespace digest_internal;
+
+// Schedule word W[t], kept in a rolling window of the last sixteen words: the block's own
+// words first, then each new word expanded from those before it.
+template <int kStep>
+HASHCALC_ALWAYS_INLINE std::uint64_t Schedule(std::uint64_t* w) {
+    if constexpr (kStep >= 16) {
+        w[kStep & 15] += SHA512SmallSigma1(w[(kStep - 2) & 15]) + w[(kStep - 7) & 15] +
+                         SHA512SmallSigma0(w[(kStep - 15) & 15]);
+    }
+    return w[kStep & 15];
+}
+
+template <int... kSteps>
+HASHCALC_ALWAYS_INLINE void Steps(std::uint64_t* v, std::uint64_t* w,
+                                  std::integer_sequence<int, kSteps...>) {
+    std::uint64_t carriedXor = v[1] ^ v[2];
+    (SHA512Step<kSteps>(v, Schedule<kSteps>(w) + kSHA512RoundConstants[kSteps], carriedXor),
+     ...);
+}
+
+template <std::uint64_t const* kInitialWords, int kDigestBytes>
+constexpr StreamForm Portable() {
+    return Sha2Form<std::uint64_t, kInitialWords, SHA512Blocks, kDigestBytes>(0);
+}
+
+}  // namespace
+
+namespace digest_internal {
+
+void SHA512Blocks(std::uint64_t* chain, const unsigned char* blocks, std::size_t blockCount) {
+    for (std::size_t i = 0; i < blockCount; ++i) {
+        std::uint64_t w[16];
+        for (int t = 0; t < 16; ++t) w[t] = LoadBE64(blocks + 128 * i + 8 * t);
+        std::uint64_t v[8];
+        for (int k = 0; k < 8; ++k) v[k] = chain[k];
+        Steps(v, w, std::make_integer_sequence<int, 80>());
+        for (int k = 0; k < 8; ++k) chain[k] += v[k];
+    }
+}
+
+}  // namespace digest_internal
+
+const StreamForm kSHA384Forms[] = {
+    Portable<kSHA384InitialWords, 48>(),
+};
+
+const StreamForm kSHA512Forms[] = {
+    Portable<kSHA512InitialWords, 64>(),
+};
+
+const StreamForm kSHA512_256Forms[] = {
+    Portable<kSHA512_256InitialWords, 32>(),
+};
