@@ -72,5 +72,9 @@ std::uint32_t UpdateCrc32cPortable(std::uint32_t crc, const unsigned char* bytes
 }  // namespace digest_internal
 
 const StreamForm kCRC32CForms[] = {
+#if HASHCALC_DIGEST_X86
+    Crc32cForm<UpdateCrc32cInterleaved>(kFeatureSSE42 | kFeatureCLMUL),
+    Crc32cForm<UpdateCrc32cInstruction>(kFeatureSSE42),
+#endif
     Crc32cForm<UpdateCrc32cPortable>(0),
 };

@@ -31,6 +31,11 @@ struct FileDigest {
     std::size_t textLength;
 };
 
+// Failures name the digest instead of dumping the record's bytes.
+void PrintTo(const FileDigest& digest, std::ostream* out) {
+    *out << digest.name;
+}
+
 const FileDigest kFileDigests[] = {
     {"SHA224", kSHA224Forms, 56},       {"SHA384", kSHA384Forms, 96},
     {"SHA512", kSHA512Forms, 128},      {"SHA512_256", kSHA512_256Forms, 64},
