@@ -12,23 +12,25 @@ namespace {
 
 using namespace digest_internal;
 
-// Schedule word W[t], kept in a rolling window of the last sixteen words: the block's own
-// words first, then each new word expanded from those before it.
-template <int kStep>
+// Schedule word W[16 * group + step], kept in a rolling window of the last sixteen words: the
+// block's own words in group 0, then each new word expanded from those before it.
+template <int kStep, bool kExpand>
 HASHCALC_ALWAYS_INLINE std::uint64_t Schedule(std::uint64_t* w) {
-    if constexpr (kStep >= 16) {
-        w[kStep & 15] += SHA512SmallSigma1(w[(kStep - 2) & 15]) + w[(kStep - 7) & 15] +
-                         SHA512SmallSigma0(w[(kStep - 15) & 15]);
+    if constexpr (kExpand) {
+        w[kStep] += SHA512SmallSigma1(w[(kStep - 2) & 15]) + w[(kStep - 7) & 15] +
+                    SHA512SmallSigma0(w[(kStep - 15) & 15]);
     }
-    return w[kStep & 15];
+    return w[kStep];
 }
 
-template <int... kSteps>
-HASHCALC_ALWAYS_INLINE void Steps(std::uint64_t* v, std::uint64_t* w,
-                                  std::integer_sequence<int, kSteps...>) {
-    std::uint64_t carriedXor = v[1] ^ v[2];
-    (SHA512Step<kSteps>(v, Schedule<kSteps>(w) + kSHA512RoundConstants[kSteps], carriedXor),
-     ...);
+// Sixteen steps of group `group`: the roles come round every eight steps and the schedule's
+// window every sixteen, so these sixteen written out serve every group.
+template <bool kExpand, int... kSteps>
+HASHCALC_ALWAYS_INLINE void SixteenSteps(std::uint64_t* v, std::uint64_t* w,
+                                         std::uint64_t& carriedXor, int group,
+                                         std::integer_sequence<int, kSteps...>) {
+    const std::uint64_t* constants = kSHA512RoundConstants + 16 * group;
+    (SHA512Step<kSteps>(v, Schedule<kSteps, kExpand>(w) + constants[kSteps], carriedXor), ...);
 }
 
 template <std::uint64_t const* kInitialWords, int kDigestBytes>
@@ -53,7 +55,11 @@ void SHA512Blocks(std::uint64_t* chain, const unsigned char* blocks, std::size_t
         for (int t = 0; t < 16; ++t) w[t] = LoadBE64(blocks + 128 * i + 8 * t);
         std::uint64_t v[8];
         for (int k = 0; k < 8; ++k) v[k] = chain[k];
-        Steps(v, w, std::make_integer_sequence<int, 80>());
+        std::uint64_t carriedXor = v[1] ^ v[2];
+        SixteenSteps<false>(v, w, carriedXor, 0, std::make_integer_sequence<int, 16>());
+        for (int group = 1; group < kSHA512StepCount / 16; ++group) {
+            SixteenSteps<true>(v, w, carriedXor, group, std::make_integer_sequence<int, 16>());
+        }
         for (int k = 0; k < 8; ++k) chain[k] += v[k];
     }
 }

@@ -19,7 +19,7 @@ namespace {
 
 using namespace digest_internal;
 
-constexpr int kSteps = 80;
+constexpr int kSteps = kSHA512StepCount;
 
 HASHCALC_SHA512_AVX2_TARGET inline __m256i RotateRight(__m256i x, int bits) {
     return _mm256_or_si256(_mm256_srli_epi64(x, bits), _mm256_slli_epi64(x, 64 - bits));
@@ -74,18 +74,22 @@ HASHCALC_SHA512_AVX2_TARGET void ScheduleTwoBlocks(const unsigned char* first,
     }
 }
 
+// Sixteen steps serve every group of the 80: the roles come round every eight steps.
 template <int... kStepIndices>
-HASHCALC_SHA512_AVX2_TARGET HASHCALC_ALWAYS_INLINE void Steps(std::uint64_t* v, const std::uint64_t* wk,
-                                              std::integer_sequence<int, kStepIndices...>) {
-    std::uint64_t carriedXor = v[1] ^ v[2];
+HASHCALC_SHA512_AVX2_TARGET HASHCALC_ALWAYS_INLINE void SixteenSteps(
+    std::uint64_t* v, const std::uint64_t* wk, std::uint64_t& carriedXor,
+    std::integer_sequence<int, kStepIndices...>) {
     (SHA512Step<kStepIndices>(v, wk[kStepIndices], carriedXor), ...);
 }
 
 HASHCALC_SHA512_AVX2_TARGET HASHCALC_ALWAYS_INLINE void CompressScheduled(std::uint64_t* chain,
-                                                          const std::uint64_t* wk) {
+                                                                          const std::uint64_t* wk) {
     std::uint64_t v[8];
     for (int k = 0; k < 8; ++k) v[k] = chain[k];
-    Steps(v, wk, std::make_integer_sequence<int, kSteps>());
+    std::uint64_t carriedXor = v[1] ^ v[2];
+    for (int group = 0; group < kSteps / 16; ++group) {
+        SixteenSteps(v, wk + 16 * group, carriedXor, std::make_integer_sequence<int, 16>());
+    }
     for (int k = 0; k < 8; ++k) chain[k] += v[k];
 }
 

@@ -12,8 +12,10 @@
 
 namespace digest_internal {
 
+inline constexpr int kSHA512StepCount = 80;
+
 // The first 64 bits of the fractional parts of the cube roots of the first 80 primes.
-alignas(64) inline constexpr std::uint64_t kSHA512RoundConstants[80] = {
+alignas(64) inline constexpr std::uint64_t kSHA512RoundConstants[kSHA512StepCount] = {
     0x428a2f98d728ae22, 0x7137449123ef65cd, 0xb5c0fbcfec4d3b2f, 0xe9b5dba58189dbbc,
     0x3956c25bf348b538, 0x59f111f1b605d019, 0x923f82a4af194f9b, 0xab1c5ed5da6d8118,
     0xd807aa98a3030242, 0x12835b0145706fbe, 0x243185be4ee4b28c, 0x550c7dc3d5ffb4e2,
