@@ -38,13 +38,6 @@ constexpr StreamForm Portable() {
     return Sha2Form<std::uint64_t, kInitialWords, SHA512Blocks, kDigestBytes>(0);
 }
 
-#if HASHCALC_DIGEST_X86
-template <std::uint64_t const* kInitialWords, int kDigestBytes>
-constexpr StreamForm Avx2() {
-    return Sha2Form<std::uint64_t, kInitialWords, SHA512BlocksAvx2, kDigestBytes>(kFeatureAVX2);
-}
-#endif
-
 }  // namespace
 
 namespace digest_internal {
@@ -67,22 +60,13 @@ void SHA512Blocks(std::uint64_t* chain, const unsigned char* blocks, std::size_t
 }  // namespace digest_internal
 
 const StreamForm kSHA384Forms[] = {
-#if HASHCALC_DIGEST_X86
-    Avx2<kSHA384InitialWords, 48>(),
-#endif
     Portable<kSHA384InitialWords, 48>(),
 };
 
 const StreamForm kSHA512Forms[] = {
-#if HASHCALC_DIGEST_X86
-    Avx2<kSHA512InitialWords, 64>(),
-#endif
     Portable<kSHA512InitialWords, 64>(),
 };
 
 const StreamForm kSHA512_256Forms[] = {
-#if HASHCALC_DIGEST_X86
-    Avx2<kSHA512_256InitialWords, 32>(),
-#endif
     Portable<kSHA512_256InitialWords, 32>(),
 };
