@@ -98,12 +98,6 @@ std::vector<const StreamForm*> FormsOf(const FileDigest& digest) {
     return forms;
 }
 
-// The form a caller takes now: the first whose features may be used.
-const StreamForm& ChosenForm(const StreamForm* forms) {
-    while (!ProcessorFeaturesUsable(forms->features)) ++forms;
-    return *forms;
-}
-
 // Runs `check` on each form this processor has, with the processor features limited to what
 // that form needs, as the tool's --no-hardware and the forms' own choice would run it. The
 // limit is put back afterwards.
@@ -373,6 +367,12 @@ TEST(FileDigestForms, EveryListEndsInAPortableFormAndTheBestFormComesFirst) {
 }
 
 #ifdef HASHCALC_HAVE_CRYPTOPP
+// The form a caller takes now: the first whose features may be used.
+const StreamForm& ChosenForm(const StreamForm* forms) {
+    while (!ProcessorFeaturesUsable(forms->features)) ++forms;
+    return *forms;
+}
+
 // Bytes of a message too large to hold: a pattern of the offset, so that a block fed twice or
 // skipped changes the digest.
 void FillLarge(unsigned char* bytes, std::size_t count, std::uint64_t offset) {
