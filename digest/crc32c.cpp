@@ -59,9 +59,9 @@ std::uint32_t UpdateCrc32cPortable(std::uint32_t crc, const unsigned char* bytes
         const std::uint32_t low = LoadLE32(bytes) ^ crc;
         const std::uint32_t high = LoadLE32(bytes + 4);
         crc = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^
-              kTables[5][(low >> 16) & 0xFF] ^ kTables[4][low >> 24] ^
-              kTables[3][high & 0xFF] ^ kTables[2][(high >> 8) & 0xFF] ^
-              kTables[1][(high >> 16) & 0xFF] ^ kTables[0][high >> 24];
+              kTables[5][(low >> 16) & 0xFF] ^ kTables[4][low >> 24] ^ kTables[3][high & 0xFF] ^
+              kTables[2][(high >> 8) & 0xFF] ^ kTables[1][(high >> 16) & 0xFF] ^
+              kTables[0][high >> 24];
         bytes += kSlices;
         count -= kSlices;
     }

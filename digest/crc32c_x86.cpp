@@ -77,9 +77,9 @@ HASHCALC_CRC32C_TARGET inline std::uint32_t AdvanceOneStream(std::uint32_t crc,
 // The register times x^(8n) mod P, given the multiplier for n bytes.
 HASHCALC_CRC32C_JOIN_TARGET inline std::uint32_t MoveOn(std::uint32_t crc,
                                                         std::uint32_t multiplier) {
-    const __m128i product = _mm_clmulepi64_si128(_mm_cvtsi32_si128(static_cast<int>(crc)),
-                                                 _mm_cvtsi32_si128(static_cast<int>(multiplier)),
-                                                 0x00);
+    const __m128i product =
+        _mm_clmulepi64_si128(_mm_cvtsi32_si128(static_cast<int>(crc)),
+                             _mm_cvtsi32_si128(static_cast<int>(multiplier)), 0x00);
 #if defined(__x86_64__)
     return static_cast<std::uint32_t>(
         _mm_crc32_u64(0, static_cast<std::uint64_t>(_mm_cvtsi128_si64(product))));

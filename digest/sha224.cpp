@@ -30,8 +30,8 @@ constexpr int kSHA224DigestBytes = 28;
 
 const StreamForm kSHA224Forms[] = {
 #if HASHCALC_DIGEST_X86
-    Sha2Form<std::uint32_t, kSHA224InitialWords, SHA256BlocksOnShaInstructions,
-             kSHA224DigestBytes>(kFeatureSHA | kFeatureSSE41 | kFeatureSSSE3),
+    Sha2Form<std::uint32_t, kSHA224InitialWords, SHA256BlocksOnShaInstructions, kSHA224DigestBytes>(
+        kFeatureSHA | kFeatureSSE41 | kFeatureSSSE3),
 #endif
     Sha2Form<std::uint32_t, kSHA224InitialWords, SHA256Blocks, kSHA224DigestBytes>(0),
 };

@@ -1,7 +1,9 @@
 // SHA3-224, SHA3-256, SHA3-384 and SHA3-512 as streams: the Keccak-f[1600] permutation over
 // 25 lanes of 64 bits, the sponge that absorbs a rate's worth of message per permutation, and
 // SHA-3's padding. The lane at column x, row y is lanes[x + 5 * y]; message bytes enter the
-// lanes least significant byte first.
+// lanes least significant byte first. Two forms: portable, and the same code compiled with
+// BMI1's and-not.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -56,7 +58,9 @@ constexpr std::array<std::uint64_t, kRounds> MakeRoundConstants() {
     std::array<std::uint64_t, kRounds> constants{};
     for (int round = 0; round < kRounds; ++round) {
         for (int j = 0; j < 7; ++j) {
-            if (RoundConstantBit(j + 7 * round)) constants[round] |= std::uint64_t{1} << ((1 << j) - 1);
+            if (RoundConstantBit(j + 7 * round)) {
+                constants[round] |= std::uint64_t{1} << ((1 << j) - 1);
+            }
         }
     }
     return constants;
@@ -99,12 +103,12 @@ HASHCALC_ALWAYS_INLINE void Round(const std::uint64_t* a, std::uint64_t* e,
     for (int y = 0; y < 5; ++y) {
         std::uint64_t row[5];
         HASHCALC_UNROLL_5
-    for (int x = 0; x < 5; ++x) {
+        for (int x = 0; x < 5; ++x) {
             const int from = LaneIndex(x + 3 * y, x);
             row[x] = std::rotl(a[from] ^ d[(x + 3 * y) % 5], kRhoOffsets[from]);
         }
         HASHCALC_UNROLL_5
-    for (int x = 0; x < 5; ++x) {
+        for (int x = 0; x < 5; ++x) {
             e[LaneIndex(x, y)] = row[x] ^ (~row[(x + 1) % 5] & row[(x + 2) % 5]);
         }
     }

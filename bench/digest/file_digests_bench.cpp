@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
     for (const auto& [name, forms] : digests) {
         for (const StreamForm* form = forms;; ++form) {
             if (ProcessorFeaturesUsable(form->features)) {
-                const std::string label = std::string("File/") + name + "/" + FormLabel(form->features);
+                const std::string label =
+                    std::string("File/") + name + "/" + FormLabel(form->features);
                 benchmark::RegisterBenchmark(label.c_str(), OneForm, form)
                     ->Unit(benchmark::kMicrosecond);
             }

@@ -37,11 +37,11 @@ void PrintTo(const FileDigest& digest, std::ostream* out) {
 }
 
 const FileDigest kFileDigests[] = {
-    {"SHA224", kSHA224Forms, 56},       {"SHA384", kSHA384Forms, 96},
-    {"SHA512", kSHA512Forms, 128},      {"SHA512_256", kSHA512_256Forms, 64},
-    {"SHA3_224", kSHA3_224Forms, 56},   {"SHA3_256", kSHA3_256Forms, 64},
-    {"SHA3_384", kSHA3_384Forms, 96},   {"SHA3_512", kSHA3_512Forms, 128},
-    {"CRC32C", kCRC32CForms, 8},        {"Cksum", kCksumForms, 0},  // decimal: 1 to 10 digits
+    {"SHA224", kSHA224Forms, 56},     {"SHA384", kSHA384Forms, 96},
+    {"SHA512", kSHA512Forms, 128},    {"SHA512_256", kSHA512_256Forms, 64},
+    {"SHA3_224", kSHA3_224Forms, 56}, {"SHA3_256", kSHA3_256Forms, 64},
+    {"SHA3_384", kSHA3_384Forms, 96}, {"SHA3_512", kSHA3_512Forms, 128},
+    {"CRC32C", kCRC32CForms, 8},      {"Cksum", kCksumForms, 0},  // decimal: 1 to 10 digits
 };
 
 // A state as the callers keep it.
@@ -316,8 +316,7 @@ TEST(FileDigestVectors, EveryPublishedVectorMatchesOnEveryForm) {
          "2ce577c31beb009c5c2c49aa2e4eadb217ad8cc09b"},
         {"SHA512_256", "abc", "53048e2681941ef99b2e29b76b4c7dabe4c2d0c634fc6d46e0e2f13107e7af23"},
         {"SHA512_256", "", "c672b8d1ef56ed28ab87c3622c5114069bdd3ad7b8f9737498d0c01ecef0967a"},
-        {"SHA512_256", bits896,
-         "3928e184fb8690f840da3988121d31be65cb9d3ef83ee6146feac861e19b563a"},
+        {"SHA512_256", bits896, "3928e184fb8690f840da3988121d31be65cb9d3ef83ee6146feac861e19b563a"},
         {"SHA512_256", millionA,
          "9a59a052930187a97038cae692f30708aa6491923ef5194394dc68d56c74fb21"},
         {"SHA3_224", "abc", "e642824c3f8cf24ad09234ee7d3c766fc9a3a5168d0c94ad73b46fdf"},
@@ -326,8 +325,7 @@ TEST(FileDigestVectors, EveryPublishedVectorMatchesOnEveryForm) {
         {"SHA3_256", "", "a7ffc6f8bf1ed76651c14756a061d662f580ff4de43b49fa82d80a4b80f8434a"},
         {"SHA3_256", bits448, "41c0dba2a9d6240849100376a8235e2c82e1b9998a999e21db32dd97496d3376"},
         {"SHA3_256", bits896, "916f6061fe879741ca6469b43971dfdb28b1a32dc36cb3254e812be27aad1d18"},
-        {"SHA3_256", millionA,
-         "5c8875ae474a3634ba4fd55ec85bffd661f32aca75c6d699d0cdcb6c115891c1"},
+        {"SHA3_256", millionA, "5c8875ae474a3634ba4fd55ec85bffd661f32aca75c6d699d0cdcb6c115891c1"},
         {"SHA3_384", "abc",
          "ec01498288516fc926459f58e2c6ad8df9b473cb0fc08c2596da7cf0e49be4b298d88cea927ac7f539f1ed"
          "f228376d25"},
