@@ -12,9 +12,9 @@
 //
 // Texts of SHA-2 and SHA-3: the digest bytes in the standard's order as lowercase hex.
 //   SHA-224 (FIPS 180-4)      56 digits   SHA-instruction form, portable
-//   SHA-384 (FIPS 180-4)      96 digits   portable
-//   SHA-512 (FIPS 180-4)     128 digits   portable
-//   SHA-512/256 (FIPS 180-4)  64 digits   portable
+//   SHA-384 (FIPS 180-4)      96 digits   BMI2 rorx form (chosen with AVX2), portable
+//   SHA-512 (FIPS 180-4)     128 digits   BMI2 rorx form (chosen with AVX2), portable
+//   SHA-512/256 (FIPS 180-4)  64 digits   BMI2 rorx form (chosen with AVX2), portable
 //   SHA3-224 (FIPS 202)       56 digits   BMI1 and-not form (chosen with AVX2), portable
 //   SHA3-256 (FIPS 202)       64 digits   BMI1 and-not form (chosen with AVX2), portable
 //   SHA3-384 (FIPS 202)       96 digits   BMI1 and-not form (chosen with AVX2), portable
