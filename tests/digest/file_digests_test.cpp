@@ -278,7 +278,7 @@ struct Vector {
 };
 
 // FIPS 180-4 and FIPS 202 example messages (NIST's published examples), the CRC-32C check
-// value of the CRC catalogue, and cksum's output for the same messages.
+// value of the CRC catalogue, and what the cksum program prints.
 TEST(FileDigestVectors, EveryPublishedVectorMatchesOnEveryForm) {
     const std::string bits448 = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
     const std::string bits896 =
@@ -340,9 +340,14 @@ TEST(FileDigestVectors, EveryPublishedVectorMatchesOnEveryForm) {
          "402c3ac558f500199d95b6d3e301758586281dcd26"},
         {"CRC32C", "123456789", "E3069283"},
         {"CRC32C", "", "00000000"},
+        {"CRC32C", millionA, "436FE240"},  // Python's crcmod
+        // The cksum program's output: lengths of none, one, two and three bytes follow them.
         {"Cksum", "123456789", "930766865"},
         {"Cksum", "", "4294967295"},
         {"Cksum", "a", "1220704766"},
+        {"Cksum", std::string(1000, 'a'), "145108180"},
+        {"Cksum", std::string(65536, 'a'), "107332168"},
+        {"Cksum", millionA, "3401932319"},
     };
     for (const Vector& vector : vectors) {
         OnEveryForm(Named(vector.name), [&](const StreamForm& form, const std::string& label) {
