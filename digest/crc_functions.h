@@ -40,6 +40,15 @@ inline CrcUpdate* ChooseCrcUpdate(const CrcAlgorithm& algorithm, bool hardware) 
     return hardware ? algorithm.hardware : algorithm.portable;
 }
 
+// CRC-32C (Castagnoli): slicing tables, the SSE4.2 crc32 instruction on one stream, and that
+// instruction on three interleaved streams joined by carry-less multiplication.
+CrcUpdate UpdateCrc32cPortable;
+#if HASHCALC_DIGEST_X86
+CrcUpdate UpdateCrc32cInstruction;
+CrcUpdate UpdateCrc32cInterleaved;
+#endif
+
+
 // Writes the text of a finished register (final XOR applied here) and its NUL.
 void FormatCrc(const CrcAlgorithm& algorithm, std::uint32_t crc, char* text);
 

@@ -1,12 +1,50 @@
-// Digests offered for files beside the window's twelve, each as its stream forms
-// (stream_forms.h): best first, the portable form last. A stream keeps its state in
-// kStreamStateBytes aligned to kStreamStateAlignment and picks the first form whose features
-// are usable (cpu/processor.h).
+// Digests the command-line tool offers beside the window's twelve, each as its list of stream
+// forms (stream_forms.h): best first, ending with the portable form, whose `features` is 0 and
+// which every processor runs. A caller takes the first form whose features
+// ProcessorFeaturesUsable() grants, starts a state of kStreamStateBytes aligned to
+// kStreamStateAlignment with it, feeds it and finishes it into the text and its NUL. Lengths
+// are counted in 64 bits.
 #pragma once
 
 #include <cstddef>
 
 #include "stream_forms.h"
+
+// ---- SHA-2 with 64-bit words, SHA-224, SHA-3, CRC-32C and the POSIX cksum CRC ----
+//
+// Texts of SHA-2 and SHA-3: the digest bytes in the standard's order as lowercase hex.
+//   SHA-224 (FIPS 180-4)      56 digits   SHA-instruction form, portable
+//   SHA-384 (FIPS 180-4)      96 digits   BMI2 rorx form (chosen with AVX2), portable
+//   SHA-512 (FIPS 180-4)     128 digits   BMI2 rorx form (chosen with AVX2), portable
+//   SHA-512/256 (FIPS 180-4)  64 digits   BMI2 rorx form (chosen with AVX2), portable
+//   SHA3-224 (FIPS 202)       56 digits   BMI1 and-not form (chosen with AVX2), portable
+//   SHA3-256 (FIPS 202)       64 digits   BMI1 and-not form (chosen with AVX2), portable
+//   SHA3-384 (FIPS 202)       96 digits   BMI1 and-not form (chosen with AVX2), portable
+//   SHA3-512 (FIPS 202)      128 digits   BMI1 and-not form (chosen with AVX2), portable
+extern const StreamForm kSHA224Forms[];
+extern const StreamForm kSHA384Forms[];
+extern const StreamForm kSHA512Forms[];
+extern const StreamForm kSHA512_256Forms[];
+extern const StreamForm kSHA3_224Forms[];
+extern const StreamForm kSHA3_256Forms[];
+extern const StreamForm kSHA3_384Forms[];
+extern const StreamForm kSHA3_512Forms[];
+
+// CRC-32C, the Castagnoli CRC of iSCSI, SCTP and ext4 (CRC-32/ISCSI): polynomial 0x1EDC6F41,
+// reflected, register starting at and finished with XOR 0xFFFFFFFF; "123456789" gives
+// E3069283. Text: 8 uppercase hex digits, like CRC32. Forms: SSE4.2 crc32 instruction on three
+// interleaved streams joined by carry-less multiplication, the crc32 instruction alone,
+// portable.
+extern const StreamForm kCRC32CForms[];
+
+// The CRC of POSIX cksum (CRC-32/CKSUM): CRC32b's polynomial 0x04C11DB7, not reflected, but
+// the register starts at 0 and the message is followed by its length in bytes, least
+// significant byte first, in as few bytes as hold it (none for an empty message), before the
+// final XOR 0xFFFFFFFF. Text: the value in decimal, as cksum prints it first ("123456789" gives
+// 930766865). Forms: carry-less folding, portable (both CRC32b's register updates).
+extern const StreamForm kCksumForms[];
+
+// ---- end of SHA-2, SHA-3, CRC-32C and cksum ----
 
 // --- BLAKE2 and BLAKE3 ---------------------------------------------------------------------
 // Unkeyed, as lowercase hexadecimal: BLAKE2b-512 in 128 digits and BLAKE2s-256 in 64 (as
