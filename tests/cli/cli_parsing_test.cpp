@@ -53,7 +53,7 @@ TEST(CliCommandLine, GnuFormsOfOptionsAndInputsInOrder) {
     EXPECT_FALSE(options.inputs[3].isText);
 
     ASSERT_TRUE(Parse({"-cw", "--alg=crc16", "--stat", "list"}, &options, &error));
-    EXPECT_TRUE(options.check && options.warn && options.status);
+    EXPECT_TRUE(options.check && options.status && !options.warn);  // the last one given wins
     EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kCRC16));
     ASSERT_TRUE(Parse({"--algorithms", "md2", "--string=", "--tag"}, &options, &error));
     EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kMD2));
@@ -99,8 +99,8 @@ TEST(CliFileNames, EscapedAsCoreutilsDoesAndReadBack) {
     EXPECT_FALSE(UnescapeFileName("a\\tb", &name));
     EXPECT_FALSE(UnescapeFileName("ends\\", &name));
 
-    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", true), "\\CRC16 (a\\nb) = BB3D\n");
-    EXPECT_EQ(DigestLine(DigestKind::kMD5, "x y", "00ff", false), "00ff  x y\n");
+    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", {LineStyle::kTag}), "\\CRC16 (a\\nb) = BB3D\n");
+    EXPECT_EQ(DigestLine(DigestKind::kMD5, "x y", "00ff", {}), "00ff  x y\n");
     // Check results escape only names that would break the line.
     EXPECT_EQ(CheckResultLine("c\\d", "OK"), "c\\d: OK\n");
     EXPECT_EQ(CheckResultLine("x\\y\nz", "FAILED"), "\\x\\\\y\\nz: FAILED\n");

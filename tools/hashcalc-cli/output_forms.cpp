@@ -51,16 +51,36 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
     return true;
 }
 
+const char* TagName(DigestKind kind) {
+    return AlgorithmName(kind);
+}
+
 std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
-                       bool tagForm) {
+                       const LineFormat& format) {
     std::string escaped;
-    std::string line = EscapeFileName(fileName, &escaped) ? "\\" : "";
-    if (tagForm) {
-        line.append(AlgorithmName(kind)).append(" (").append(escaped).append(") = ").append(text);
+    const bool escapes = !format.zeroEnded && format.style != LineStyle::kSfv &&
+                         format.style != LineStyle::kDigestOnly;
+    std::string line;
+    if (escapes && EscapeFileName(fileName, &escaped)) {
+        line = "\\";
     } else {
-        line.append(text).append("  ").append(escaped);
+        escaped = fileName;
     }
-    line += '\n';
+    switch (format.style) {
+        case LineStyle::kGnu:
+            line.append(text).append(format.binary ? " *" : "  ").append(escaped);
+            break;
+        case LineStyle::kTag:
+            line.append(TagName(kind)).append(" (").append(escaped).append(") = ").append(text);
+            break;
+        case LineStyle::kSfv:
+            line.append(escaped).append(" ").append(text);
+            break;
+        case LineStyle::kDigestOnly:
+            line.append(text);
+            break;
+    }
+    line += format.zeroEnded ? '\0' : '\n';
     return line;
 }
 
