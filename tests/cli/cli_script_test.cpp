@@ -2,6 +2,7 @@
 // lines, output shared between runs and streams, and option order, each compared with the
 // coreutils tool doing the same.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <set>
@@ -148,6 +149,169 @@ TEST(CliSharedOutput, HelpAndVersionIntoAFullDiskAreWriteErrors) {
         const ProgramRun run = RunProgram(HASHCALC_CLI_PATH, {option}, "/dev/null", "/dev/full");
         EXPECT_EQ(run.status, 1) << option;
         EXPECT_EQ(run.err, "hashcalc-cli: write error: No space left on device\n") << option;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `arguments` through the peer and the tool and expects the same outcome; with `same`
+// unset only the exit status and standard output must agree (usage messages differ).
+void ExpectPeerOutcome(const Peer& peer, const std::vector<std::string>& arguments, bool same) {
+    if (same) {
+        ExpectSameAsPeer(peer, arguments);
+        return;
+    }
+    const ProgramRun theirs = RunProgram(peer.program, arguments);
+    std::vector<std::string> ours = {"-a", peer.algorithm};
+    ours.insert(ours.end(), arguments.begin(), arguments.end());
+    const ProgramRun run = RunCli(ours);
+    EXPECT_EQ(run.status, theirs.status) << peer.program << " " << arguments[0];
+    EXPECT_EQ(run.out, theirs.out) << peer.program << " " << arguments[0];
+}
+
+TEST(CliDropIn, EveryOptionOfTheCoreutilsToolsWritesWhatTheyWrite) {
+    const SampleFiles files;
+    const std::vector<std::vector<std::string>> optionSets = {
+        {"-b"}, {"--binary"}, {"-t"},          {"--text"},      {"-b", "-t"}, {"-t", "-b"},
+        {"-z"}, {"--ze"},     {"-z", "--tag"}, {"--tag", "-b"}, {"-bz"},      {"--tag", "--bin"},
+    };
+    for (const Peer& peer : kPeers) {
+        for (const std::vector<std::string>& options : optionSets) {
+            std::vector<std::string> arguments = options;
+            for (const std::string& file : files.All()) arguments.push_back(file);
+            ExpectSameAsPeer(peer, arguments);
+        }
+        const std::vector<std::vector<std::string>> refused = {
+            {"--tag", "-t", files.abc}, {"-b", "--tag", "-t", files.abc}, {"-c", "-b", files.abc},
+            {"-c", "-t", files.abc},    {"-c", "-z", files.abc},          {"--quiet", files.abc},
+        };
+        for (const std::vector<std::string>& arguments : refused) {
+            ExpectPeerOutcome(peer, arguments, false);
+        }
+    }
+    // A list written with -b is what md5sum -b writes, and both tools check it.
+    const std::string list = files.folder.Write("list", "");
+    RunProgram(HASHCALC_CLI_PATH, {"-a", "md5", "-b", files.abc, files.newline}, "/dev/null", list);
+    EXPECT_EQ(ExpectSameAsPeer(kPeers[0], {"-c", list}).status, 0);
+}
+
+TEST(CliDropIn, FormsOfOurOwnBesideTheirNearestCoreutilsForm) {
+    const SampleFiles files;
+    const ProgramRun plain = RunProgram("md5sum", {files.abc, files.large});
+    EXPECT_EQ(RunCli({"-a", "md5", "--tag", "--untagged", files.abc, files.large}).out, plain.out);
+    std::string digests;
+    std::istringstream lines(plain.out);
+    for (std::string line; std::getline(lines, line);) digests += line.substr(0, 32) + "\n";
+    EXPECT_EQ(RunCli({"-a", "md5", "--no-names", files.abc, files.large}).out, digests);
+    EXPECT_EQ(RunCli({"-a", "md5", "-l", "128", files.abc}).out,
+              RunProgram("md5sum", {files.abc}).out);
+    EXPECT_EQ(RunCli({"-a", "sha256", "--length=0", files.abc}).status, 0);
+    // Lengths the tool cannot produce, and forms that cannot say which algorithm: refused.
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"-a", "md5", "-l", "64", files.abc},
+          {"-a", "md5,sha1", "-l", "128", files.abc},
+          {"--untagged", files.abc},
+          {"-a", "md5", "--sfv", files.abc},
+          {"--sfv", "--tag", files.abc}}) {
+        const ProgramRun run = RunCli(arguments);
+        EXPECT_EQ(run.status, 1) << arguments[2];
+        EXPECT_EQ(run.out, "");
+    }
+}
+
+// rhash and cksfv begin their lists with ';' comments; the lines after them are the list.
+std::string WithoutComments(const std::string& list) {
+    std::string kept;
+    std::istringstream lines(list);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.empty() || line[0] != ';') kept += line + "\n";
+    }
+    return kept;
+}
+
+TEST(CliSfv, ListsAreWhatRhashAndCksfvWriteAndEachChecksTheOthers) {
+    const TempFolder folder;
+    const InFolder inside(folder.path);
+    folder.Write("abc", "abc");
+    folder.Write("sp ace", "x");
+    folder.Write("empty", "");
+    folder.Write("large", digest_test::PatternMessage(3 << 20));
+    const std::vector<std::string> names = {"abc", "sp ace", "empty", "large"};
+    std::vector<std::string> sfv = {"--sfv"};
+    sfv.insert(sfv.end(), names.begin(), names.end());
+
+    const ProgramRun ours = RunCli(sfv);
+    EXPECT_EQ(ours.status, 0);
+    EXPECT_EQ(ours.out, WithoutComments(RunProgram("rhash", sfv).out));
+    EXPECT_EQ(ours.out, WithoutComments(RunProgram("cksfv", names).out));
+    EXPECT_EQ(ours.out.substr(0, 13), "abc 352441C2\n");
+
+    const std::string ourList = folder.Write("ours.sfv", ours.out);
+    EXPECT_EQ(RunProgram("cksfv", {"-q", "-f", ourList}).status, 0);
+    EXPECT_EQ(RunProgram("rhash", {"-c", ourList}).status, 0);
+    for (const char* writer : {"rhash", "cksfv"}) {
+        const std::string theirs = folder.Write(std::string(writer) + ".sfv", "");
+        RunProgram(writer, writer == std::string("rhash") ? sfv : names, "/dev/null", theirs);
+        const ProgramRun check = RunCli({"-c", theirs});
+        EXPECT_EQ(check.status, 0) << writer << check.err;
+        EXPECT_EQ(check.out, "abc: OK\nsp ace: OK\nempty: OK\nlarge: OK\n") << writer;
+    }
+    folder.Write("sp ace", "y");
+    for (const std::string& list : {ourList, folder.path + "/cksfv.sfv"}) {
+        const ProgramRun check = RunCli({"-c", "--quiet", list});
+        EXPECT_EQ(check.status, 1);
+        EXPECT_EQ(check.out, "sp ace: FAILED\n");
+        EXPECT_EQ(RunProgram("cksfv", {"-q", "-f", list}).status, 1);
+    }
+    // A name the list could not hold is refused, not written as a broken line.
+    folder.Write("new\nline", "z");
+    const ProgramRun broken = RunCli({"--sfv", "abc", "new\nline", " lead"});
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(broken.out, "abc 352441C2\n");
+    EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 2) << broken.err;
+}
+
+TEST(CliRecursive, EveryRegularFileInSortedOrderLinksOnlyWhenAsked) {
+    const TempFolder folder;
+    const InFolder inside(folder.path);
+    std::filesystem::create_directories("tree/sub/deeper");
+    folder.Write("tree/b", "b");
+    folder.Write("tree/a", "a");
+    folder.Write("tree/sub/c", "c");
+    folder.Write("tree/sub/deeper/d", "d");
+    folder.Write("tree/sub2", "s");
+    folder.Write("outside", "o");
+    std::filesystem::create_symlink("../outside", "tree/link");
+    std::filesystem::create_directory_symlink("sub", "tree/linked");
+    std::filesystem::create_directory_symlink("..", "tree/sub/loop");
+    mkfifo("tree/fifo", 0600);
+
+    const auto md5Lines = [](const std::vector<std::string>& files) {
+        return RunProgram("md5sum", files).out;
+    };
+    const ProgramRun walked = RunCli({"-a", "md5", "-r", "tree"});
+    EXPECT_EQ(walked.status, 0) << walked.err;
+    EXPECT_EQ(walked.out,
+              md5Lines({"tree/a", "tree/b", "tree/sub/c", "tree/sub/deeper/d", "tree/sub2"}));
+    const ProgramRun followed = RunCli({"-a", "md5", "--recursive", "--follow", "tree/"});
+    EXPECT_EQ(followed.status, 0) << followed.err;
+    EXPECT_EQ(followed.out,
+              md5Lines({"tree/a", "tree/b", "tree/link", "tree/linked/c", "tree/linked/deeper/d",
+                        "tree/sub/c", "tree/sub/deeper/d", "tree/sub2"}));
+    // Files named beside folders are hashed as before; without -r a folder is an error.
+    EXPECT_EQ(RunCli({"-a", "md5", "-r", "outside", "tree/sub"}).out,
+              md5Lines({"outside", "tree/sub/c", "tree/sub/deeper/d"}));
+    EXPECT_EQ(RunCli({"-a", "md5", "tree"}).status, 1);
+
+    if (geteuid() != 0) {  // permissions do not stop the superuser
+        std::filesystem::permissions("tree/sub/deeper", std::filesystem::perms::none);
+        const ProgramRun blocked = RunCli({"-a", "md5", "-r", "tree"});
+        std::filesystem::permissions("tree/sub/deeper", std::filesystem::perms::owner_all);
+        EXPECT_EQ(blocked.status, 1);
+        EXPECT_EQ(blocked.out, md5Lines({"tree/a", "tree/b", "tree/sub/c", "tree/sub2"}));
+        EXPECT_EQ(blocked.err, "hashcalc-cli: tree/sub/deeper: Permission denied\n");
     }
 }
 

@@ -60,6 +60,18 @@ void HashOneFile(void* run, const std::string& name) {
     PrintDigests(*state->options, name, texts);
 }
 
+// A file whose name an SFV list cannot hold is refused before it is read, as a failure, so
+// that the list never names a file other than the one hashed.
+void HashListedFile(void* run, const std::string& name) {
+    auto* state = static_cast<HashRun*>(run);
+    if (state->options->sfv && !SfvCanHold(name)) {
+        ReportError(QuoteForMessage(name) + ": this name cannot be written in an SFV list");
+        state->allRead = false;
+        return;
+    }
+    HashOneFile(run, name);
+}
+
 bool IsFolder(const std::string& name) {
     std::error_code ignored;
     return name != "-" && std::filesystem::is_directory(name, ignored);
@@ -75,9 +87,9 @@ bool HashInputs(const CliOptions& options, const HashContext& context) {
             PrintDigests(options, "\"" + input.value + "\"", texts);
         } else if (options.recursive && IsFolder(input.value)) {
             run.allRead =
-                WalkFolder(input.value, options.followLinks, HashOneFile, &run) && run.allRead;
+                WalkFolder(input.value, options.followLinks, HashListedFile, &run) && run.allRead;
         } else {
-            HashOneFile(&run, input.value);
+            HashListedFile(&run, input.value);
         }
     }
     return run.allRead;

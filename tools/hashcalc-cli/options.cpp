@@ -18,6 +18,19 @@ const char kHelpText[] =
     "  -s, --string=TEXT      hash the bytes of TEXT, shown as \"TEXT\"; may be repeated\n"
     "      --tag              write NAME (FILE) = DIGEST lines even for one algorithm\n"
     "                           (with several algorithms this is the only form)\n"
+    "      --untagged         write DIGEST  FILE lines (the default for one algorithm)\n"
+    "      --sfv              write an SFV list of CRC32s: FILE CRC32\n"
+    "      --no-names         write the digests alone, one a line\n"
+    "  -b, --binary           write DIGEST *FILE lines, the name marked with '*'; the\n"
+    "                           bytes read are the same in either mode\n"
+    "  -t, --text             no mark before the name (the default)\n"
+    "  -z, --zero             end each line with NUL, not newline, and write names as\n"
+    "                           they are\n"
+    "  -l, --length=BITS      the digest length, accepted when it is the full length of\n"
+    "                           the one algorithm (or 0), as b2sum -l takes it\n"
+    "  -r, --recursive        hash every regular file under each FILE that is a folder,\n"
+    "                           in sorted order\n"
+    "  -L, --follow           with -r, follow symbolic links to files and folders\n"
     "  -c, --check            read checksum lines from the FILEs and verify them\n"
     "      --no-hardware      use the portable code only, no processor-specific\n"
     "                           instructions (HASHCALC_NO_HARDWARE=1 does the same)\n"
@@ -35,6 +48,9 @@ const char kHelpText[] =
     "file name, as md5sum, sha1sum and sha256sum write it. Lines without an algorithm\n"
     "name are checked with the one algorithm -a names. A file name holding a newline or\n"
     "a backslash is escaped (\\n, \\\\) and its line starts with a backslash.\n"
+    "When checking, lists may also be one-space DIGEST FILE lines (as md5 -r writes)\n"
+    "or SFV lists (FILE CRC32, with ';' comments); the first checksum line of a list\n"
+    "decides which. A list read from standard input cannot name -.\n"
     "\n"
     "Exit status: 0 when every input was read (and, when checking, every listed file\n"
     "matched), 1 otherwise.\n";
@@ -53,6 +69,7 @@ enum class OptionId {
     kZero,
     kRecursive,
     kFollow,
+    kLength,
     kCheck,
     kNoHardware,
     kHelp,
@@ -83,6 +100,7 @@ constexpr OptionEntry kOptions[] = {
     {"zero", 'z', OptionId::kZero},
     {"recursive", 'r', OptionId::kRecursive},
     {"follow", 'L', OptionId::kFollow},
+    {"length", 'l', OptionId::kLength, true},
     {"check", 'c', OptionId::kCheck},
     {"no-hardware", 0, OptionId::kNoHardware},
     {"help", 'h', OptionId::kHelp},
@@ -171,6 +189,18 @@ bool Apply(const OptionEntry& entry, const std::string& value, CliOptions* optio
         case OptionId::kFollow:
             options->followLinks = true;
             return true;
+        case OptionId::kLength: {
+            const char* end = nullptr;
+            long bits = 0;
+            for (end = value.c_str(); *end >= '0' && *end <= '9' && bits < 1000000; ++end)
+                bits = bits * 10 + (*end - '0');
+            if (value.empty() || *end != '\0') {
+                *error = "invalid length '" + value + "'";
+                return false;
+            }
+            options->lengthBits = static_cast<int>(bits);
+            return true;
+        }
         case OptionId::kCheck:
             options->check = true;
             return true;
@@ -253,6 +283,16 @@ bool CheckWritingOptions(CliOptions* options, std::string* error) {
 
 // Combinations that make no sense, found once every option has been read.
 bool CheckCombinations(CliOptions* options, std::string* error) {
+    if (options->lengthBits != 0) {
+        // Only the full length is computed; a shorter one would need the algorithm itself
+        // to produce it.
+        const bool full =
+            CountAlgorithms(options->algorithms) == 1 &&
+            options->lengthBits == 4 * AlgorithmTextLength(OnlyAlgorithm(options->algorithms));
+        if (!full)
+            return Refuse("option '--length' takes only the full length of the one algorithm",
+                          error);
+    }
     if (!options->check) return CheckWritingOptions(options, error);
     const std::pair<bool, const char*> writeOnly[] = {
         {options->tagForm, "--tag"},

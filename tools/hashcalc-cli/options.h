@@ -30,6 +30,7 @@ struct CliOptions {
     bool noNames = false;
     bool zeroEnded = false;
     NameMode mode = NameMode::kUnset;  // -b and -t; the last given wins
+    int lengthBits = 0;                // -l; 0 or the full length of the one algorithm
     bool recursive = false;
     bool followLinks = false;
     bool check = false;

@@ -55,6 +55,13 @@ const char* TagName(DigestKind kind) {
     return AlgorithmName(kind);
 }
 
+bool SfvCanHold(std::string_view name) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    return !name.empty() && name.find_first_of("\n\r") == std::string_view::npos &&
+           name.front() != ';' && name.front() != '#' && !isBlank(name.front()) &&
+           !isBlank(name.back());
+}
+
 std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
                        const LineFormat& format) {
     std::string escaped;

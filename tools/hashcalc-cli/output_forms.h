@@ -30,6 +30,10 @@ struct LineFormat {
 // here when that name differs from the one the tool knows it by.
 const char* TagName(DigestKind kind);
 
+// Whether an SFV list can hold `name` so that it reads back as the same name: SFV has no
+// escapes, its lines are trimmed, and ';' and '#' start comments.
+bool SfvCanHold(std::string_view name);
+
 // One result line in `format`. A name holding a newline, a carriage return or a backslash is
 // escaped, and its line starts with one backslash, except in NUL-ended lines and SFV lists
 // (which have no escapes).
