@@ -99,7 +99,8 @@ TEST(CliFileNames, EscapedAsCoreutilsDoesAndReadBack) {
     EXPECT_FALSE(UnescapeFileName("a\\tb", &name));
     EXPECT_FALSE(UnescapeFileName("ends\\", &name));
 
-    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", {LineStyle::kTag}), "\\CRC16 (a\\nb) = BB3D\n");
+    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", {LineStyle::kTag}),
+              "\\CRC16 (a\\nb) = BB3D\n");
     EXPECT_EQ(DigestLine(DigestKind::kMD5, "x y", "00ff", {}), "00ff  x y\n");
     // Check results escape only names that would break the line.
     EXPECT_EQ(CheckResultLine("c\\d", "OK"), "c\\d: OK\n");
@@ -179,6 +180,114 @@ TEST(CliChecksumLines, TagLinesNameTheirAlgorithm) {
           std::string("SHA256 (x) = ") + kMd5OfAbc, std::string("SHA256 (x) ") + kMd5OfAbc,
           std::string("SHA512 (x) = ") + kMd5OfAbc}) {
         EXPECT_EQ(ParseChecksumLine(line, sha256, &parsed), LineForm::kMalformed) << line;
+    }
+}
+
+// Reads `lines` as one list, returning the parsed lines and the form the list settled on.
+std::vector<ChecksumLine> ReadList(const std::vector<std::string>& lines, AlgorithmSet selected,
+                                   UntaggedForm* form) {
+    std::vector<ChecksumLine> accepted;
+    for (const std::string& line : lines) {
+        ChecksumLine parsed;
+        if (ParseChecksumLine(line, selected, form, &parsed) == LineForm::kChecksum)
+            accepted.push_back(parsed);
+    }
+    return accepted;
+}
+
+TEST(CliChecksumLines, OneFormForTheUntaggedLinesOfAList) {
+    const AlgorithmSet md5 = AlgorithmBit(DigestKind::kMD5);
+    const std::string d = kMd5OfAbc;
+    UntaggedForm form = UntaggedForm::kUndecided;
+    std::vector<ChecksumLine> read = ReadList({d + " b", d + "  b", d + " *c"}, md5, &form);
+    EXPECT_EQ(form, UntaggedForm::kOneSpace);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[1].fileName, " b");
+    EXPECT_EQ(read[2].fileName, "*c");
+
+    form = UntaggedForm::kUndecided;
+    read = ReadList({"MD5 (t) = " + d, d + " *c", d + " c", d + "  "}, md5, &form);
+    EXPECT_EQ(form, UntaggedForm::kModeCharacter);
+    ASSERT_EQ(read.size(), 2u);  // the tag line leaves the form open; one-space lines then fail
+    EXPECT_EQ(read[1].fileName, "c");
+    EXPECT_EQ(read[1].style, ListLineStyle::kGnuBinary);
+}
+
+TEST(CliChecksumLines, SfvListsAreCrc32AfterTheName) {
+    const AlgorithmSet crc32 = AlgorithmBit(DigestKind::kCRC32);
+    UntaggedForm form = UntaggedForm::kUndecided;
+    std::vector<ChecksumLine> read =
+        ReadList({"; written by a tool", "my file.txt  352441c2", "\\x 352441C2",
+                  "deadbeef 352441C2", "352441C2 name", "x 352441C", "MD5 (a) = x 352441C2"},
+                 kAllAlgorithms, &form);
+    EXPECT_EQ(form, UntaggedForm::kSfv);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].fileName, "my file.txt");
+    EXPECT_EQ(read[0].kind, DigestKind::kCRC32);
+    EXPECT_EQ(read[1].fileName, "\\x");  // SFV has no escapes
+    EXPECT_EQ(read[2].fileName, "deadbeef");
+
+    // Without a comment first, a line that also reads as "DIGEST NAME" is taken that way.
+    form = UntaggedForm::kUndecided;
+    read = ReadList({"deadbeef 352441C2"}, crc32, &form);
+    EXPECT_EQ(form, UntaggedForm::kOneSpace);
+    form = UntaggedForm::kUndecided;
+    read = ReadList({"abc 352441C2", "352441C2  abc"}, crc32, &form);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].style, ListLineStyle::kSfv);
+    form = UntaggedForm::kModeCharacter;
+    EXPECT_TRUE(ReadList({"; comment"}, crc32, &form).empty());
+    form = UntaggedForm::kUndecided;
+    EXPECT_TRUE(ReadList({"abc 352441C2"}, AlgorithmBit(DigestKind::kCRC32b), &form).empty());
+}
+
+TEST(CliChecksumLines, EveryStyleWrittenBackReadsTheSame) {
+    const std::string d = kMd5OfAbc;
+    const std::pair<UntaggedForm, std::string> lines[] = {
+        {UntaggedForm::kModeCharacter, d + "  a b"},
+        {UntaggedForm::kModeCharacter, "\\" + d + " *a\\nb"},
+        {UntaggedForm::kOneSpace, d + " *x"},
+        {UntaggedForm::kOneSpace, "\\" + d + "  \\\\"},
+        {UntaggedForm::kUndecided, "MD5 (a) b) = " + d},
+        {UntaggedForm::kSfv, "x y  352441C2"},
+    };
+    for (const auto& [listForm, line] : lines) {
+        const AlgorithmSet selected =
+            listForm == UntaggedForm::kSfv ? kAllAlgorithms : AlgorithmBit(DigestKind::kMD5);
+        UntaggedForm form = listForm;
+        ChecksumLine first;
+        ASSERT_EQ(ParseChecksumLine(line, selected, &form, &first), LineForm::kChecksum) << line;
+        const std::string written = ChecksumLineText(first);
+        ChecksumLine again;
+        ASSERT_EQ(ParseChecksumLine(written, selected, &form, &again), LineForm::kChecksum)
+            << written;
+        EXPECT_EQ(again.fileName, first.fileName) << written;
+        EXPECT_EQ(again.expected, first.expected) << written;
+        EXPECT_EQ(again.style, first.style) << written;
+    }
+}
+
+TEST(CliCommandLine, LastOfEachPairWinsAndFormsThatClashAreRefused) {
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"-c", "--status", "--quiet", "-w", "--stat", "l"}, &options, &error));
+    EXPECT_EQ(options.verbosity, CheckVerbosity::kStatus);
+    ASSERT_TRUE(Parse({"-bt", "--bin", "-z", "-a", "md5", "f"}, &options, &error));
+    EXPECT_EQ(options.mode, NameMode::kBinary);
+    EXPECT_TRUE(options.zeroEnded);
+    ASSERT_TRUE(Parse({"--sfv", "-rL", "f"}, &options, &error));
+    EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kCRC32));
+    EXPECT_TRUE(options.recursive && options.followLinks);
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--tag", "-t"}, "--text"},           {{"-c", "-z"}, "--zero"},
+        {{"-c", "-r"}, "--recursive"},         {{"--sfv", "--no-names"}, "--no-names"},
+        {{"-a", "crc32b", "--sfv"}, "--sfv"},  {{"--untagged"}, "--untagged"},
+        {{"-a", "md5", "-l", "12x"}, "'12x'"}, {{"-a", "md5", "-l", "256"}, "--length"},
+    };
+    for (const auto& [arguments, mentions] : refused) {
+        CliOptions fresh;
+        EXPECT_FALSE(Parse(arguments, &fresh, &error)) << arguments[0];
+        EXPECT_NE(error.find(mentions), std::string::npos) << error;
     }
 }
 
