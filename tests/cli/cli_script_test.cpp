@@ -267,10 +267,10 @@ TEST(CliSfv, ListsAreWhatRhashAndCksfvWriteAndEachChecksTheOthers) {
     }
     // A name the list could not hold is refused, not written as a broken line.
     folder.Write("new\nline", "z");
-    const ProgramRun broken = RunCli({"--sfv", "abc", "new\nline", " lead"});
+    const ProgramRun broken = RunCli({"--sfv", "abc", "new\nline", " lead", "-s", "a\nb"});
     EXPECT_EQ(broken.status, 1);
     EXPECT_EQ(broken.out, "abc 352441C2\n");
-    EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 2) << broken.err;
+    EXPECT_EQ(std::count(broken.err.begin(), broken.err.end(), '\n'), 3) << broken.err;
 }
 
 TEST(CliRecursive, EveryRegularFileInSortedOrderLinksOnlyWhenAsked) {

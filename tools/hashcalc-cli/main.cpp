@@ -60,12 +60,17 @@ void HashOneFile(void* run, const std::string& name) {
     PrintDigests(*state->options, name, texts);
 }
 
-// A file whose name an SFV list cannot hold is refused before it is read, as a failure, so
-// that the list never names a file other than the one hashed.
+// A name an SFV list cannot hold is refused before its input is read, as a failure, so that
+// the list never names anything other than what was hashed.
+bool FitsChosenForm(const CliOptions& options, const std::string& name) {
+    if (!options.sfv || SfvCanHold(name)) return true;
+    ReportError(QuoteForMessage(name) + ": this name cannot be written in an SFV list");
+    return false;
+}
+
 void HashListedFile(void* run, const std::string& name) {
     auto* state = static_cast<HashRun*>(run);
-    if (state->options->sfv && !SfvCanHold(name)) {
-        ReportError(QuoteForMessage(name) + ": this name cannot be written in an SFV list");
+    if (!FitsChosenForm(*state->options, name)) {
         state->allRead = false;
         return;
     }
@@ -82,9 +87,14 @@ bool HashInputs(const CliOptions& options, const HashContext& context) {
     HashRun run{&options, &context};
     for (const CliInput& input : options.inputs) {
         if (input.isText) {
+            const std::string shown = "\"" + input.value + "\"";
+            if (!FitsChosenForm(options, shown)) {
+                run.allRead = false;
+                continue;
+            }
             DigestTexts texts;
             HashBytes(input.value.data(), input.value.size(), options.algorithms, &texts);
-            PrintDigests(options, "\"" + input.value + "\"", texts);
+            PrintDigests(options, shown, texts);
         } else if (options.recursive && IsFolder(input.value)) {
             run.allRead =
                 WalkFolder(input.value, options.followLinks, HashListedFile, &run) && run.allRead;
