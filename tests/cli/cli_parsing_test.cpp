@@ -124,6 +124,29 @@ TEST(CliFileNames, QuotedInMessagesAsCoreutilsQuotesThem) {
     for (const auto& [name, quoted] : cases) EXPECT_EQ(QuoteForMessage(name), quoted) << name;
 }
 
+TEST(CliResultLines, EveryFormAnAlgorithmCanBePrintedIn) {
+    // POSIX cksum's form, decimal CRC and length: `printf abc | cksum` writes 1219131554 3.
+    const PrintedNames cksum{"CRC", UntaggedStyle::kDecimalCrcLengthName};
+    EXPECT_EQ(ResultLine(cksum, "abc", "48AA78A2", 3, {}), "1219131554 3 abc\n");
+    EXPECT_EQ(ResultLine(cksum, "a\nb", "FFFFFFFF", 5000000000, {}),
+              "\\4294967295 5000000000 a\\nb\n");
+    // A tag differing from the tool's name, as b2sum --tag writes it.
+    const PrintedNames blake{"BLAKE2b"};
+    EXPECT_EQ(ResultLine(blake, "a", "ff", 1, {LineStyle::kTag}), "BLAKE2b (a) = ff\n");
+    EXPECT_EQ(ResultLine(blake, "a\nb", "ff", 1, {LineStyle::kGnu, true}), "\\ff *a\\nb\n");
+    EXPECT_EQ(ResultLine(blake, "a\nb", "ff", 1, {LineStyle::kGnu, false, true}),
+              std::string("ff  a\nb") + '\0');
+    EXPECT_EQ(ResultLine(blake, "a\\b", "ff", 1, {LineStyle::kSfv}), "a\\b ff\n");
+    EXPECT_EQ(ResultLine(blake, "a\nb", "ff", 1, {LineStyle::kDigestOnly}), "ff\n");
+    // The twelve algorithms are tagged with the names the window shows.
+    for (const DigestInfo& info : DigestCatalogue) {
+        DigestKind kind{};
+        ASSERT_TRUE(ParseAlgorithmName(info.name, &kind));
+        EXPECT_STREQ(PrintedNamesOf(kind).tag, info.name);
+        EXPECT_EQ(PrintedNamesOf(kind).untagged, UntaggedStyle::kDigestThenName);
+    }
+}
+
 constexpr const char kMd5OfAbc[] = "900150983cd24fb0d6963f7d28e17f72";
 
 TEST(CliChecksumLines, GnuLinesInEveryVariantTakeTheOneSelectedAlgorithm) {

@@ -114,6 +114,19 @@ LineForm ParseSfvLine(std::string_view line, AlgorithmSet selected, ChecksumLine
     return LineForm::kChecksum;
 }
 
+// The algorithm a tag line names: by the name the tool knows it by, or by the tag it writes
+// (which is what sha512sum --tag and b2sum --tag write too).
+bool FindTaggedAlgorithm(std::string_view name, DigestKind* kind) {
+    if (ParseAlgorithmName(name, kind)) return true;
+    for (int k = 0; k < kDigestCount; ++k) {
+        if (name == PrintedNamesOf(static_cast<DigestKind>(k)).tag) {
+            *kind = static_cast<DigestKind>(k);
+            return true;
+        }
+    }
+    return false;
+}
+
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
@@ -147,7 +160,7 @@ LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, Untagge
 
     const std::size_t nameEnd = body.find_first_of(" (");
     DigestKind kind{};
-    if (nameEnd != std::string_view::npos && ParseAlgorithmName(body.substr(0, nameEnd), &kind)) {
+    if (nameEnd != std::string_view::npos && FindTaggedAlgorithm(body.substr(0, nameEnd), &kind)) {
         std::size_t open = nameEnd;
         if (body[open] == ' ') ++open;
         if (open < body.size() && body[open] == '(') {

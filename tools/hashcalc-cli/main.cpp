@@ -36,7 +36,7 @@ void PrintDigests(const CliOptions& options, std::string_view name, const Digest
     for (int k = 0; k < kDigestCount; ++k) {
         const auto kind = static_cast<DigestKind>(k);
         if (Contains(options.algorithms, kind)) {
-            WriteOutput(DigestLine(kind, name, texts.text[k], format));
+            WriteOutput(DigestLine(kind, name, texts.text[k], format, texts.byteCount));
         }
     }
 }

@@ -51,8 +51,8 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
     return true;
 }
 
-const char* TagName(DigestKind kind) {
-    return AlgorithmName(kind);
+PrintedNames PrintedNamesOf(DigestKind kind) {
+    return {AlgorithmName(kind)};
 }
 
 bool SfvCanHold(std::string_view name) {
@@ -62,8 +62,22 @@ bool SfvCanHold(std::string_view name) {
            !isBlank(name.back());
 }
 
-std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
-                       const LineFormat& format) {
+namespace {
+
+// The hexadecimal text of a CRC as cksum prints it, in decimal.
+std::string DecimalOfHex(std::string_view hex) {
+    std::uint64_t value = 0;
+    for (const char c : hex) {
+        const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    return std::to_string(value);
+}
+
+}  // namespace
+
+std::string ResultLine(const PrintedNames& names, std::string_view fileName, std::string_view text,
+                       std::uint64_t byteCount, const LineFormat& format) {
     std::string escaped;
     const bool escapes = !format.zeroEnded && format.style != LineStyle::kSfv &&
                          format.style != LineStyle::kDigestOnly;
@@ -75,10 +89,18 @@ std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_v
     }
     switch (format.style) {
         case LineStyle::kGnu:
-            line.append(text).append(format.binary ? " *" : "  ").append(escaped);
+            if (names.untagged == UntaggedStyle::kDecimalCrcLengthName) {
+                line.append(DecimalOfHex(text))
+                    .append(" ")
+                    .append(std::to_string(byteCount))
+                    .append(" ")
+                    .append(escaped);
+            } else {
+                line.append(text).append(format.binary ? " *" : "  ").append(escaped);
+            }
             break;
         case LineStyle::kTag:
-            line.append(TagName(kind)).append(" (").append(escaped).append(") = ").append(text);
+            line.append(names.tag).append(" (").append(escaped).append(") = ").append(text);
             break;
         case LineStyle::kSfv:
             line.append(escaped).append(" ").append(text);
@@ -89,6 +111,11 @@ std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_v
     }
     line += format.zeroEnded ? '\0' : '\n';
     return line;
+}
+
+std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
+                       const LineFormat& format, std::uint64_t byteCount) {
+    return ResultLine(PrintedNamesOf(kind), fileName, text, byteCount, format);
 }
 
 std::string CheckResultLine(std::string_view fileName, std::string_view verdict) {

@@ -1,6 +1,7 @@
 // The lines the tool writes, in the forms md5sum and sha256sum use, and file names in them.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -25,10 +26,19 @@ struct LineFormat {
     bool zeroEnded = false;  // lines end in NUL and names are written as they are
 };
 
-// The algorithm's name in a tag line: what sha512sum --tag, b2sum --tag and BSD's tools write,
-// so that their checks accept our lines. An algorithm added to the tool only needs its entry
-// here when that name differs from the one the tool knows it by.
-const char* TagName(DigestKind kind);
+// How one algorithm's results are printed. An algorithm added to the tool needs only its
+// entry in PrintedNamesOf, and only where it differs from the default.
+enum class UntaggedStyle {
+    kDigestThenName,        // "DIGEST  FILE", as md5sum, sha512sum, b2sum and b3sum write
+    kDecimalCrcLengthName,  // "CRC LENGTH FILE" in decimal, as POSIX cksum writes
+};
+struct PrintedNames {
+    const char* tag;  // in tag lines: what sha512sum --tag, b2sum --tag or BSD's tools write,
+                      // so that their checks accept our lines
+    UntaggedStyle untagged = UntaggedStyle::kDigestThenName;
+};
+// By default the tag is the name the tool knows the algorithm by.
+PrintedNames PrintedNamesOf(DigestKind kind);
 
 // Whether an SFV list can hold `name` so that it reads back as the same name: SFV has no
 // escapes, its lines are trimmed, and ';' and '#' start comments.
@@ -36,9 +46,11 @@ bool SfvCanHold(std::string_view name);
 
 // One result line in `format`. A name holding a newline, a carriage return or a backslash is
 // escaped, and its line starts with one backslash, except in NUL-ended lines and SFV lists
-// (which have no escapes).
+// (which have no escapes). `byteCount` is the input's length, for cksum's form.
+std::string ResultLine(const PrintedNames& names, std::string_view fileName, std::string_view text,
+                       std::uint64_t byteCount, const LineFormat& format);
 std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
-                       const LineFormat& format);
+                       const LineFormat& format, std::uint64_t byteCount = 0);
 
 // "NAME: VERDICT" in check mode. Only a name with a newline is escaped there, so that a
 // verdict always takes one line.
