@@ -74,6 +74,8 @@ TEST(CliCheckLists, TheFirstLineDecidesHowEveryUntaggedLineIsRead) {
         d + "  \n" + d + " b\n",                  // one character after the blank is a name
         d + "\tb\n" + d + "  b\n",
         "junk\n" + d + " x(\n" + d + " b\n" + d + "  b\n",
+        "\\" + d + " b\\q\n" + d + "  b\n",  // a bad escape still decides the form
+        d.substr(2) + " b\n" + d + "  b\n",  // a digest of the wrong length does not
     };
     for (std::size_t i = 0; i < lists.size(); ++i) {
         const std::string list = folder.Write("list" + std::to_string(i), lists[i]);

@@ -87,13 +87,13 @@ LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected
     parsed->kind = kind;
     parsed->expected = rest.substr(0, digits);
     parsed->style = style;
-    if (TakeName(rest.substr(nameStart), escaped, parsed) != LineForm::kChecksum)
-        return LineForm::kMalformed;
+    // As in md5sum, a digest of the right length decides the form even when the name after it
+    // turns out to be badly escaped.
     if (*form == UntaggedForm::kUndecided) {
         *form = style == ListLineStyle::kOneSpace ? UntaggedForm::kOneSpace
                                                   : UntaggedForm::kModeCharacter;
     }
-    return LineForm::kChecksum;
+    return TakeName(rest.substr(nameStart), escaped, parsed);
 }
 
 // "FILE CRC32": the CRC ends the line, after blanks; SFV lists have no escapes.
