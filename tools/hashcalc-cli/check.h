@@ -1,5 +1,5 @@
-// Check mode: reading checksum lines, as this tool and md5sum, sha1sum and sha256sum write
-// them, and verifying the files they list.
+// Check mode: reading checksum lines, as this tool, md5sum and its siblings, BSD's md5 -r and
+// SFV tools write them, and verifying the files they list.
 #pragma once
 
 #include <string>

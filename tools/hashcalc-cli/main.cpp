@@ -1,6 +1,7 @@
-// hashcalc-cli: prints or checks the digests and checksums of files, of standard input and of
-// texts, in the line forms of md5sum and sha256sum. Each input is read once, in blocks, and
-// the selected algorithms share the processors (see pipeline.h).
+// hashcalc-cli: prints or checks the digests and checksums of files, of folders' files, of
+// standard input and of texts, in the line forms of md5sum and its siblings, of BSD's tools
+// and of SFV lists. Each input is read once, in blocks, and the selected algorithms share the
+// processors (see pipeline.h).
 #include <cstring>
 #include <filesystem>
 #include <string>
