@@ -128,6 +128,7 @@ TEST(CliResultLines, EveryFormAnAlgorithmCanBePrintedIn) {
     // POSIX cksum's form, decimal CRC and length: `printf abc | cksum` writes 1219131554 3.
     const PrintedNames cksum{"CRC", UntaggedStyle::kDecimalCrcLengthName};
     EXPECT_EQ(ResultLine(cksum, "abc", "48AA78A2", 3, {}), "1219131554 3 abc\n");
+    EXPECT_EQ(ResultLine(cksum, "", "48AA78A2", 3, {}), "1219131554 3\n");
     EXPECT_EQ(ResultLine(cksum, "a\nb", "FFFFFFFF", 5000000000, {}),
               "\\4294967295 5000000000 a\\nb\n");
     // A tag differing from the tool's name, as b2sum --tag writes it.

@@ -36,9 +36,12 @@ void PrintDigests(const CliOptions& options, std::string_view name, const Digest
     const LineFormat format = ChosenLineFormat(options);
     for (int k = 0; k < kDigestCount; ++k) {
         const auto kind = static_cast<DigestKind>(k);
-        if (Contains(options.algorithms, kind)) {
-            WriteOutput(DigestLine(kind, name, texts.text[k], format, texts.byteCount));
-        }
+        if (!Contains(options.algorithms, kind)) continue;
+        // cksum names no file when it reads standard input without being given "-".
+        const bool unnamed = options.inputs.front().implicit &&
+                             PrintedNamesOf(kind).untagged == UntaggedStyle::kDecimalCrcLengthName;
+        WriteOutput(DigestLine(kind, unnamed ? std::string_view() : name, texts.text[k], format,
+                               texts.byteCount));
     }
 }
 

@@ -379,6 +379,6 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* opt
         }
     }
     if (!CheckCombinations(options, error)) return false;
-    if (options->inputs.empty()) options->inputs.push_back({false, "-"});
+    if (options->inputs.empty()) options->inputs.push_back({false, "-", true});
     return true;
 }

@@ -9,6 +9,7 @@
 struct CliInput {
     bool isText = false;  // `value` is the text of -s rather than a file name ("-": standard input)
     std::string value;
+    bool implicit = false;  // standard input read because no input was given
 };
 
 // How much check mode says; the last of --quiet, --status and --warn given wins, as in md5sum.

@@ -90,11 +90,8 @@ std::string ResultLine(const PrintedNames& names, std::string_view fileName, std
     switch (format.style) {
         case LineStyle::kGnu:
             if (names.untagged == UntaggedStyle::kDecimalCrcLengthName) {
-                line.append(DecimalOfHex(text))
-                    .append(" ")
-                    .append(std::to_string(byteCount))
-                    .append(" ")
-                    .append(escaped);
+                line.append(DecimalOfHex(text)).append(" ").append(std::to_string(byteCount));
+                if (!fileName.empty()) line.append(" ").append(escaped);
             } else {
                 line.append(text).append(format.binary ? " *" : "  ").append(escaped);
             }

@@ -46,7 +46,8 @@ bool SfvCanHold(std::string_view name);
 
 // One result line in `format`. A name holding a newline, a carriage return or a backslash is
 // escaped, and its line starts with one backslash, except in NUL-ended lines and SFV lists
-// (which have no escapes). `byteCount` is the input's length, for cksum's form.
+// (which have no escapes). `byteCount` is the input's length, for cksum's form, which leaves
+// out an empty name as cksum does for standard input read unasked.
 std::string ResultLine(const PrintedNames& names, std::string_view fileName, std::string_view text,
                        std::uint64_t byteCount, const LineFormat& format);
 std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
