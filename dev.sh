@@ -15,7 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb)
+          libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb
+          rhash cksfv)  # rhash and cksfv: hashcalc-cli's SFV lists are tested beside theirs
 # What building and checking the Debian package needs besides.
 PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
 JOBS=$(nproc)

@@ -53,7 +53,7 @@ TEST(CliCommandLine, GnuFormsOfOptionsAndInputsInOrder) {
     EXPECT_FALSE(options.inputs[3].isText);
 
     ASSERT_TRUE(Parse({"-cw", "--alg=crc16", "--stat", "list"}, &options, &error));
-    EXPECT_TRUE(options.check && options.warn && options.status);
+    EXPECT_TRUE(options.check && options.status && !options.warn);  // the last one given wins
     EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kCRC16));
     ASSERT_TRUE(Parse({"--algorithms", "md2", "--string=", "--tag"}, &options, &error));
     EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kMD2));
@@ -99,8 +99,9 @@ TEST(CliFileNames, EscapedAsCoreutilsDoesAndReadBack) {
     EXPECT_FALSE(UnescapeFileName("a\\tb", &name));
     EXPECT_FALSE(UnescapeFileName("ends\\", &name));
 
-    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", true), "\\CRC16 (a\\nb) = BB3D\n");
-    EXPECT_EQ(DigestLine(DigestKind::kMD5, "x y", "00ff", false), "00ff  x y\n");
+    EXPECT_EQ(DigestLine(DigestKind::kCRC16, "a\nb", "BB3D", {LineStyle::kTag}),
+              "\\CRC16 (a\\nb) = BB3D\n");
+    EXPECT_EQ(DigestLine(DigestKind::kMD5, "x y", "00ff", {}), "00ff  x y\n");
     // Check results escape only names that would break the line.
     EXPECT_EQ(CheckResultLine("c\\d", "OK"), "c\\d: OK\n");
     EXPECT_EQ(CheckResultLine("x\\y\nz", "FAILED"), "\\x\\\\y\\nz: FAILED\n");
@@ -121,6 +122,31 @@ TEST(CliFileNames, QuotedInMessagesAsCoreutilsQuotesThem) {
         {"\xc3\xa9", "\xc3\xa9"},
     };
     for (const auto& [name, quoted] : cases) EXPECT_EQ(QuoteForMessage(name), quoted) << name;
+}
+
+TEST(CliResultLines, EveryFormAnAlgorithmCanBePrintedIn) {
+    // POSIX cksum's form, decimal CRC and length: `printf abc | cksum` writes 1219131554 3.
+    const PrintedNames cksum{"CRC", UntaggedStyle::kDecimalCrcLengthName};
+    EXPECT_EQ(ResultLine(cksum, "abc", "48AA78A2", 3, {}), "1219131554 3 abc\n");
+    EXPECT_EQ(ResultLine(cksum, "", "48AA78A2", 3, {}), "1219131554 3\n");
+    EXPECT_EQ(ResultLine(cksum, "a\nb", "FFFFFFFF", 5000000000, {}),
+              "\\4294967295 5000000000 a\\nb\n");
+    // A tag differing from the tool's name, as b2sum --tag writes it.
+    const PrintedNames blake{"BLAKE2b"};
+    EXPECT_EQ(ResultLine(blake, "a", "ff", 1, {LineStyle::kTag}), "BLAKE2b (a) = ff\n");
+    EXPECT_EQ(ResultLine(blake, "a\nb", "ff", 1, {LineStyle::kGnu, true}), "\\ff *a\\nb\n");
+    EXPECT_EQ(ResultLine(blake, "a\nb", "ff", 1, {LineStyle::kGnu, false, true}),
+              std::string("ff  a\nb") + '\0');
+    EXPECT_EQ(ResultLine(blake, "a\\b", "ff", 1, {LineStyle::kSfv}), "a\\b ff\n");
+    EXPECT_EQ(ResultLine(blake, "a\nb", "ff", 1, {LineStyle::kDigestOnly}), "ff\n");
+    // The twelve algorithms are tagged with the names the window shows.
+    for (int k = 0; k < kWindowDigestCount; ++k) {
+        const DigestAlgorithm& row = DigestTable[k];
+        DigestKind kind{};
+        ASSERT_TRUE(ParseAlgorithmName(row.name, &kind));
+        EXPECT_STREQ(PrintedNamesOf(kind).tag, row.name);
+        EXPECT_EQ(PrintedNamesOf(kind).untagged, UntaggedStyle::kDigestThenName);
+    }
 }
 
 constexpr const char kMd5OfAbc[] = "900150983cd24fb0d6963f7d28e17f72";
@@ -179,6 +205,114 @@ TEST(CliChecksumLines, TagLinesNameTheirAlgorithm) {
           std::string("SHA256 (x) = ") + kMd5OfAbc, std::string("SHA256 (x) ") + kMd5OfAbc,
           std::string("SHA512 (x) = ") + kMd5OfAbc}) {
         EXPECT_EQ(ParseChecksumLine(line, sha256, &parsed), LineForm::kMalformed) << line;
+    }
+}
+
+// Reads `lines` as one list, returning the parsed lines and the form the list settled on.
+std::vector<ChecksumLine> ReadList(const std::vector<std::string>& lines, AlgorithmSet selected,
+                                   UntaggedForm* form) {
+    std::vector<ChecksumLine> accepted;
+    for (const std::string& line : lines) {
+        ChecksumLine parsed;
+        if (ParseChecksumLine(line, selected, form, &parsed) == LineForm::kChecksum)
+            accepted.push_back(parsed);
+    }
+    return accepted;
+}
+
+TEST(CliChecksumLines, OneFormForTheUntaggedLinesOfAList) {
+    const AlgorithmSet md5 = AlgorithmBit(DigestKind::kMD5);
+    const std::string d = kMd5OfAbc;
+    UntaggedForm form = UntaggedForm::kUndecided;
+    std::vector<ChecksumLine> read = ReadList({d + " b", d + "  b", d + " *c"}, md5, &form);
+    EXPECT_EQ(form, UntaggedForm::kOneSpace);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[1].fileName, " b");
+    EXPECT_EQ(read[2].fileName, "*c");
+
+    form = UntaggedForm::kUndecided;
+    read = ReadList({"MD5 (t) = " + d, d + " *c", d + " c", d + "  "}, md5, &form);
+    EXPECT_EQ(form, UntaggedForm::kModeCharacter);
+    ASSERT_EQ(read.size(), 2u);  // the tag line leaves the form open; one-space lines then fail
+    EXPECT_EQ(read[1].fileName, "c");
+    EXPECT_EQ(read[1].style, ListLineStyle::kGnuBinary);
+}
+
+TEST(CliChecksumLines, SfvListsAreCrc32AfterTheName) {
+    const AlgorithmSet crc32 = AlgorithmBit(DigestKind::kCRC32);
+    UntaggedForm form = UntaggedForm::kUndecided;
+    std::vector<ChecksumLine> read =
+        ReadList({"; written by a tool", "my file.txt  352441c2", "\\x 352441C2",
+                  "deadbeef 352441C2", "352441C2 name", "x 352441C", "MD5 (a) = x 352441C2"},
+                 kAllAlgorithms, &form);
+    EXPECT_EQ(form, UntaggedForm::kSfv);
+    ASSERT_EQ(read.size(), 3u);
+    EXPECT_EQ(read[0].fileName, "my file.txt");
+    EXPECT_EQ(read[0].kind, DigestKind::kCRC32);
+    EXPECT_EQ(read[1].fileName, "\\x");  // SFV has no escapes
+    EXPECT_EQ(read[2].fileName, "deadbeef");
+
+    // Without a comment first, a line that also reads as "DIGEST NAME" is taken that way.
+    form = UntaggedForm::kUndecided;
+    read = ReadList({"deadbeef 352441C2"}, crc32, &form);
+    EXPECT_EQ(form, UntaggedForm::kOneSpace);
+    form = UntaggedForm::kUndecided;
+    read = ReadList({"abc 352441C2", "352441C2  abc"}, crc32, &form);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0].style, ListLineStyle::kSfv);
+    form = UntaggedForm::kModeCharacter;
+    EXPECT_TRUE(ReadList({"; comment"}, crc32, &form).empty());
+    form = UntaggedForm::kUndecided;
+    EXPECT_TRUE(ReadList({"abc 352441C2"}, AlgorithmBit(DigestKind::kCRC32b), &form).empty());
+}
+
+TEST(CliChecksumLines, EveryStyleWrittenBackReadsTheSame) {
+    const std::string d = kMd5OfAbc;
+    const std::pair<UntaggedForm, std::string> lines[] = {
+        {UntaggedForm::kModeCharacter, d + "  a b"},
+        {UntaggedForm::kModeCharacter, "\\" + d + " *a\\nb"},
+        {UntaggedForm::kOneSpace, d + " *x"},
+        {UntaggedForm::kOneSpace, "\\" + d + "  \\\\"},
+        {UntaggedForm::kUndecided, "MD5 (a) b) = " + d},
+        {UntaggedForm::kSfv, "x y  352441C2"},
+    };
+    for (const auto& [listForm, line] : lines) {
+        const AlgorithmSet selected =
+            listForm == UntaggedForm::kSfv ? kAllAlgorithms : AlgorithmBit(DigestKind::kMD5);
+        UntaggedForm form = listForm;
+        ChecksumLine first;
+        ASSERT_EQ(ParseChecksumLine(line, selected, &form, &first), LineForm::kChecksum) << line;
+        const std::string written = ChecksumLineText(first);
+        ChecksumLine again;
+        ASSERT_EQ(ParseChecksumLine(written, selected, &form, &again), LineForm::kChecksum)
+            << written;
+        EXPECT_EQ(again.fileName, first.fileName) << written;
+        EXPECT_EQ(again.expected, first.expected) << written;
+        EXPECT_EQ(again.style, first.style) << written;
+    }
+}
+
+TEST(CliCommandLine, LastOfEachPairWinsAndFormsThatClashAreRefused) {
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(Parse({"-c", "--status", "--quiet", "-w", "--stat", "l"}, &options, &error));
+    EXPECT_EQ(options.verbosity, CheckVerbosity::kStatus);
+    ASSERT_TRUE(Parse({"-bt", "--bin", "-z", "-a", "md5", "f"}, &options, &error));
+    EXPECT_EQ(options.mode, NameMode::kBinary);
+    EXPECT_TRUE(options.zeroEnded);
+    ASSERT_TRUE(Parse({"--sfv", "-rL", "f"}, &options, &error));
+    EXPECT_EQ(options.algorithms, AlgorithmBit(DigestKind::kCRC32));
+    EXPECT_TRUE(options.recursive && options.followLinks);
+    const std::pair<std::vector<std::string>, std::string> refused[] = {
+        {{"--tag", "-t"}, "--text"},           {{"-c", "-z"}, "--zero"},
+        {{"-c", "-r"}, "--recursive"},         {{"--sfv", "--no-names"}, "--no-names"},
+        {{"-a", "crc32b", "--sfv"}, "--sfv"},  {{"--untagged"}, "--untagged"},
+        {{"-a", "md5", "-l", "12x"}, "'12x'"}, {{"-a", "md5", "-l", "256"}, "--length"},
+    };
+    for (const auto& [arguments, mentions] : refused) {
+        CliOptions fresh;
+        EXPECT_FALSE(Parse(arguments, &fresh, &error)) << arguments[0];
+        EXPECT_NE(error.find(mentions), std::string::npos) << error;
     }
 }
 

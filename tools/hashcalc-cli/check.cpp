@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "output.h"
 #include "output_forms.h"
 
 namespace {
@@ -30,6 +31,14 @@ std::size_t HexRun(std::string_view text) {
     return count;
 }
 
+LineForm TakeName(std::string_view name, bool escaped, ChecksumLine* parsed) {
+    if (escaped)
+        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
+                                                         : LineForm::kMalformed;
+    parsed->fileName = name;
+    return LineForm::kChecksum;
+}
+
 // "NAME (FILE) = DIGEST" after the optional backslash. The file name ends at the last ')',
 // since names written by BSD tools are not escaped and may hold parentheses.
 LineForm ParseTagLine(std::string_view rest, bool escaped, DigestKind kind, AlgorithmSet selected,
@@ -49,35 +58,73 @@ LineForm ParseTagLine(std::string_view rest, bool escaped, DigestKind kind, Algo
     }
     parsed->kind = kind;
     parsed->expected = digest;
-    if (escaped)
-        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
-                                                         : LineForm::kMalformed;
-    parsed->fileName = name;
-    return LineForm::kChecksum;
+    parsed->style = ListLineStyle::kTag;
+    return TakeName(name, escaped, parsed);
 }
 
-// "DIGEST  FILE" or "DIGEST *FILE", and "DIGEST FILE" as BSD tools write it reversed.
+// "DIGEST  FILE" or "DIGEST *FILE", and "DIGEST FILE" as BSD tools write it reversed; which of
+// them a line is follows *form once it is decided.
 LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected,
-                      ChecksumLine* parsed) {
+                      UntaggedForm* form, ChecksumLine* parsed) {
     const std::size_t digits = HexRun(rest);
-    if (digits == 0 || digits + 1 >= rest.size() || rest[digits] != ' ')
+    if (digits == 0 || digits + 1 >= rest.size() || !IsBlank(rest[digits]))
         return LineForm::kMalformed;
     std::size_t nameStart = digits + 1;
-    // deliberate: "DIGEST  " with nothing after the mode character names the file " ", as
-    // md5sum reads it.
-    if ((rest[nameStart] == ' ' || rest[nameStart] == '*') && nameStart + 1 < rest.size())
+    // deliberate: as in md5sum, a single character after the blank is the name even when it is
+    // a space or '*' ("DIGEST  " names the file " ").
+    const bool oneSpace =
+        rest.size() - nameStart == 1 || (rest[nameStart] != ' ' && rest[nameStart] != '*');
+    ListLineStyle style = ListLineStyle::kOneSpace;
+    if (oneSpace) {
+        if (*form == UntaggedForm::kModeCharacter) return LineForm::kMalformed;
+    } else if (*form != UntaggedForm::kOneSpace) {
+        style = rest[nameStart] == '*' ? ListLineStyle::kGnuBinary : ListLineStyle::kGnuText;
         ++nameStart;
+    }
     if (CountAlgorithms(selected) != 1) return LineForm::kNoAlgorithm;
     const DigestKind kind = OnlyAlgorithm(selected);
     if (digits != static_cast<std::size_t>(AlgorithmTextLength(kind))) return LineForm::kMalformed;
     parsed->kind = kind;
     parsed->expected = rest.substr(0, digits);
-    const std::string_view name = rest.substr(nameStart);
-    if (escaped)
-        return UnescapeFileName(name, &parsed->fileName) ? LineForm::kChecksum
-                                                         : LineForm::kMalformed;
-    parsed->fileName = name;
+    parsed->style = style;
+    // As in md5sum, a digest of the right length decides the form even when the name after it
+    // turns out to be badly escaped.
+    if (*form == UntaggedForm::kUndecided) {
+        *form = style == ListLineStyle::kOneSpace ? UntaggedForm::kOneSpace
+                                                  : UntaggedForm::kModeCharacter;
+    }
+    return TakeName(rest.substr(nameStart), escaped, parsed);
+}
+
+// "FILE CRC32": the CRC ends the line, after blanks; SFV lists have no escapes.
+LineForm ParseSfvLine(std::string_view line, AlgorithmSet selected, ChecksumLine* parsed) {
+    const DigestKind kind = DigestKind::kCRC32;
+    const auto length = static_cast<std::size_t>(AlgorithmTextLength(kind));
+    if (line.size() < length + 2) return LineForm::kMalformed;
+    const std::string_view crc = line.substr(line.size() - length);
+    if (HexRun(crc) != length || !IsBlank(line[line.size() - length - 1]))
+        return LineForm::kMalformed;
+    std::size_t nameEnd = line.size() - length - 1;
+    while (nameEnd > 0 && IsBlank(line[nameEnd - 1])) --nameEnd;
+    if (nameEnd == 0 || !Contains(selected, kind)) return LineForm::kMalformed;
+    parsed->kind = kind;
+    parsed->expected = crc;
+    parsed->fileName = line.substr(0, nameEnd);
+    parsed->style = ListLineStyle::kSfv;
     return LineForm::kChecksum;
+}
+
+// The algorithm a tag line names: by the name the tool knows it by, or by the tag it writes
+// (which is what sha512sum --tag and b2sum --tag write too).
+bool FindTaggedAlgorithm(std::string_view name, DigestKind* kind) {
+    if (ParseAlgorithmName(name, kind)) return true;
+    for (int k = 0; k < kDigestCount; ++k) {
+        if (name == PrintedNamesOf(static_cast<DigestKind>(k)).tag) {
+            *kind = static_cast<DigestKind>(k);
+            return true;
+        }
+    }
+    return false;
 }
 
 bool SameText(std::string_view a, std::string_view b) {
@@ -93,27 +140,71 @@ bool SameText(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, ChecksumLine* parsed) {
+LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, UntaggedForm* form,
+                           ChecksumLine* parsed) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::size_t at = 0;
     while (at < line.size() && IsBlank(line[at])) ++at;
     line.remove_prefix(at);
     if (line.empty() || line.front() == '#') return LineForm::kSkipped;
+    if (line.front() == ';') {
+        if (*form == UntaggedForm::kModeCharacter || *form == UntaggedForm::kOneSpace)
+            return LineForm::kMalformed;
+        *form = UntaggedForm::kSfv;
+        return LineForm::kSkipped;
+    }
     // A name cut short at a NUL would name another file.
     if (line.find('\0') != std::string_view::npos) return LineForm::kMalformed;
     const bool escaped = line.front() == '\\';
-    if (escaped) line.remove_prefix(1);
+    const std::string_view body = escaped ? line.substr(1) : line;
 
-    const std::size_t nameEnd = line.find_first_of(" (");
+    const std::size_t nameEnd = body.find_first_of(" (");
     DigestKind kind{};
-    if (nameEnd != std::string_view::npos && ParseAlgorithmName(line.substr(0, nameEnd), &kind)) {
+    if (nameEnd != std::string_view::npos && FindTaggedAlgorithm(body.substr(0, nameEnd), &kind)) {
         std::size_t open = nameEnd;
-        if (line[open] == ' ') ++open;
-        if (open < line.size() && line[open] == '(') {
-            return ParseTagLine(line.substr(open + 1), escaped, kind, selected, parsed);
+        if (body[open] == ' ') ++open;
+        if (open < body.size() && body[open] == '(') {
+            return ParseTagLine(body.substr(open + 1), escaped, kind, selected, parsed);
         }
     }
-    return ParseGnuLine(line, escaped, selected, parsed);
+    if (*form == UntaggedForm::kSfv) return ParseSfvLine(line, selected, parsed);
+    const LineForm gnu = ParseGnuLine(body, escaped, selected, form, parsed);
+    if (gnu == LineForm::kChecksum || *form != UntaggedForm::kUndecided) return gnu;
+    if (ParseSfvLine(line, selected, parsed) == LineForm::kChecksum) {
+        *form = UntaggedForm::kSfv;
+        return LineForm::kChecksum;
+    }
+    return gnu;
+}
+
+LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, ChecksumLine* parsed) {
+    UntaggedForm form = UntaggedForm::kUndecided;
+    return ParseChecksumLine(line, selected, &form, parsed);
+}
+
+std::string ChecksumLineText(const ChecksumLine& line) {
+    LineFormat format;
+    switch (line.style) {
+        case ListLineStyle::kTag:
+            format.style = LineStyle::kTag;
+            break;
+        case ListLineStyle::kGnuText:
+            break;
+        case ListLineStyle::kGnuBinary:
+            format.binary = true;
+            break;
+        case ListLineStyle::kOneSpace: {
+            std::string escaped;
+            std::string text = EscapeFileName(line.fileName, &escaped) ? "\\" : "";
+            return text.append(line.expected).append(" ").append(escaped);
+        }
+        case ListLineStyle::kSfv:
+            format.style = LineStyle::kSfv;
+            break;
+    }
+    std::string text = DigestLine(line.kind, line.fileName, line.expected, format);
+    text.pop_back();
+    return text;
 }
 
 namespace {
@@ -181,8 +272,7 @@ void VerifyGroup(const std::vector<ChecksumLine>& lines, const CliOptions& optio
         ReportFileError(name, error);
         for (std::size_t i = 0; i < lines.size(); ++i) {
             ++tally->unreadable;
-            if (!options.status)
-                std::fputs(CheckResultLine(name, "FAILED open or read").c_str(), stdout);
+            if (!options.status) WriteOutput(CheckResultLine(name, "FAILED open or read"));
         }
         return;
     }
@@ -194,7 +284,7 @@ void VerifyGroup(const std::vector<ChecksumLine>& lines, const CliOptions& optio
             ++tally->mismatched;
         }
         if (!options.status && (!matched || !options.quiet)) {
-            std::fputs(CheckResultLine(name, matched ? "OK" : "FAILED").c_str(), stdout);
+            WriteOutput(CheckResultLine(name, matched ? "OK" : "FAILED"));
         }
     }
 }
@@ -222,6 +312,7 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
             ? std::string(AlgorithmName(OnlyAlgorithm(options.algorithms))) + " "
             : std::string();
     ListTally tally;
+    UntaggedForm untaggedForm = UntaggedForm::kUndecided;
     std::vector<ChecksumLine> group;
     std::string text;
     bool readFailed = false;
@@ -233,9 +324,13 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
             break;
         }
         ChecksumLine parsed;
-        const LineForm form = read == ReadLine::kTooLong
-                                  ? LineForm::kMalformed
-                                  : ParseChecksumLine(text, options.algorithms, &parsed);
+        LineForm form = read == ReadLine::kTooLong
+                            ? LineForm::kMalformed
+                            : ParseChecksumLine(text, options.algorithms, &untaggedForm, &parsed);
+        // Standard input is the list itself here; hashing what remains of it would check
+        // nothing, or swallow the lines after this one unchecked.
+        if (form == LineForm::kChecksum && standardInput && parsed.fileName == "-")
+            form = LineForm::kMalformed;
         if (form == LineForm::kSkipped) continue;
         if (form == LineForm::kChecksum) {
             tally.anyWellFormed = true;

@@ -22,6 +22,19 @@ const char kHelpTemplate[] =
     "  -s, --string=TEXT      hash the bytes of TEXT, shown as \"TEXT\"; may be repeated\n"
     "      --tag              write NAME (FILE) = DIGEST lines even for one algorithm\n"
     "                           (with several algorithms this is the only form)\n"
+    "      --untagged         write DIGEST  FILE lines (the default for one algorithm)\n"
+    "      --sfv              write an SFV list of CRC32s: FILE CRC32\n"
+    "      --no-names         write the digests alone, one a line\n"
+    "  -b, --binary           write DIGEST *FILE lines, the name marked with '*'; the\n"
+    "                           bytes read are the same in either mode\n"
+    "  -t, --text             no mark before the name (the default)\n"
+    "  -z, --zero             end each line with NUL, not newline, and write names as\n"
+    "                           they are\n"
+    "  -l, --length=BITS      the digest length, accepted when it is the full length of\n"
+    "                           the one algorithm (or 0), as b2sum -l takes it\n"
+    "  -r, --recursive        hash every regular file under each FILE that is a folder,\n"
+    "                           in sorted order\n"
+    "  -L, --follow           with -r, follow symbolic links to files and folders\n"
     "  -c, --check            read checksum lines from the FILEs and verify them\n"
     "      --no-hardware      use the portable code only, no processor-specific\n"
     "                           instructions (HASHCALC_NO_HARDWARE=1 does the same)\n"
@@ -39,6 +52,9 @@ const char kHelpTemplate[] =
     "file name, as md5sum, sha1sum and sha256sum write it. Lines without an algorithm\n"
     "name are checked with the one algorithm -a names. A file name holding a newline or\n"
     "a backslash is escaped (\\n, \\\\) and its line starts with a backslash.\n"
+    "When checking, lists may also be one-space DIGEST FILE lines (as md5 -r writes)\n"
+    "or SFV lists (FILE CRC32, with ';' comments); the first checksum line of a list\n"
+    "decides which. A list read from standard input cannot name -.\n"
     "\n"
     "Exit status: 0 when every input was read (and, when checking, every listed file\n"
     "matched), 1 otherwise.\n";
@@ -90,29 +106,63 @@ std::string BuildHelpText() {
     return text;
 }
 
+enum class OptionId {
+    kAlgorithms,
+    kString,
+    kTag,
+    kUntagged,
+    kSfv,
+    kNoNames,
+    kBinary,
+    kText,
+    kZero,
+    kRecursive,
+    kFollow,
+    kLength,
+    kCheck,
+    kNoHardware,
+    kHelp,
+    kVersion,
+    kIgnoreMissing,
+    kQuiet,
+    kStatus,
+    kStrict,
+    kWarn,
+};
+
 struct OptionEntry {
     const char* longName;
-    char shortName;          // 0: long form only
-    bool CliOptions::*flag;  // the switch it sets; null for the two that take a value
+    char shortName;  // 0: long form only
+    OptionId id;
+    bool takesValue = false;
 };
 
 constexpr OptionEntry kOptions[] = {
-    {"algorithms", 'a', nullptr},
-    {"string", 's', nullptr},
-    {"tag", 0, &CliOptions::tagForm},
-    {"check", 'c', &CliOptions::check},
-    {"no-hardware", 0, &CliOptions::noHardware},
-    {"help", 'h', &CliOptions::help},
-    {"version", 0, &CliOptions::version},
-    {"ignore-missing", 0, &CliOptions::ignoreMissing},
-    {"quiet", 0, &CliOptions::quiet},
-    {"status", 0, &CliOptions::status},
-    {"strict", 0, &CliOptions::strict},
-    {"warn", 'w', &CliOptions::warn},
+    {"algorithms", 'a', OptionId::kAlgorithms, true},
+    {"string", 's', OptionId::kString, true},
+    {"tag", 0, OptionId::kTag},
+    {"untagged", 0, OptionId::kUntagged},
+    {"sfv", 0, OptionId::kSfv},
+    {"no-names", 0, OptionId::kNoNames},
+    {"binary", 'b', OptionId::kBinary},
+    {"text", 't', OptionId::kText},
+    {"zero", 'z', OptionId::kZero},
+    {"recursive", 'r', OptionId::kRecursive},
+    {"follow", 'L', OptionId::kFollow},
+    {"length", 'l', OptionId::kLength, true},
+    {"check", 'c', OptionId::kCheck},
+    {"no-hardware", 0, OptionId::kNoHardware},
+    {"help", 'h', OptionId::kHelp},
+    {"version", 0, OptionId::kVersion},
+    {"ignore-missing", 0, OptionId::kIgnoreMissing},
+    {"quiet", 0, OptionId::kQuiet},
+    {"status", 0, OptionId::kStatus},
+    {"strict", 0, OptionId::kStrict},
+    {"warn", 'w', OptionId::kWarn},
 };
 
 bool TakesValue(const OptionEntry& entry) {
-    return entry.flag == nullptr;
+    return entry.takesValue;
 }
 
 const OptionEntry* FindShort(char name) {
@@ -137,51 +187,176 @@ const OptionEntry* FindLong(std::string_view name, bool* ambiguous) {
     return *ambiguous ? nullptr : found;
 }
 
+void SetVerbosity(CheckVerbosity verbosity, CliOptions* options) {
+    options->verbosity = verbosity;
+    options->quiet = verbosity == CheckVerbosity::kQuiet;
+    options->status = verbosity == CheckVerbosity::kStatus;
+    options->warn = verbosity == CheckVerbosity::kWarn;
+}
+
 bool Apply(const OptionEntry& entry, const std::string& value, CliOptions* options,
            std::string* error) {
-    if (!TakesValue(entry)) {
-        options->*entry.flag = true;
-        return true;
-    }
-    if (entry.shortName == 's') {
-        options->inputs.push_back({true, value});
-        return true;
-    }
-    std::string unknown;
-    if (!ParseAlgorithmList(value, &options->algorithms, &unknown)) {
-        *error = "unknown algorithm '" + unknown + "' (known: " + AlgorithmNames() + ")";
-        return false;
+    switch (entry.id) {
+        case OptionId::kAlgorithms: {
+            std::string unknown;
+            if (!ParseAlgorithmList(value, &options->algorithms, &unknown)) {
+                *error = "unknown algorithm '" + unknown + "' (known: " + AlgorithmNames() + ")";
+                return false;
+            }
+            options->algorithmsGiven = true;
+            return true;
+        }
+        case OptionId::kString:
+            options->inputs.push_back({true, value});
+            return true;
+        case OptionId::kTag:
+            options->tagForm = true;
+            options->untagged = false;
+            return true;
+        case OptionId::kUntagged:
+            options->untagged = true;
+            options->tagForm = false;
+            return true;
+        case OptionId::kSfv:
+            options->sfv = true;
+            return true;
+        case OptionId::kNoNames:
+            options->noNames = true;
+            return true;
+        case OptionId::kBinary:
+            options->mode = NameMode::kBinary;
+            return true;
+        case OptionId::kText:
+            options->mode = NameMode::kText;
+            return true;
+        case OptionId::kZero:
+            options->zeroEnded = true;
+            return true;
+        case OptionId::kRecursive:
+            options->recursive = true;
+            return true;
+        case OptionId::kFollow:
+            options->followLinks = true;
+            return true;
+        case OptionId::kLength: {
+            const char* end = nullptr;
+            long bits = 0;
+            for (end = value.c_str(); *end >= '0' && *end <= '9' && bits < 1000000; ++end)
+                bits = bits * 10 + (*end - '0');
+            if (value.empty() || *end != '\0') {
+                *error = "invalid length '" + value + "'";
+                return false;
+            }
+            options->lengthBits = static_cast<int>(bits);
+            return true;
+        }
+        case OptionId::kCheck:
+            options->check = true;
+            return true;
+        case OptionId::kNoHardware:
+            options->noHardware = true;
+            return true;
+        case OptionId::kHelp:
+            options->help = true;
+            return true;
+        case OptionId::kVersion:
+            options->version = true;
+            return true;
+        case OptionId::kIgnoreMissing:
+            options->ignoreMissing = true;
+            return true;
+        case OptionId::kQuiet:
+            SetVerbosity(CheckVerbosity::kQuiet, options);
+            return true;
+        case OptionId::kStatus:
+            SetVerbosity(CheckVerbosity::kStatus, options);
+            return true;
+        case OptionId::kStrict:
+            options->strict = true;
+            return true;
+        case OptionId::kWarn:
+            SetVerbosity(CheckVerbosity::kWarn, options);
+            return true;
     }
     return true;
 }
 
+std::string Named(const char* option) {
+    return std::string("'") + option + "'";
+}
+
+bool Refuse(const std::string& message, std::string* error) {
+    *error = message;
+    return false;
+}
+
+// Options for writing lines; only one line form may be chosen.
+bool CheckWritingOptions(CliOptions* options, std::string* error) {
+    const std::pair<bool, const char*> checkOnly[] = {
+        {options->ignoreMissing, "--ignore-missing"},
+        {options->quiet, "--quiet"},
+        {options->status, "--status"},
+        {options->strict, "--strict"},
+        {options->warn, "--warn"},
+    };
+    for (const auto& [given, name] : checkOnly) {
+        if (given) return Refuse("option " + Named(name) + " only applies with --check", error);
+    }
+    const std::pair<bool, const char*> forms[] = {
+        {options->tagForm, "--tag"},
+        {options->sfv, "--sfv"},
+        {options->noNames, "--no-names"},
+    };
+    const char* chosen = nullptr;
+    for (const auto& [given, name] : forms) {
+        if (!given) continue;
+        if (chosen != nullptr) {
+            return Refuse(
+                "options " + Named(chosen) + " and " + Named(name) + " do not go together", error);
+        }
+        chosen = name;
+    }
+    // md5sum refuses it too: a tag line has no mode mark to show text mode.
+    if (options->tagForm && options->mode == NameMode::kText)
+        return Refuse("option '--text' does not apply with --tag", error);
+    const AlgorithmSet crc32 = AlgorithmBit(DigestKind::kCRC32);
+    if (options->sfv) {
+        if (options->algorithmsGiven && options->algorithms != crc32)
+            return Refuse("option '--sfv' writes CRC32 only", error);
+        options->algorithms = crc32;
+    }
+    if (options->untagged && CountAlgorithms(options->algorithms) != 1)
+        return Refuse("option '--untagged' needs exactly one algorithm", error);
+    return true;
+}
+
 // Combinations that make no sense, found once every option has been read.
-bool CheckCombinations(const CliOptions& options, std::string* error) {
-    if (!options.check) {
-        const std::pair<bool, const char*> checkOnly[] = {
-            {options.ignoreMissing, "--ignore-missing"},
-            {options.quiet, "--quiet"},
-            {options.status, "--status"},
-            {options.strict, "--strict"},
-            {options.warn, "--warn"},
-        };
-        for (const auto& [given, name] : checkOnly) {
-            if (given) {
-                *error = std::string("option '") + name + "' only applies with --check";
-                return false;
-            }
-        }
-        return true;
+bool CheckCombinations(CliOptions* options, std::string* error) {
+    if (options->lengthBits != 0) {
+        // Only the full length is computed; a shorter one would need the algorithm itself
+        // to produce it.
+        const bool full =
+            CountAlgorithms(options->algorithms) == 1 &&
+            options->lengthBits == 4 * AlgorithmTextLength(OnlyAlgorithm(options->algorithms));
+        if (!full)
+            return Refuse("option '--length' takes only the full length of the one algorithm",
+                          error);
     }
-    if (options.tagForm) {
-        *error = "option '--tag' does not apply with --check";
-        return false;
+    if (!options->check) return CheckWritingOptions(options, error);
+    const std::pair<bool, const char*> writeOnly[] = {
+        {options->tagForm, "--tag"},
+        {options->untagged, "--untagged"},
+        {options->noNames, "--no-names"},
+        {options->mode == NameMode::kBinary, "--binary"},
+        {options->mode == NameMode::kText, "--text"},
+        {options->zeroEnded, "--zero"},
+        {options->recursive, "--recursive"},
+    };
+    for (const auto& [given, name] : writeOnly) {
+        if (given) return Refuse("option " + Named(name) + " does not apply with --check", error);
     }
-    for (const CliInput& input : options.inputs) {
-        if (input.isText) {
-            *error = "option '-s' does not apply with --check";
-            return false;
-        }
+    for (const CliInput& input : options->inputs) {
+        if (input.isText) return Refuse("option '-s' does not apply with --check", error);
     }
     return true;
 }
@@ -257,7 +432,7 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, CliOptions* opt
             if (options->help || options->version) return true;
         }
     }
-    if (!CheckCombinations(*options, error)) return false;
-    if (options->inputs.empty()) options->inputs.push_back({false, "-"});
+    if (!CheckCombinations(options, error)) return false;
+    if (options->inputs.empty()) options->inputs.push_back({false, "-", true});
     return true;
 }

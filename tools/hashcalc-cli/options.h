@@ -9,16 +9,37 @@
 struct CliInput {
     bool isText = false;  // `value` is the text of -s rather than a file name ("-": standard input)
     std::string value;
+    bool implicit = false;  // standard input read because no input was given
 };
+
+// How much check mode says; the last of --quiet, --status and --warn given wins, as in md5sum.
+enum class CheckVerbosity {
+    kNormal,
+    kQuiet,   // nothing for files that verify
+    kStatus,  // nothing at all
+    kWarn,    // also each badly formatted line
+};
+
+enum class NameMode { kUnset, kText, kBinary };
 
 struct CliOptions {
     AlgorithmSet algorithms = kAllAlgorithms;
+    bool algorithmsGiven = false;  // -a was given
     bool tagForm = false;
+    bool untagged = false;
+    bool sfv = false;
+    bool noNames = false;
+    bool zeroEnded = false;
+    NameMode mode = NameMode::kUnset;  // -b and -t; the last given wins
+    int lengthBits = 0;                // -l; 0 or the full length of the one algorithm
+    bool recursive = false;
+    bool followLinks = false;
     bool check = false;
-    bool quiet = false;
+    CheckVerbosity verbosity = CheckVerbosity::kNormal;
+    bool quiet = false;  // the three are kept in step with `verbosity`
     bool status = false;
-    bool strict = false;
     bool warn = false;
+    bool strict = false;
     bool ignoreMissing = false;
     bool noHardware = false;
     bool help = false;

@@ -51,17 +51,68 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
     return true;
 }
 
-std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
-                       bool tagForm) {
-    std::string escaped;
-    std::string line = EscapeFileName(fileName, &escaped) ? "\\" : "";
-    if (tagForm) {
-        line.append(AlgorithmName(kind)).append(" (").append(escaped).append(") = ").append(text);
-    } else {
-        line.append(text).append("  ").append(escaped);
+PrintedNames PrintedNamesOf(DigestKind kind) {
+    return {AlgorithmName(kind)};
+}
+
+bool SfvCanHold(std::string_view name) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    return !name.empty() && name.find_first_of("\n\r") == std::string_view::npos &&
+           name.front() != ';' && name.front() != '#' && !isBlank(name.front()) &&
+           !isBlank(name.back());
+}
+
+namespace {
+
+// The hexadecimal text of a CRC as cksum prints it, in decimal.
+std::string DecimalOfHex(std::string_view hex) {
+    std::uint64_t value = 0;
+    for (const char c : hex) {
+        const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+        value = value * 16 + static_cast<unsigned>(digit);
     }
-    line += '\n';
+    return std::to_string(value);
+}
+
+}  // namespace
+
+std::string ResultLine(const PrintedNames& names, std::string_view fileName, std::string_view text,
+                       std::uint64_t byteCount, const LineFormat& format) {
+    std::string escaped;
+    const bool escapes = !format.zeroEnded && format.style != LineStyle::kSfv &&
+                         format.style != LineStyle::kDigestOnly;
+    std::string line;
+    if (escapes && EscapeFileName(fileName, &escaped)) {
+        line = "\\";
+    } else {
+        escaped = fileName;
+    }
+    switch (format.style) {
+        case LineStyle::kGnu:
+            if (names.untagged == UntaggedStyle::kDecimalCrcLengthName) {
+                line.append(DecimalOfHex(text)).append(" ").append(std::to_string(byteCount));
+                if (!fileName.empty()) line.append(" ").append(escaped);
+            } else {
+                line.append(text).append(format.binary ? " *" : "  ").append(escaped);
+            }
+            break;
+        case LineStyle::kTag:
+            line.append(names.tag).append(" (").append(escaped).append(") = ").append(text);
+            break;
+        case LineStyle::kSfv:
+            line.append(escaped).append(" ").append(text);
+            break;
+        case LineStyle::kDigestOnly:
+            line.append(text);
+            break;
+    }
+    line += format.zeroEnded ? '\0' : '\n';
     return line;
+}
+
+std::string DigestLine(DigestKind kind, std::string_view fileName, std::string_view text,
+                       const LineFormat& format, std::uint64_t byteCount) {
+    return ResultLine(PrintedNamesOf(kind), fileName, text, byteCount, format);
 }
 
 std::string CheckResultLine(std::string_view fileName, std::string_view verdict) {

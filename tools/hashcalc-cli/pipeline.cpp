@@ -147,6 +147,7 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
 
     const int feeds = CountAlgorithms(algorithms);
     bool readFailed = false;
+    texts->byteCount = 0;
     for (std::uint64_t block = 0;; ++block) {
         RingBlock& slot = pipeline->blocks[block % kRingBlocks];
         guard.lock();
@@ -162,6 +163,7 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
             break;
         }
         const auto size = static_cast<std::size_t>(got);
+        texts->byteCount += size;
         if (block == 0 && size <= kInlineBytes) {
             FeedStreams(pipeline->streams, algorithms, BlockBytes(pipeline, 0), size);
             break;
@@ -189,4 +191,5 @@ void HashBytes(const void* bytes, std::size_t count, AlgorithmSet algorithms, Di
     StartStreams(streams, algorithms);
     FeedStreams(streams, algorithms, bytes, count);
     FinishStreams(streams, algorithms, texts);
+    texts->byteCount = count;
 }

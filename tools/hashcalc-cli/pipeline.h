@@ -13,6 +13,7 @@
 // The texts of a run, indexed by table order; only the selected entries are written.
 struct DigestTexts {
     char text[kDigestCount][kLongestStreamTextBytes];
+    std::uint64_t byteCount = 0;  // bytes hashed, which cksum's line form shows
 };
 
 // Bytes of one read and of one hand-off to the workers. The ring holds kRingBlocks of them,
