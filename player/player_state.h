@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "mixer.h"
-#include "sequencer.h"
+#include "channel.h"
 #include "song.h"
 #include "win32.h"
 
