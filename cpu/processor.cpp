@@ -6,6 +6,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__clang__) && (defined(__i386__) || defined(__x86_64__))
+#include <cpuid.h>
+#endif
+
 namespace {
 
 unsigned Probe() {
@@ -21,7 +25,15 @@ unsigned Probe() {
         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq")) {
         features |= kFeatureAVX512;
     }
+#if defined(__clang__)
+    // Debian 12's clang does not know "sha" as a feature name: cpuid leaf 7, EBX bit 29.
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) && (ebx & (1u << 29)) != 0) {
+        features |= kFeatureSHA;
+    }
+#else
     if (__builtin_cpu_supports("sha")) features |= kFeatureSHA;
+#endif
     if (__builtin_cpu_supports("pclmul")) features |= kFeatureCLMUL;
     return features;
 #else
