@@ -130,8 +130,10 @@ bool MutateEnvelope(XmLayout& layout, Random& random) {
     const bool panning = Below(random, 2) == 0;
     const std::size_t points =
         panning ? xmfuzz::kInstrumentPanningPoints : xmfuzz::kInstrumentVolumePoints;
-    const std::size_t count = xmfuzz::kInstrumentEnvelopeFields + (panning ? 1 : 0);
-    const std::size_t type = xmfuzz::kInstrumentEnvelopeFields + (panning ? 9 : 8);
+    const std::size_t count =
+        panning ? xm::kInstrumentPanningPointCountOffset : xm::kInstrumentVolumePointCountOffset;
+    const std::size_t type =
+        panning ? xm::kInstrumentPanningTypeOffset : xm::kInstrumentVolumeTypeOffset;
     switch (Below(random, 5)) {
         case 4: {  // a steep segment far out: a point at a large position and the next just after
                    // it
@@ -149,7 +151,8 @@ bool MutateEnvelope(XmLayout& layout, Random& random) {
         }
         case 0:
         case 1: {  // one point's position or value
-            const std::size_t point = points + 4 * Below(random, 12) + 2 * Below(random, 2);
+            const std::size_t point =
+                points + 4 * Below(random, xm::kEnvelopePoints) + 2 * Below(random, 2);
             xmfuzz::Set16(header, point, EdgeOrRandomWord(random));
             // A point only matters in an envelope that is on and long enough to hold it.
             header[type] = static_cast<std::uint8_t>(header[type] | 1);
@@ -158,12 +161,10 @@ bool MutateEnvelope(XmLayout& layout, Random& random) {
         }
         case 2:  // point count, sustain point, loop start or loop end
         {
-            const std::size_t field =
-                panning ? (Below(random, 4) == 0
-                               ? count
-                               : xmfuzz::kInstrumentEnvelopeFields + 5 + Below(random, 3))
-                        : xmfuzz::kInstrumentEnvelopeFields +
-                              (Below(random, 4) == 0 ? 0 : 2 + Below(random, 3));
+            // The sustain, loop start and loop end points follow one another.
+            const std::size_t sustain =
+                panning ? xm::kInstrumentPanningSustainOffset : xm::kInstrumentVolumeSustainOffset;
+            const std::size_t field = Below(random, 4) == 0 ? count : sustain + Below(random, 3);
             header[field] = Below(random, 2) == 0 ? static_cast<std::uint8_t>(Below(random, 14))
                                                   : EdgeOrRandomByte(random);
             break;
@@ -182,7 +183,7 @@ bool MutateInstrumentField(XmLayout& layout, Random& random) {
     if (Below(random, 5) == 0) {
         xmfuzz::Set16(header, xmfuzz::kInstrumentFadeout, EdgeOrRandomWord(random));
     } else if (Below(random, 4) == 0) {
-        header[xmfuzz::kInstrumentSampleMap + Below(random, 96)] =
+        header[xmfuzz::kInstrumentSampleMap + Below(random, xm::kInstrumentSampleMapLength)] =
             static_cast<std::uint8_t>(Below(random, 18));
     } else {
         header[xmfuzz::kInstrumentVibrato + Below(random, 4)] = EdgeOrRandomByte(random);
@@ -197,21 +198,25 @@ bool MutateSampleHeader(XmLayout& layout, Random& random) {
     if (instrument.sampleHeaders.empty()) return false;
     Bytes& header = instrument.sampleHeaders[Below(
         random, static_cast<std::uint32_t>(instrument.sampleHeaders.size()))];
-    const std::uint32_t length = xmfuzz::Get32(header, 0);
+    const std::uint32_t length = xmfuzz::Get32(header, xm::kSampleLengthOffset);
     switch (Below(random, 4)) {
         case 0:  // loop start or length near the sample's end
+            static_assert(xm::kSampleLoopLengthOffset == xm::kSampleLoopStartOffset + 4);
             xmfuzz::Set32(
-                header, 4 + 4 * Below(random, 2),
+                header, xm::kSampleLoopStartOffset + 4 * Below(random, 2),
                 Below(random, 2) == 0 ? Below(random, length + 2) : EdgeOrRandomWord(random));
             break;
         case 1:  // loop kind and bit depth
-            header[14] = static_cast<std::uint8_t>(Below(random, 4) | (Below(random, 2) << 4));
+            header[xm::kSampleTypeOffset] = static_cast<std::uint8_t>(
+                Below(random, 4) | (Below(random, 2) * xm::kSampleType16Bit));
             break;
         case 2:  // finetune or relative note
-            header[13 + 3 * Below(random, 2)] = EdgeOrRandomByte(random);
+            header[Below(random, 2) == 0 ? xm::kSampleFinetuneOffset : xm::kSampleRelativeNoteOffset] =
+                EdgeOrRandomByte(random);
             break;
         default:  // volume or panning
-            header[12 + 3 * Below(random, 2)] = EdgeOrRandomByte(random);
+            header[Below(random, 2) == 0 ? xm::kSampleVolumeOffset : xm::kSamplePanningOffset] =
+                EdgeOrRandomByte(random);
             break;
     }
     return true;
@@ -221,21 +226,23 @@ bool MutateModuleHeader(XmLayout& layout, Random& random) {
     Bytes& header = layout.header;
     switch (Below(random, 4)) {
         case 0:  // speed or tempo
-            xmfuzz::Set16(header, 76 + 2 * Below(random, 2),
+            static_assert(xm::kDefaultBpmOffset == xm::kDefaultSpeedOffset + 2);
+            xmfuzz::Set16(header, xm::kDefaultSpeedOffset + 2 * Below(random, 2),
                           Below(random, 2) == 0 ? static_cast<std::uint16_t>(Below(random, 256))
                                                 : EdgeOrRandomWord(random));
             break;
         case 1:  // frequency table
-            xmfuzz::Set16(header, 74, static_cast<std::uint16_t>(Below(random, 2)));
+            xmfuzz::Set16(header, xm::kFlagsOffset, static_cast<std::uint16_t>(Below(random, 2)));
             break;
         case 2: {  // song length and restart position
             const std::uint16_t patterns = static_cast<std::uint16_t>(layout.patterns.size());
-            xmfuzz::Set16(header, 64 + 2 * Below(random, 2),
+            static_assert(xm::kRestartPositionOffset == xm::kSongLengthOffset + 2);
+            xmfuzz::Set16(header, xm::kSongLengthOffset + 2 * Below(random, 2),
                           static_cast<std::uint16_t>(Below(random, patterns + 3)));
             break;
         }
         default:  // an order entry
-            header[80 + Below(random, 16)] = static_cast<std::uint8_t>(
+            header[xm::kOrderTableOffset + Below(random, 16)] = static_cast<std::uint8_t>(
                 Below(random, static_cast<std::uint32_t>(layout.patterns.size()) + 1));
             break;
     }

@@ -13,7 +13,7 @@ options=("${@:3}")
 build=build-fuzz-check-lists
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer -include $PWD/fuzz/without_processor_probe.h" \
+  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer" \
   -DHASHCALC_FUZZ=ON -DHASHCALC_WINDOW=OFF -DHASHCALC_TESTS=OFF -DHASHCALC_BENCHMARKS=OFF > /dev/null
 cmake --build "$build" -j2 --target check_list_fuzzer
 if [ -n "$corpus" ]; then

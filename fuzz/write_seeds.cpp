@@ -13,8 +13,6 @@ namespace {
 
 constexpr std::uint32_t kKeptSampleBytes = 64;
 constexpr std::size_t kMaxSeedBytes = 12000;  // below the fuzzer's input length limit
-constexpr std::size_t kOrderTable = 80;
-constexpr std::size_t kOrderEntries = 256;
 
 bool WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -42,10 +40,10 @@ void ShortenSamples(xmfuzz::XmLayout* layout) {
             if (data.size() > kKeptSampleBytes) data.resize(kKeptSampleBytes);
             xmfuzz::Bytes& header = instrument.sampleHeaders[s];
             const std::uint32_t length = static_cast<std::uint32_t>(data.size());
-            std::uint32_t loopStart = xmfuzz::Get32(header, 4) % (length / 2 + 1);
+            std::uint32_t loopStart = xmfuzz::Get32(header, xm::kSampleLoopStartOffset) % (length / 2 + 1);
             loopStart &= ~1u;  // whole 16-bit frames
-            xmfuzz::Set32(header, 4, loopStart);
-            xmfuzz::Set32(header, 8, (length - loopStart) & ~1u);
+            xmfuzz::Set32(header, xm::kSampleLoopStartOffset, loopStart);
+            xmfuzz::Set32(header, xm::kSampleLoopLengthOffset, (length - loopStart) & ~1u);
         }
     }
 }
@@ -57,9 +55,9 @@ void DropPatternsToFit(xmfuzz::XmLayout* layout) {
         layout->patterns.pop_back();
     }
     const std::size_t kept = layout->patterns.size();
-    for (std::size_t i = 0; i < kOrderEntries && kept > 0; ++i) {
-        layout->header[kOrderTable + i] =
-            static_cast<std::uint8_t>(layout->header[kOrderTable + i] % kept);
+    for (std::size_t i = 0; i < xm::kOrderTableLength && kept > 0; ++i) {
+        layout->header[xm::kOrderTableOffset + i] =
+            static_cast<std::uint8_t>(layout->header[xm::kOrderTableOffset + i] % kept);
     }
 }
 

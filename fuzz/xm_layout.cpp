@@ -1,3 +1,5 @@
+// The fuzzer's editable view of an XM image: parsed into records by the offsets of xm/, edited
+// field by field by the mutator, and written back byte for byte except where edited.
 #include "xm_layout.h"
 
 #include <cstring>
@@ -6,12 +8,7 @@ namespace xmfuzz {
 
 namespace {
 
-constexpr char kModuleId[] = "Extended Module: ";
-constexpr std::size_t kModuleIdLength = 17;
-constexpr std::size_t kHeaderSizeOffset = 60;
-constexpr std::size_t kStandardHeaderSize = 276;  // up to the end of the order table
 constexpr std::size_t kMaxHeaderSize = 4096;
-constexpr std::size_t kPatternHeaderBytes = 9;
 constexpr std::size_t kMaxCells = 65536;
 constexpr std::uint32_t kMaxInstrumentHeader = 4096;
 constexpr std::uint16_t kMaxSamples = 16;
@@ -44,71 +41,46 @@ struct Cursor {
 bool ReadCells(Cursor* cursor, std::size_t count, std::vector<XmCell>* cells) {
     cells->assign(count, XmCell{});
     for (XmCell& cell : *cells) {
-        const std::uint8_t lead = cursor->Byte();
-        if ((lead & 0x80) != 0) {
-            if ((lead & 0x01) != 0) cell.note = cursor->Byte();
-            if ((lead & 0x02) != 0) cell.instrument = cursor->Byte();
-            if ((lead & 0x04) != 0) cell.volume = cursor->Byte();
-            if ((lead & 0x08) != 0) cell.effect = cursor->Byte();
-            if ((lead & 0x10) != 0) cell.param = cursor->Byte();
-        } else {
-            cell.note = lead;
-            cell.instrument = cursor->Byte();
-            cell.volume = cursor->Byte();
-            cell.effect = cursor->Byte();
-            cell.param = cursor->Byte();
-        }
+        std::uint8_t fields[xm::kCellFieldCount];
+        xm::UnpackCell([cursor] { return cursor->Byte(); }, fields);
         if (cursor->failed) return false;
+        cell = {fields[xm::kCellNote], fields[xm::kCellInstrument], fields[xm::kCellVolume],
+                fields[xm::kCellEffect], fields[xm::kCellParam]};
     }
     return true;
 }
 
+// Every cell in the mask form, whatever it holds, so that rewriting an image changes only the
+// cells that were edited in it (the seeds are written that way).
 void PackCell(const XmCell& cell, Bytes* out) {
-    const std::uint8_t fields[5] = {cell.note, cell.instrument, cell.volume, cell.effect,
-                                    cell.param};
-    std::uint8_t lead = 0x80;
-    for (int i = 0; i < 5; ++i) {
-        if (fields[i] != 0) lead = static_cast<std::uint8_t>(lead | (1u << i));
-    }
-    out->push_back(lead);
-    for (int i = 0; i < 5; ++i) {
-        if (fields[i] != 0) out->push_back(fields[i]);
-    }
+    const std::uint8_t fields[xm::kCellFieldCount] = {cell.note, cell.instrument, cell.volume,
+                                                      cell.effect, cell.param};
+    xm::PackCellMasked(fields, [out](std::uint8_t byte) { out->push_back(byte); });
 }
 
 }  // namespace
 
-std::uint16_t Get16(const Bytes& bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(bytes[offset] | (bytes[offset + 1] << 8));
-}
+std::uint16_t Get16(const Bytes& bytes, std::size_t offset) { return xm::Load16(&bytes[offset]); }
 
-std::uint32_t Get32(const Bytes& bytes, std::size_t offset) {
-    return std::uint32_t{Get16(bytes, offset)} | (std::uint32_t{Get16(bytes, offset + 2)} << 16);
-}
+std::uint32_t Get32(const Bytes& bytes, std::size_t offset) { return xm::Load32(&bytes[offset]); }
 
-void Set16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
-    bytes[offset] = static_cast<std::uint8_t>(value);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
+void Set16(Bytes& bytes, std::size_t offset, std::uint16_t value) { xm::Store16(&bytes[offset], value); }
 
-void Set32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
-    Set16(bytes, offset, static_cast<std::uint16_t>(value));
-    Set16(bytes, offset + 2, static_cast<std::uint16_t>(value >> 16));
-}
+void Set32(Bytes& bytes, std::size_t offset, std::uint32_t value) { xm::Store32(&bytes[offset], value); }
 
 bool ParseXm(const std::uint8_t* data, std::size_t size, XmLayout* layout) {
     *layout = XmLayout{};
-    if (size < kHeaderSizeOffset + 4 || std::memcmp(data, kModuleId, kModuleIdLength) != 0) {
+    if (size < xm::kHeaderSizeOffset + 4 ||
+        std::memcmp(data, xm::kModuleId, xm::kModuleIdLength) != 0) {
         return false;
     }
-    Bytes sizeField(data + kHeaderSizeOffset, data + kHeaderSizeOffset + 4);
-    const std::uint32_t headerSize = Get32(sizeField, 0);
-    if (headerSize < kStandardHeaderSize || headerSize > kMaxHeaderSize) return false;
+    const std::uint32_t headerSize = xm::Load32(data + xm::kHeaderSizeOffset);
+    if (headerSize < xm::kStandardHeaderSize || headerSize > kMaxHeaderSize) return false;
     Cursor cursor{data, size};
-    if (!cursor.Take(kHeaderSizeOffset + headerSize, &layout->header)) return false;
-    layout->channels = Get16(layout->header, 68);
-    const std::uint16_t patternCount = Get16(layout->header, 70);
-    const std::uint16_t instrumentCount = Get16(layout->header, 72);
+    if (!cursor.Take(xm::kHeaderSizeOffset + headerSize, &layout->header)) return false;
+    layout->channels = Get16(layout->header, xm::kChannelCountOffset);
+    const std::uint16_t patternCount = Get16(layout->header, xm::kPatternCountOffset);
+    const std::uint16_t instrumentCount = Get16(layout->header, xm::kInstrumentCountOffset);
     if (layout->channels > kMaxChannels || patternCount > kMaxPatterns ||
         instrumentCount > kMaxInstruments) {
         return false;
@@ -116,11 +88,11 @@ bool ParseXm(const std::uint8_t* data, std::size_t size, XmLayout* layout) {
 
     for (std::uint16_t p = 0; p < patternCount; ++p) {
         XmPatternPart pattern;
-        if (!cursor.Take(kPatternHeaderBytes, &pattern.header)) return false;
-        pattern.rows = Get16(pattern.header, 5);
+        if (!cursor.Take(xm::kPatternHeaderSize, &pattern.header)) return false;
+        pattern.rows = Get16(pattern.header, xm::kPatternRowCountOffset);
         const std::size_t cellCount = std::size_t{pattern.rows} * layout->channels;
         if (cellCount > kMaxCells) return false;
-        const bool stored = Get16(pattern.header, 7) != 0;
+        const bool stored = Get16(pattern.header, xm::kPatternPackedSizeOffset) != 0;
         if (!ReadCells(&cursor, stored ? cellCount : 0, &pattern.cells)) return false;
         pattern.cells.resize(cellCount);
         layout->patterns.push_back(std::move(pattern));
@@ -146,7 +118,7 @@ bool ParseXm(const std::uint8_t* data, std::size_t size, XmLayout* layout) {
             if (!cursor.Take(kSampleHeaderBytes, &header)) return false;
         }
         for (std::uint16_t s = 0; s < samples; ++s) {
-            const std::uint32_t bytes = Get32(instrument.sampleHeaders[s], 0);
+            const std::uint32_t bytes = Get32(instrument.sampleHeaders[s], xm::kSampleLengthOffset);
             if (!cursor.Take(bytes, &instrument.sampleData[s])) return false;
         }
         layout->instruments.push_back(std::move(instrument));
@@ -157,9 +129,9 @@ bool ParseXm(const std::uint8_t* data, std::size_t size, XmLayout* layout) {
 
 Bytes WriteXm(const XmLayout& layout) {
     Bytes out = layout.header;
-    Set16(out, 68, layout.channels);
-    Set16(out, 70, static_cast<std::uint16_t>(layout.patterns.size()));
-    Set16(out, 72, static_cast<std::uint16_t>(layout.instruments.size()));
+    Set16(out, xm::kChannelCountOffset, layout.channels);
+    Set16(out, xm::kPatternCountOffset, static_cast<std::uint16_t>(layout.patterns.size()));
+    Set16(out, xm::kInstrumentCountOffset, static_cast<std::uint16_t>(layout.instruments.size()));
     for (const XmPatternPart& pattern : layout.patterns) {
         Bytes packed;
         bool anything = false;
@@ -171,8 +143,8 @@ Bytes WriteXm(const XmLayout& layout) {
         if (!anything) packed.clear();
         if (packed.size() > 0xFFFF) return {};
         Bytes header = pattern.header;
-        Set16(header, 5, pattern.rows);
-        Set16(header, 7, static_cast<std::uint16_t>(packed.size()));
+        Set16(header, xm::kPatternRowCountOffset, pattern.rows);
+        Set16(header, xm::kPatternPackedSizeOffset, static_cast<std::uint16_t>(packed.size()));
         out.insert(out.end(), header.begin(), header.end());
         out.insert(out.end(), packed.begin(), packed.end());
     }
@@ -183,7 +155,8 @@ Bytes WriteXm(const XmLayout& layout) {
         out.insert(out.end(), header.begin(), header.end());
         for (std::size_t s = 0; s < instrument.sampleHeaders.size(); ++s) {
             Bytes sampleHeader = instrument.sampleHeaders[s];
-            Set32(sampleHeader, 0, static_cast<std::uint32_t>(instrument.sampleData[s].size()));
+            Set32(sampleHeader, xm::kSampleLengthOffset,
+                  static_cast<std::uint32_t>(instrument.sampleData[s].size()));
             out.insert(out.end(), sampleHeader.begin(), sampleHeader.end());
         }
         for (const Bytes& data : instrument.sampleData)

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "xm_format.h"
+
 namespace xmfuzz {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -23,21 +25,23 @@ struct XmCell {
 };
 
 struct XmPatternPart {
-    Bytes header;  // the 9 header bytes; rows at offset 5, packed size at 7
+    Bytes header;  // the pattern header's bytes (xm::kPatternHeaderSize)
     std::uint16_t rows = 0;
     std::vector<XmCell> cells;  // rows x channels
 };
 
-// Offsets inside an instrument header (from the header's size field).
-constexpr std::size_t kInstrumentSampleCount = 27;
-constexpr std::size_t kInstrumentSampleMap = 33;
-constexpr std::size_t kInstrumentVolumePoints = 129;
-constexpr std::size_t kInstrumentPanningPoints = 177;
-constexpr std::size_t kInstrumentEnvelopeFields = 225;  // counts, sustains, loops, types
-constexpr std::size_t kInstrumentVibrato = 235;         // type, sweep, depth, rate
-constexpr std::size_t kInstrumentFadeout = 239;
-constexpr std::size_t kInstrumentFullHeader = 241;  // all of the above present
-constexpr std::size_t kSampleHeaderBytes = 40;
+// Offsets inside an instrument header (from the header's size field), by the groups the
+// mutator edits.
+constexpr std::size_t kInstrumentSampleCount = xm::kInstrumentSampleCountOffset;
+constexpr std::size_t kInstrumentSampleMap = xm::kInstrumentSampleMapOffset;
+constexpr std::size_t kInstrumentVolumePoints = xm::kInstrumentVolumeEnvelopeOffset;
+constexpr std::size_t kInstrumentPanningPoints = xm::kInstrumentPanningEnvelopeOffset;
+// Point counts, sustain and loop points, envelope types.
+constexpr std::size_t kInstrumentEnvelopeFields = xm::kInstrumentVolumePointCountOffset;
+constexpr std::size_t kInstrumentVibrato = xm::kInstrumentVibratoTypeOffset;  // type, sweep, depth, rate
+constexpr std::size_t kInstrumentFadeout = xm::kInstrumentFadeoutOffset;
+constexpr std::size_t kInstrumentFullHeader = xm::kInstrumentFieldsEnd;  // all of the above present
+constexpr std::size_t kSampleHeaderBytes = xm::kSampleHeaderSize;
 
 struct XmInstrumentPart {
     Bytes header;  // as many bytes as its size field says

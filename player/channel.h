@@ -17,6 +17,13 @@ enum ChannelRequest : std::uint8_t {
     kRequestPositionReset = 0x20,
 };
 
+// Where a row's cells were read: a pattern loop moves the song's row away from it during the
+// row, and the row's later ticks still act on these cells.
+struct RowPosition {
+    std::int32_t orderPosition;
+    std::int32_t row;
+};
+
 struct Channel {
     std::uint8_t lastNote;  // note number - 1
     std::uint8_t requests;

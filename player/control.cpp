@@ -162,9 +162,9 @@ Song* LoadModule(const void* image) {
     // The cursor counts in 32-bit signed offsets; an image beyond 2 GiB is read up to there.
     reader->size = length > 0x7FFFFFFFu ? 0x7FFFFFFF : static_cast<std::int32_t>(length);
     reader->position = 0;
-    const int parsed = ParseModule(song, reader);
+    const bool parsed = ParseModule(song, reader);
     GlobalFree(reader);
-    if (parsed == 0) {
+    if (!parsed) {
         FreeModule(song);
         return nullptr;
     }
@@ -181,8 +181,8 @@ bool FreeModule(Song* song) {
         for (int i = 0; i < song->instrumentCount; ++i) {
             Instrument& instrument = song->instruments[i];
             for (int j = 0; j < instrument.sampleCount && j < kSamplesPerInstrument; ++j) {
-                Sample* sample = instrument.samples[j];
-                if (sample == nullptr || sample == &EmptySample) continue;
+                Sample* sample = WritableSample(instrument.samples[j]);
+                if (sample == nullptr) continue;
                 if (sample->data != nullptr) GlobalFree(sample->data);
                 GlobalFree(sample);
             }

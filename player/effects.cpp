@@ -214,7 +214,7 @@ void SampleOffset(Channel* channel, std::uint8_t param, const Sample* sample) {
     }
 }
 
-void RowExtended(Channel* channel, const Cell& cell, Sample* sample, Song* song) {
+void RowExtended(Channel* channel, const Cell& cell, const Sample* sample, Song* song) {
     std::uint8_t y = Low(cell.effectParam);
     switch (High(cell.effectParam)) {
         case 0x1:
@@ -231,7 +231,7 @@ void RowExtended(Channel* channel, const Cell& cell, Sample* sample, Song* song)
         case 0x5:
             // deliberate:
             // the shared all-zero placeholder sample is never written.
-            if (sample != &EmptySample) sample->finetune = static_cast<std::int8_t>(y);
+            if (Sample* own = WritableSample(sample)) own->finetune = static_cast<std::int8_t>(y);
             break;
         case 0x6:
             if (y == 0) {
@@ -277,7 +277,7 @@ void RowExtended(Channel* channel, const Cell& cell, Sample* sample, Song* song)
     }
 }
 
-void TickExtended(Channel* channel, const Cell& cell, Sample* sample, Song* song) {
+void TickExtended(Channel* channel, const Cell& cell, const Sample* sample, Song* song) {
     std::uint8_t y = Low(cell.effectParam);
     switch (High(cell.effectParam)) {
         case 0x9:
@@ -379,7 +379,7 @@ void VolumeColumnTick(Channel* channel, std::uint8_t command) {
     }
 }
 
-void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument, Sample* sample,
+void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument, const Sample* sample,
                Song* song, RowState* row) {
     std::uint8_t param = cell.effectParam;
     std::uint8_t x = High(param);
@@ -483,7 +483,7 @@ void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument,
     }
 }
 
-void TickEffect(Channel* channel, const Cell& cell, Sample* sample, Song* song) {
+void TickEffect(Channel* channel, const Cell& cell, const Sample* sample, Song* song) {
     std::uint8_t param = cell.effectParam;
     switch (cell.effect) {
         case kEffectArpeggio: {

@@ -44,9 +44,9 @@ struct RowState {
 void VolumeColumnRow(Channel* channel, std::uint8_t command);
 void VolumeColumnTick(Channel* channel, std::uint8_t command);
 
-void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument, Sample* sample,
-               Song* song, RowState* row);
-void TickEffect(Channel* channel, const Cell& cell, Sample* sample, Song* song);
+void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument,
+               const Sample* sample, Song* song, RowState* row);
+void TickEffect(Channel* channel, const Cell& cell, const Sample* sample, Song* song);
 
 // Envelopes and fade-out of a row's first tick (firstTick) or of its later ticks.
 void StepEnvelopes(Channel* channel, const Instrument* instrument, bool firstTick);

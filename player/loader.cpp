@@ -7,18 +7,13 @@
 
 #include "song.h"
 #include "win32.h"
+#include "xm_format.h"
 
-Sample EmptySample{};
-Instrument EmptyInstrument{};
+const Sample EmptySample{};
+const Instrument EmptyInstrument{};
 
 namespace {
 
-constexpr char kModuleId[] = "Extended Module: ";
-constexpr std::int32_t kModuleIdLength = 17;
-constexpr std::int64_t kHeaderSizeOffset = 60;
-constexpr std::int32_t kPatternHeaderBytes = 9;
-constexpr std::int32_t kSampleHeaderBytes = 40;
-constexpr std::int32_t kInstrumentNameAndTypeBytes = 23;
 constexpr std::uint8_t kInitialGlobalVolume = 64;
 
 // Order entries are bytes: pattern numbers from 256 on can never be played.
@@ -32,7 +27,6 @@ constexpr std::int32_t kEmptyPatternRows = 64;
 constexpr std::int32_t kMaxInstruments = 128;
 constexpr std::int32_t kMaxInstrumentNumber = 128;
 constexpr std::uint8_t kMaxNote = 96;
-constexpr std::uint8_t kFileKeyOff = 97;
 // Far above any real sample; keeps positions well inside the mixer's signed arithmetic.
 constexpr std::uint32_t kMaxSampleFrames = std::uint32_t{1} << 30;
 // What a header tempo or speed of 0 is played as: the tracker's defaults for a new song.
@@ -44,53 +38,41 @@ void* AllocateZeroed(std::size_t bytes) {
     return GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, bytes);
 }
 
-std::uint16_t Little16(const std::uint8_t* bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-std::uint32_t Little32(const std::uint8_t* bytes) {
-    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
-           (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
-}
-
 std::uint16_t Read16(ImageReader* reader) {
     std::uint8_t bytes[2] = {};
     ReadImage(reader, bytes, 2);
-    return Little16(bytes);
+    return xm::Load16(bytes);
 }
 
 std::uint32_t Read32(ImageReader* reader) {
     std::uint8_t bytes[4] = {};
     ReadImage(reader, bytes, 4);
-    return Little32(bytes);
+    return xm::Load32(bytes);
+}
+
+// Reads a record of `size` bytes into `record`; past the image's end the rest stays 0.
+template <std::size_t size>
+void ReadRecord(ImageReader* reader, std::uint8_t (&record)[size]) {
+    ReadImage(reader, record, static_cast<std::int32_t>(size));
 }
 
 bool AtEnd(const ImageReader* reader) {
     return reader->position >= reader->size;
 }
 
-// Decodes one packed cell: a mask byte naming the fields that follow, or a note followed
-// by all four other fields.
+// Decodes one packed cell; bytes missing at the image's end read as 0.
 Cell ReadCell(ImageReader* reader) {
-    Cell cell{};
-    std::uint8_t lead = 0;
-    ReadImage(reader, &lead, 1);
-    if ((lead & 0x80) != 0) {
-        if ((lead & 0x01) != 0) ReadImage(reader, &cell.note, 1);
-        if ((lead & 0x02) != 0) ReadImage(reader, &cell.instrument, 1);
-        if ((lead & 0x04) != 0) ReadImage(reader, &cell.volumeCommand, 1);
-        if ((lead & 0x08) != 0) ReadImage(reader, &cell.effect, 1);
-        if ((lead & 0x10) != 0) ReadImage(reader, &cell.effectParam, 1);
-    } else {
-        std::uint8_t rest[4] = {};
-        ReadImage(reader, rest, 4);
-        cell.note = lead;
-        cell.instrument = rest[0];
-        cell.volumeCommand = rest[1];
-        cell.effect = rest[2];
-        cell.effectParam = rest[3];
-    }
-    if (cell.note == kFileKeyOff) {
+    std::uint8_t fields[xm::kCellFieldCount];
+    xm::UnpackCell(
+        [reader] {
+            std::uint8_t byte = 0;
+            ReadImage(reader, &byte, 1);
+            return byte;
+        },
+        fields);
+    Cell cell{fields[xm::kCellNote], fields[xm::kCellInstrument], fields[xm::kCellVolume],
+              fields[xm::kCellEffect], fields[xm::kCellParam]};
+    if (cell.note == xm::kFileKeyOffNote) {
         cell.note = kNoteKeyOff;
     } else if (cell.note > kMaxNote && cell.note != kNoteKeyOff) {
         // No note exists there; the cell is played as one without a note.
@@ -103,10 +85,11 @@ Cell ReadCell(ImageReader* reader) {
 // Reads one pattern from the file. `pattern` is null for a pattern that cannot be played;
 // its bytes are still read past.
 bool ReadPattern(ImageReader* reader, Pattern* pattern, std::int32_t channelCount) {
-    std::uint8_t header[kPatternHeaderBytes] = {};
-    ReadImage(reader, header, kPatternHeaderBytes);
-    const std::int32_t fileRows = Little16(header + 5);
-    const std::uint16_t packedSize = Little16(header + 7);
+    // The header's own length field is not trusted: the cells follow its nine bytes.
+    std::uint8_t header[xm::kPatternHeaderSize] = {};
+    ReadRecord(reader, header);
+    const std::int32_t fileRows = xm::Load16(header + xm::kPatternRowCountOffset);
+    const std::uint16_t packedSize = xm::Load16(header + xm::kPatternPackedSizeOffset);
     const std::int64_t fileCells = std::int64_t{fileRows} * channelCount;
 
     std::int64_t keptCells = 0;
@@ -130,12 +113,11 @@ bool ReadPattern(ImageReader* reader, Pattern* pattern, std::int32_t channelCoun
     return true;
 }
 
-void ReadEnvelope(ImageReader* reader, EnvelopePoint* points) {
-    std::uint8_t bytes[kEnvelopePointCount * 4] = {};
-    ReadImage(reader, bytes, sizeof bytes);
+void DecodeEnvelope(const std::uint8_t* bytes, EnvelopePoint* points) {
+    static_assert(kEnvelopePointCount == xm::kEnvelopePoints);
     for (int i = 0; i < kEnvelopePointCount; ++i) {
-        points[i].x = Little16(bytes + 4 * i);
-        points[i].y = Little16(bytes + 4 * i + 2);
+        points[i].x = xm::Load16(bytes + 4 * i);
+        points[i].y = xm::Load16(bytes + 4 * i + 2);
     }
 }
 
@@ -150,28 +132,32 @@ void ClampEnvelope(std::uint8_t* pointCount, std::uint8_t* sustain, std::uint8_t
     if (*pointCount < 2) *type = 0;
 }
 
+// The instrument header's fields from the sample header size on, read from there.
 void ReadInstrumentHeader(ImageReader* reader, Instrument* instrument) {
-    Read32(reader);  // sample header size: always taken as 40
-    ReadImage(reader, instrument->sampleMap, kSampleMapSize);
-    ReadEnvelope(reader, instrument->volumeEnvelope);
-    ReadEnvelope(reader, instrument->panningEnvelope);
-    std::uint8_t tail[16] = {};
-    ReadImage(reader, tail, sizeof tail);
-    instrument->volumePointCount = tail[0];
-    instrument->panningPointCount = tail[1];
-    instrument->volumeSustainPoint = tail[2];
-    instrument->volumeLoopStart = tail[3];
-    instrument->volumeLoopEnd = tail[4];
-    instrument->panningSustainPoint = tail[5];
-    instrument->panningLoopStart = tail[6];
-    instrument->panningLoopEnd = tail[7];
-    instrument->volumeType = tail[8];
-    instrument->panningType = tail[9];
-    instrument->autoVibratoType = tail[10];
-    instrument->autoVibratoSweep = tail[11];
-    instrument->autoVibratoDepth = tail[12];
-    instrument->autoVibratoRate = tail[13];
-    instrument->fadeout = static_cast<std::uint16_t>(2 * Little16(tail + 14));
+    constexpr std::size_t first = xm::kInstrumentSampleHeaderSizeOffset;
+    std::uint8_t fields[xm::kInstrumentFieldsEnd - first] = {};
+    ReadRecord(reader, fields);
+    // The sample header size is not used: sample headers are taken to be 40 bytes.
+    auto at = [&fields](std::size_t offset) { return fields + (offset - first); };
+    static_assert(kSampleMapSize == xm::kInstrumentSampleMapLength);
+    std::memcpy(instrument->sampleMap, at(xm::kInstrumentSampleMapOffset), kSampleMapSize);
+    DecodeEnvelope(at(xm::kInstrumentVolumeEnvelopeOffset), instrument->volumeEnvelope);
+    DecodeEnvelope(at(xm::kInstrumentPanningEnvelopeOffset), instrument->panningEnvelope);
+    instrument->volumePointCount = *at(xm::kInstrumentVolumePointCountOffset);
+    instrument->panningPointCount = *at(xm::kInstrumentPanningPointCountOffset);
+    instrument->volumeSustainPoint = *at(xm::kInstrumentVolumeSustainOffset);
+    instrument->volumeLoopStart = *at(xm::kInstrumentVolumeLoopStartOffset);
+    instrument->volumeLoopEnd = *at(xm::kInstrumentVolumeLoopEndOffset);
+    instrument->panningSustainPoint = *at(xm::kInstrumentPanningSustainOffset);
+    instrument->panningLoopStart = *at(xm::kInstrumentPanningLoopStartOffset);
+    instrument->panningLoopEnd = *at(xm::kInstrumentPanningLoopEndOffset);
+    instrument->volumeType = *at(xm::kInstrumentVolumeTypeOffset);
+    instrument->panningType = *at(xm::kInstrumentPanningTypeOffset);
+    instrument->autoVibratoType = *at(xm::kInstrumentVibratoTypeOffset);
+    instrument->autoVibratoSweep = *at(xm::kInstrumentVibratoSweepOffset);
+    instrument->autoVibratoDepth = *at(xm::kInstrumentVibratoDepthOffset);
+    instrument->autoVibratoRate = *at(xm::kInstrumentVibratoRateOffset);
+    instrument->fadeout = static_cast<std::uint16_t>(2 * xm::Load16(at(xm::kInstrumentFadeoutOffset)));
     ClampEnvelope(&instrument->volumePointCount, &instrument->volumeSustainPoint,
                   &instrument->volumeLoopStart, &instrument->volumeLoopEnd,
                   &instrument->volumeType);
@@ -181,22 +167,22 @@ void ReadInstrumentHeader(ImageReader* reader, Instrument* instrument) {
 }
 
 void ReadSampleHeader(ImageReader* reader, Sample* sample) {
-    std::uint8_t header[kSampleHeaderBytes] = {};
-    ReadImage(reader, header, kSampleHeaderBytes);
-    sample->length = Little32(header);
-    sample->loopStart = Little32(header + 4);
-    sample->loopLength = Little32(header + 8);
-    sample->volume = header[12];
-    sample->finetune = static_cast<std::int8_t>(header[13]);
-    const std::uint8_t type = header[14];
-    sample->panning = header[15];
-    sample->relativeNote = static_cast<std::int8_t>(header[16]);
+    std::uint8_t header[xm::kSampleHeaderSize] = {};
+    ReadRecord(reader, header);
+    sample->length = xm::Load32(header + xm::kSampleLengthOffset);
+    sample->loopStart = xm::Load32(header + xm::kSampleLoopStartOffset);
+    sample->loopLength = xm::Load32(header + xm::kSampleLoopLengthOffset);
+    sample->volume = header[xm::kSampleVolumeOffset];
+    sample->finetune = static_cast<std::int8_t>(header[xm::kSampleFinetuneOffset]);
+    const std::uint8_t type = header[xm::kSampleTypeOffset];
+    sample->panning = header[xm::kSamplePanningOffset];
+    sample->relativeNote = static_cast<std::int8_t>(header[xm::kSampleRelativeNoteOffset]);
 
     sample->loopKind = kLoopNone;
     sample->bits = 8;
-    if ((type & 0x01) != 0) sample->loopKind = kLoopForward;
-    if ((type & 0x02) != 0) sample->loopKind = kLoopPingPong;
-    if ((type & 0x10) != 0) sample->bits = 16;
+    if ((type & xm::kSampleTypeForwardLoop) != 0) sample->loopKind = kLoopForward;
+    if ((type & xm::kSampleTypePingPongLoop) != 0) sample->loopKind = kLoopPingPong;
+    if ((type & xm::kSampleType16Bit) != 0) sample->bits = 16;
     if (sample->loopKind == kLoopNone) {
         sample->loopStart = 0;
         sample->loopLength = sample->length;
@@ -250,7 +236,7 @@ bool ReadSampleData(ImageReader* reader, Sample* sample) {
         // an odd byte count loses its last byte, which the next sample then reads as its first.
         ReadImage(reader, bytes, static_cast<std::int32_t>(2 * length));
         for (std::uint32_t i = 0; i < length; ++i) {
-            data[i] = static_cast<std::int16_t>(Little16(bytes + 2 * i));
+            data[i] = static_cast<std::int16_t>(xm::Load16(bytes + 2 * i));
         }
     } else {
         ReadImage(reader, bytes, static_cast<std::int32_t>(length));
@@ -284,13 +270,13 @@ void WriteWrapAroundFrame(Sample* sample) {
 bool ReadInstrument(ImageReader* reader, Instrument* instrument) {
     const std::int64_t start = reader->position;
     const std::uint32_t headerSize = Read32(reader);
-    SeekImage(reader, kInstrumentNameAndTypeBytes, 1);
+    SeekImage(reader, start + xm::kInstrumentSampleCountOffset, SeekOrigin::kStart);
     const std::uint16_t sampleCount = Read16(reader);
     if (sampleCount > kSamplesPerInstrument) return false;
     instrument->sampleCount = sampleCount;
-    for (Sample*& slot : instrument->samples) slot = &EmptySample;
+    for (const Sample*& slot : instrument->samples) slot = &EmptySample;
     if (sampleCount > 0) ReadInstrumentHeader(reader, instrument);
-    SeekImage(reader, start + headerSize, 0);
+    SeekImage(reader, start + headerSize, SeekOrigin::kStart);
     if (sampleCount == 0) return true;
 
     for (int j = 0; j < sampleCount; ++j) {
@@ -301,7 +287,7 @@ bool ReadInstrument(ImageReader* reader, Instrument* instrument) {
         ReadSampleHeader(reader, sample);
     }
     for (int j = 0; j < sampleCount; ++j) {
-        Sample* sample = instrument->samples[j];
+        Sample* sample = WritableSample(instrument->samples[j]);
         if (!ReadSampleData(reader, sample)) return false;
         ClampLoop(sample);
         WriteWrapAroundFrame(sample);
@@ -321,11 +307,11 @@ std::int32_t ReadImage(ImageReader* reader, void* destination, std::int32_t coun
     return copied;
 }
 
-void SeekImage(ImageReader* reader, std::int64_t offset, int origin) {
+void SeekImage(ImageReader* reader, std::int64_t offset, SeekOrigin origin) {
     if (reader == nullptr) return;
     std::int64_t target = offset;
-    if (origin == 1) target += reader->position;
-    if (origin == 2) target += reader->size;
+    if (origin == SeekOrigin::kCurrent) target += reader->position;
+    if (origin == SeekOrigin::kEnd) target += reader->size;
     if (target > reader->size) target = reader->size;
     // deliberate:
     // a seek before the start stops at the start.
@@ -333,28 +319,33 @@ void SeekImage(ImageReader* reader, std::int64_t offset, int origin) {
     reader->position = static_cast<std::int32_t>(target);
 }
 
-int ParseModule(Song* song, ImageReader* reader) {
-    if (song == nullptr || reader == nullptr) return 0;
-    SeekImage(reader, 0, 0);
-    char id[kModuleIdLength] = {};
-    ReadImage(reader, id, kModuleIdLength);
-    if (std::memcmp(id, kModuleId, kModuleIdLength) != 0) return 0;
+bool ParseModule(Song* song, ImageReader* reader) {
+    if (song == nullptr || reader == nullptr) return false;
+    SeekImage(reader, 0, SeekOrigin::kStart);
+    char id[xm::kModuleIdLength] = {};
+    ReadImage(reader, id, xm::kModuleIdLength);
+    if (std::memcmp(id, xm::kModuleId, xm::kModuleIdLength) != 0) return false;
 
     song->initialGlobalVolume = kInitialGlobalVolume;
-    SeekImage(reader, kHeaderSizeOffset, 0);
-    const std::uint32_t headerSize = Read32(reader);
-    std::uint16_t songLength = Read16(reader);
-    std::uint16_t restartPosition = Read16(reader);
-    const std::uint16_t channelCount = Read16(reader);
-    const std::uint16_t filePatternCount = Read16(reader);
-    std::uint16_t instrumentCount = Read16(reader);
-    const std::uint16_t flags = Read16(reader);
-    std::uint16_t speed = Read16(reader);
-    std::uint16_t bpm = Read16(reader);
-    ReadImage(reader, song->orderTable, kOrderTableSize);
+    // The header from its size field to the end of the order table.
+    SeekImage(reader, xm::kHeaderSizeOffset, SeekOrigin::kStart);
+    std::uint8_t header[xm::kOrderTableOffset + xm::kOrderTableLength - xm::kHeaderSizeOffset] = {};
+    ReadRecord(reader, header);
+    auto at = [&header](std::size_t offset) { return header + (offset - xm::kHeaderSizeOffset); };
+    const std::uint32_t headerSize = xm::Load32(at(xm::kHeaderSizeOffset));
+    std::uint16_t songLength = xm::Load16(at(xm::kSongLengthOffset));
+    std::uint16_t restartPosition = xm::Load16(at(xm::kRestartPositionOffset));
+    const std::uint16_t channelCount = xm::Load16(at(xm::kChannelCountOffset));
+    const std::uint16_t filePatternCount = xm::Load16(at(xm::kPatternCountOffset));
+    std::uint16_t instrumentCount = xm::Load16(at(xm::kInstrumentCountOffset));
+    const std::uint16_t flags = xm::Load16(at(xm::kFlagsOffset));
+    std::uint16_t speed = xm::Load16(at(xm::kDefaultSpeedOffset));
+    std::uint16_t bpm = xm::Load16(at(xm::kDefaultBpmOffset));
+    static_assert(kOrderTableSize == xm::kOrderTableLength);
+    std::memcpy(song->orderTable, at(xm::kOrderTableOffset), kOrderTableSize);
 
     // The channel table has 32 entries; more tracks cannot be played.
-    if (channelCount > kMaxChannels) return 0;
+    if (channelCount > kMaxChannels) return false;
     if (songLength == 0) songLength = 1;
     if (songLength > kOrderTableSize) songLength = kOrderTableSize;
     if (restartPosition >= songLength) restartPosition = 0;
@@ -370,7 +361,7 @@ int ParseModule(Song* song, ImageReader* reader) {
     song->flags = static_cast<std::int16_t>(flags);
     song->defaultSpeed = static_cast<std::int16_t>(speed);
     song->defaultBpm = static_cast<std::int16_t>(bpm);
-    SeekImage(reader, kHeaderSizeOffset + headerSize, 0);
+    SeekImage(reader, xm::kHeaderSizeOffset + headerSize, SeekOrigin::kStart);
 
     std::int32_t usedPatternCount = 0;
     for (int i = 0; i < songLength; ++i) {
@@ -385,27 +376,27 @@ int ParseModule(Song* song, ImageReader* reader) {
         if (song->orderTable[i] >= slotCount) song->orderTable[i] = 0;
     }
     song->patterns = static_cast<Pattern*>(AllocateZeroed(sizeof(Pattern) * static_cast<std::size_t>(slotCount)));
-    if (song->patterns == nullptr) return 0;
+    if (song->patterns == nullptr) return false;
     song->patternSlotCount = slotCount;
 
     for (std::int32_t i = 0; i < filePatternCount; ++i) {
         Pattern* pattern = i < slotCount ? &song->patterns[i] : nullptr;
-        if (!ReadPattern(reader, pattern, channelCount)) return 0;
+        if (!ReadPattern(reader, pattern, channelCount)) return false;
     }
     for (std::int32_t i = filePatternCount; i < usedPatternCount; ++i) {
         Pattern& pattern = song->patterns[i];
         pattern.cells = static_cast<Cell*>(
             AllocateZeroed(sizeof(Cell) * kEmptyPatternRows * std::size_t{channelCount}));
-        if (pattern.cells == nullptr) return 0;
+        if (pattern.cells == nullptr) return false;
         pattern.rowCount = kEmptyPatternRows;
     }
 
     song->instruments = static_cast<Instrument*>(
         AllocateZeroed(sizeof(Instrument) * std::size_t{instrumentCount}));
-    if (song->instruments == nullptr) return 0;
+    if (song->instruments == nullptr) return false;
     song->instrumentCount = static_cast<std::int16_t>(instrumentCount);
     for (int i = 0; i < instrumentCount; ++i) {
-        if (!ReadInstrument(reader, &song->instruments[i])) return 0;
+        if (!ReadInstrument(reader, &song->instruments[i])) return false;
     }
-    return 1;
+    return true;
 }

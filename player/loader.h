@@ -17,10 +17,12 @@ struct ImageReader {
 // its contents. Returns the number copied; does nothing for a null reader.
 std::int32_t ReadImage(ImageReader* reader, void* destination, std::int32_t count);
 
-// Moves the cursor: origin 0 from the start, 1 from the current position, 2 from the end.
-// The result is held within 0..size.
-void SeekImage(ImageReader* reader, std::int64_t offset, int origin);
+// What a seek's offset counts from.
+enum class SeekOrigin { kStart = 0, kCurrent = 1, kEnd = 2 };
 
-// Fills a zero-filled song from the image; 1 on success, 0 when the module cannot be
-// played. After a failure the song may be partly built and is released with FreeModule.
-int ParseModule(Song* song, ImageReader* reader);
+// Moves the cursor to `offset` from `origin`. The result is held within 0..size.
+void SeekImage(ImageReader* reader, std::int64_t offset, SeekOrigin origin);
+
+// Fills a zero-filled song from the image; false when the module cannot be played. After a
+// failure the song may be partly built and is released with FreeModule.
+bool ParseModule(Song* song, ImageReader* reader);

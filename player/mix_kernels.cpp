@@ -1,8 +1,12 @@
+// The mixer's per-frame loops in their three forms (plain C++, SSE2, AVX2), and the choice among
+// them through the processor probe and limit the whole program shares.
 #include "mix_kernels.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
+
+#include "processor.h"
 
 #if defined(__SSE2__) || defined(__x86_64__)
 #define HASHCALC_MIX_SSE2 1
@@ -329,7 +333,8 @@ constexpr MixKernels kAvx2Kernels{"avx2", MixSteadyAvx2, MixRampAvx2, ConvertSse
 
 #endif  // HASHCALC_MIX_AVX2
 
-const MixKernels* KernelsOf(MixKernelSet set) {
+// The set's loops if this build has them, whatever the processor offers.
+const MixKernels* BuiltKernels(MixKernelSet set) {
     switch (set) {
         case MixKernelSet::kPortable:
             return &kPortableKernels;
@@ -341,7 +346,7 @@ const MixKernels* KernelsOf(MixKernelSet set) {
 #endif
         case MixKernelSet::kAvx2:
 #if HASHCALC_MIX_AVX2
-            return __builtin_cpu_supports("avx2") ? &kAvx2Kernels : nullptr;
+            return &kAvx2Kernels;
 #else
             return nullptr;
 #endif
@@ -349,38 +354,40 @@ const MixKernels* KernelsOf(MixKernelSet set) {
     return nullptr;
 }
 
-const MixKernels* FastestKernels() {
-    for (MixKernelSet set : {MixKernelSet::kAvx2, MixKernelSet::kSse2}) {
-        if (const MixKernels* kernels = KernelsOf(set)) return kernels;
-    }
-    return &kPortableKernels;
-}
-
-// Chosen on first use; tests and benchmarks may change it between renders.
-std::atomic<const MixKernels*> activeKernels{nullptr};
-
 }  // namespace
 
-const MixKernels& ActiveMixKernels() {
-    const MixKernels* kernels = activeKernels.load(std::memory_order_acquire);
-    if (kernels == nullptr) {
-        kernels = FastestKernels();
-        activeKernels.store(kernels, std::memory_order_release);
+unsigned MixKernelSetFeatures(MixKernelSet set) {
+    switch (set) {
+        case MixKernelSet::kPortable:
+            return 0;
+        case MixKernelSet::kSse2:
+            return kFeatureSSE2;
+        case MixKernelSet::kAvx2:
+            return kFeatureSSE2 | kFeatureAVX2;  // its conversion is the SSE2 one
     }
-    return *kernels;
+    return kAllProcessorFeatures;
 }
 
-bool MixKernelSetAvailable(MixKernelSet set) {
-    return KernelsOf(set) != nullptr;
+const MixKernels* MixKernelsOf(MixKernelSet set) {
+    const unsigned needed = MixKernelSetFeatures(set);
+    if ((DetectedProcessorFeatures() & needed) != needed) return nullptr;
+    return BuiltKernels(set);
+}
+
+bool MixKernelSetAvailable(MixKernelSet set) { return MixKernelsOf(set) != nullptr; }
+
+// Asked at every use rather than remembered: the processor limit may change between renders
+// (tests, benchmarks), and asking costs one atomic load.
+const MixKernels& ActiveMixKernels() {
+    for (MixKernelSet set : {MixKernelSet::kAvx2, MixKernelSet::kSse2}) {
+        const MixKernels* kernels = BuiltKernels(set);
+        if (kernels != nullptr && ProcessorFeaturesUsable(MixKernelSetFeatures(set))) return *kernels;
+    }
+    return kPortableKernels;
 }
 
 bool UseMixKernelSet(MixKernelSet set) {
-    const MixKernels* kernels = KernelsOf(set);
-    if (kernels == nullptr) return false;
-    activeKernels.store(kernels, std::memory_order_release);
+    if (!MixKernelSetAvailable(set)) return false;
+    LimitProcessorFeatures(MixKernelSetFeatures(set));
     return true;
-}
-
-void UseFastestMixKernelSet() {
-    activeKernels.store(FastestKernels(), std::memory_order_release);
 }

@@ -1,7 +1,8 @@
 // The mixer's per-frame loops: linear interpolation of 16-bit sample data at a 32.32 fixed-point
 // step, gains, accumulation into interleaved float pairs, and the float-to-16-bit conversion
 // of a finished block. Each loop exists as plain C++ and, on x86, with vector instructions; the
-// fastest set the processor runs is chosen once, and every set gives bit-identical results.
+// fastest set that cpu/processor.h allows is used (none but the plain loops under
+// HASHCALC_NO_HARDWARE=1), and every set gives bit-identical results.
 #pragma once
 
 #include <cstdint>
@@ -37,11 +38,16 @@ struct MixKernels {
 
 enum class MixKernelSet { kPortable, kSse2, kAvx2 };
 
-// The set in use: the fastest the processor supports, unless a test chose another.
+// The set in use: the fastest whose processor features may be used now.
 const MixKernels& ActiveMixKernels();
-// False when this build or this processor lacks the set.
+// The processor features (cpu/processor.h) the set needs; 0 for the plain loops.
+unsigned MixKernelSetFeatures(MixKernelSet set);
+// The set's loops; null when this build or this processor lacks them. The limit on usable
+// features does not matter here: tests call a set directly to compare it with the others.
+const MixKernels* MixKernelsOf(MixKernelSet set);
 bool MixKernelSetAvailable(MixKernelSet set);
-// For tests and benchmarks: use `set` from now on; false (and no change) when unavailable.
+// For tests and benchmarks: narrows the process-wide limit on processor features to what `set`
+// needs, so that ActiveMixKernels picks it (and the digests keep to the same features); false,
+// with no change, when the set is unavailable. The caller puts the limit back afterwards
+// (LimitProcessorFeatures with what UsableProcessorFeatures gave before).
 bool UseMixKernelSet(MixKernelSet set);
-// Back to the fastest set.
-void UseFastestMixKernelSet();

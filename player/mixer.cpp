@@ -266,7 +266,7 @@ void MixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
     }
 }
 
-void StartVoiceNote(Mixer& mixer, MixVoice** channelVoice, Sample* sample) {
+void StartVoiceNote(Mixer& mixer, MixVoice** channelVoice, const Sample* sample) {
     MixVoice* voice = *channelVoice;
     if (voice->sample != nullptr) {
         // The old note fades out on the voice it played on; the channel carries on with the
@@ -297,6 +297,18 @@ void StartVoiceNote(Mixer& mixer, MixVoice** channelVoice, Sample* sample) {
 void SetVoiceGains(MixVoice* voice, std::int32_t leftVolume, std::int32_t rightVolume) {
     voice->leftVolume = leftVolume;
     voice->rightVolume = rightVolume;
+}
+
+void SetVoiceVolume(MixVoice* voice, std::int32_t volume) {
+    voice->volume = volume;
+    voice->shownVolume = volume;
+    SetVoiceGains(voice, volume * voice->panning / 255, volume * (255 - voice->panning) / 255);
+}
+
+void SetVoicePanning(MixVoice* voice, std::int32_t panning) {
+    voice->panning = panning;
+    voice->shownPanning = panning;
+    SetVoiceGains(voice, voice->volume * panning / 255, (255 - panning) * voice->volume / 255);
 }
 
 void SetVoicePitch(const Mixer& mixer, MixVoice* voice, std::int32_t frequency) {

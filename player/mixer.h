@@ -18,7 +18,7 @@ struct MixVoice {
     std::int32_t volume;   // 0..128
     std::int32_t panning;  // 0..255
     std::uint32_t startOffset;
-    Sample* sample;  // null: silent
+    const Sample* sample;  // null: silent
     std::int32_t leftVolume;   // target gain 0..255
     std::int32_t rightVolume;  // target gain 0..255
     std::uint32_t positionInt;
@@ -56,11 +56,18 @@ MixVoice* PartnerVoice(Mixer& mixer, MixVoice* voice);
 // destination, advancing each voice's position and ramp.
 void MixVoices(Mixer& mixer, float* destination, std::int32_t frames);
 
-// The operations the sequencer performs on a channel's voice; nothing else writes a voice.
+// The operations the sequencer performs on a channel's voice. Besides them only the mixer itself
+// (MixVoices, the table resets) writes a voice.
 // Start a note: a sounding voice is handed over to its partner to fade out, and *voice moves
 // to the partner; the (new) voice then starts `sample` at its start offset.
-void StartVoiceNote(Mixer& mixer, MixVoice** voice, Sample* sample);
+void StartVoiceNote(Mixer& mixer, MixVoice** voice, const Sample* sample);
 void SetVoiceGains(MixVoice* voice, std::int32_t leftVolume, std::int32_t rightVolume);
+// The voice's volume (0..128) and its shown copy, then the gains it gives at the voice's panning:
+// left volume x panning / 255, right volume x (255 - panning) / 255.
+void SetVoiceVolume(MixVoice* voice, std::int32_t volume);
+// The voice's panning (0..255, 255 all left) and its shown copy, then the gains it gives at the
+// voice's volume.
+void SetVoicePanning(MixVoice* voice, std::int32_t panning);
 void SetVoicePitch(const Mixer& mixer, MixVoice* voice, std::int32_t frequency);
 void ResetVoicePosition(MixVoice* voice);
 // Where the voice's next note starts, in samples; a note start uses it up.

@@ -15,11 +15,11 @@
 
 namespace {
 
-// The trace hooks the song's tick callback, which takes no context of its own.
-TraceSink TraceOutput = nullptr;
-void* TraceContext = nullptr;
-
-void Emit(const char* text, std::size_t length) { TraceOutput(text, length, TraceContext); }
+// The trace hooks the song's tick callback, which takes no context of its own: the sink waits in
+// the player's state while TraceSong runs.
+void Emit(const char* text, std::size_t length) {
+    if (Player.traceSink != nullptr) Player.traceSink(text, length, Player.traceContext);
+}
 
 void AppendToString(const char* text, std::size_t length, void* context) {
     static_cast<std::string*>(context)->append(text, length);
@@ -128,12 +128,12 @@ bool TraceSong(Song* song, std::int64_t frames, TraceSink sink, void* context) {
     if (!BeginOfflinePlayback(song)) return false;
     TickCallback original = song->tickCallback;
     song->tickCallback = TraceTick;
-    TraceOutput = sink;
-    TraceContext = context;
+    Player.traceSink = sink;
+    Player.traceContext = context;
     Emit(kTraceHeader, std::strlen(kTraceHeader));
     for (std::int64_t done = 0; done < frames; done += Player.blockFrames) RenderNextBlock();
-    TraceOutput = nullptr;
-    TraceContext = nullptr;
+    Player.traceSink = nullptr;
+    Player.traceContext = nullptr;
     song->tickCallback = original;
     EndOfflinePlayback();
     return true;

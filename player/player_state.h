@@ -1,12 +1,14 @@
 // The player's process-wide state: the device, the output thread and its three flags, the
-// rings, the output parameters, the channel table and the mixer with its voice table.
+// rings, the output parameters, the channel table and the mixer with its voice table, and where
+// an offline trace goes.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 
+#include "channel.h"
 #include "mixer.h"
-#include "sequencer.h"
+#include "offline_render.h"
 #include "song.h"
 #include "win32.h"
 
@@ -34,6 +36,11 @@ struct PlayerState {
     std::int32_t nBlocks = 0;
 
     Channel channels[kMaxChannels]{};
+    // Where the sequencer read the current row's cells.
+    RowPosition playingRow{};
+    // Where an offline trace writes its lines while TraceSong runs; null otherwise.
+    TraceSink traceSink = nullptr;
+    void* traceContext = nullptr;
     // The voice table with the output rate and ramp length it is mixed at.
     Mixer mixer{};
 };

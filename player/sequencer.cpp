@@ -51,19 +51,16 @@ std::int32_t NextOrderPosition(const Song* song, std::int32_t position) {
     return (restart >= 0 && restart < length) ? restart : 0;
 }
 
-// Where the last ProcessRow read its cells (a pattern loop moves `row` away from it).
-RowPosition CurrentRowPosition{0, 0};
-
 }  // namespace
 
-RowPosition PlayingRow() { return CurrentRowPosition; }
+RowPosition PlayingRow() { return Player.playingRow; }
 
 SampleLookup LookupSample(const Song* song, const Channel* channel) {
     if (channel->instrumentIndex >= song->instrumentCount || song->instruments == nullptr) {
         return {&EmptyInstrument, &EmptySample};
     }
-    Instrument* instrument = &song->instruments[channel->instrumentIndex];
-    Sample* sample = &EmptySample;
+    const Instrument* instrument = &song->instruments[channel->instrumentIndex];
+    const Sample* sample = &EmptySample;
     if (channel->lastNote < kSampleMapSize) {
         std::uint8_t slot = instrument->sampleMap[channel->lastNote];
         if (slot < kSamplesPerInstrument && instrument->samples[slot] != nullptr) {
@@ -73,7 +70,7 @@ SampleLookup LookupSample(const Song* song, const Channel* channel) {
     return {instrument, sample};
 }
 
-void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song) {
+void ApplyChannelToVoice(Channel* channel, const Sample* sample, const Song* song) {
     if (channel->voice == nullptr) return;
     std::uint8_t requests = channel->requests;
     if (channel->period + channel->periodDelta == 0) requests &= ~kRequestPitch;
@@ -87,9 +84,7 @@ void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song) {
         double product = static_cast<double>(channel->volume + channel->volumeDelta) *
                          channel->volEnvOutput * channel->fadeoutVolume * song->globalVolume * 255.0;
         std::int32_t level = static_cast<std::int32_t>(std::nearbyint(std::ldexp(product, -35)));
-        voice->volume = level;
-        voice->shownVolume = level;
-        SetVoiceGains(voice, level * voice->panning / 255, level * (255 - voice->panning) / 255);
+        SetVoiceVolume(voice, level);
     }
 
     if (requests & kRequestPanning) {
@@ -98,9 +93,7 @@ void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song) {
             channel->panning + (channel->panEnvOutput - 32) * ((128 - distance) / 32);
         if (panning < 0) panning = 0;
         if (panning > 255) panning = 255;
-        voice->panning = panning;
-        voice->shownPanning = panning;
-        SetVoiceGains(voice, voice->volume * panning / 255, (255 - panning) * voice->volume / 255);
+        SetVoicePanning(voice, panning);
     }
 
     if (requests & kRequestPitch) {
@@ -114,7 +107,7 @@ void ProcessRow(Song* song) {
     song->pendingOrder = -1;
     song->pendingRow = -1;
     RowState rowState{false};
-    CurrentRowPosition = {song->orderPosition, song->row};
+    Player.playingRow = {song->orderPosition, song->row};
 
     const Pattern* pattern = CurrentPattern(song);
     std::int32_t channelCount = ChannelCount(song);
@@ -234,5 +227,5 @@ void ResetPlayback(Song* song) {
         Player.channels[c] = Channel{};
         Player.channels[c].voice = &Player.mixer.voices[c];
     }
-    CurrentRowPosition = {0, 0};
+    Player.playingRow = {0, 0};
 }

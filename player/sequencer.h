@@ -10,18 +10,14 @@
 
 // What LookupSample finds for a channel: never null.
 struct SampleLookup {
-    Instrument* instrument;
-    Sample* sample;
+    const Instrument* instrument;
+    const Sample* sample;
 };
 
 // Runs one tick of the song; the song's tickCallback.
 void SequencerTick(Song* song);
 
 // The order position and row whose cells the current row's ticks act on.
-struct RowPosition {
-    std::int32_t orderPosition;
-    std::int32_t row;
-};
 RowPosition PlayingRow();
 
 // Resets the song's position, tick clock (with SequencerTick as its callback), tempo and global
@@ -37,4 +33,4 @@ void ProcessTick(Song* song);
 // The channel's instrument and the sample its last note selects.
 SampleLookup LookupSample(const Song* song, const Channel* channel);
 // Writes what the channel's requests ask for into its voice.
-void ApplyChannelToVoice(Channel* channel, Sample* sample, const Song* song);
+void ApplyChannelToVoice(Channel* channel, const Sample* sample, const Song* song);

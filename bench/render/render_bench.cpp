@@ -12,6 +12,7 @@
 #include "mix_kernels.h"
 #include "offline_render.h"
 #include "player_state.h"
+#include "processor.h"
 #include "sequencer.h"
 #include "song.h"
 
@@ -53,7 +54,7 @@ struct BusySong {
             data[i][frames] = i % 2 ? data[i][frames - 1] : data[i][sample.loopStart];
             Instrument& instrument = instruments[i];
             instrument.sampleCount = 1;
-            for (Sample*& slot : instrument.samples) slot = &EmptySample;
+            for (const Sample*& slot : instrument.samples) slot = &EmptySample;
             instrument.samples[0] = &sample;
             instrument.volumeEnvelope[0] = {0, 64};
             instrument.volumeEnvelope[1] = {8, 40};
@@ -123,6 +124,7 @@ BENCHMARK(BM_RenderSixteenBusyChannels)->Unit(benchmark::kMillisecond);
 
 // The same with each set of mixing loops, to show what the vector forms gain.
 void BM_RenderSixteenBusyChannelsWith(benchmark::State& state, MixKernelSet set) {
+    const unsigned usable = UsableProcessorFeatures();
     if (!UseMixKernelSet(set)) {
         state.SkipWithError("this processor or build lacks the set");
         return;
@@ -130,7 +132,7 @@ void BM_RenderSixteenBusyChannelsWith(benchmark::State& state, MixKernelSet set)
     state.SetLabel(ActiveMixKernels().name);
     BusySong busy;
     RenderSong(state, &busy.song);
-    UseFastestMixKernelSet();
+    LimitProcessorFeatures(usable);
 }
 BENCHMARK_CAPTURE(BM_RenderSixteenBusyChannelsWith, portable, MixKernelSet::kPortable)
     ->Unit(benchmark::kMillisecond);

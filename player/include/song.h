@@ -39,7 +39,7 @@ struct EnvelopePoint {
 
 struct Instrument {
     std::int32_t sampleCount;
-    Sample* samples[kSamplesPerInstrument];
+    const Sample* samples[kSamplesPerInstrument];  // the song's own records, or &EmptySample
     std::uint8_t sampleMap[kSampleMapSize];
     EnvelopePoint volumeEnvelope[kEnvelopePointCount];
     EnvelopePoint panningEnvelope[kEnvelopePointCount];
@@ -106,9 +106,16 @@ struct Song {
     TickCallback tickCallback;
 };
 
-// All-zero placeholders shared by every song and never released.
-extern Sample EmptySample;
-extern Instrument EmptyInstrument;
+// All-zero placeholders shared by every song, never released and never changed.
+extern const Sample EmptySample;
+extern const Instrument EmptyInstrument;
+
+// Every Sample record but EmptySample was allocated by its song and belongs to it: the
+// set-finetune effect changes it and FreeModule releases it. The writable record, or null for
+// the placeholder (and for null).
+inline Sample* WritableSample(const Sample* sample) {
+    return sample == &EmptySample ? nullptr : const_cast<Sample*>(sample);
+}
 
 // Builds a song from a length-prefixed XM image; null when it cannot be played.
 Song* LoadModule(const void* image);

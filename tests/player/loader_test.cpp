@@ -426,11 +426,11 @@ TEST(Loader, InstrumentHeaderAndEnvelopes) {
 TEST(Loader, SeeksStayWithinTheImage) {
     const std::uint8_t bytes[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ImageReader reader{bytes, 8, 0};
-    SeekImage(&reader, -5, 0);
+    SeekImage(&reader, -5, SeekOrigin::kStart);
     EXPECT_EQ(reader.position, 0);
-    SeekImage(&reader, 100, 1);
+    SeekImage(&reader, 100, SeekOrigin::kCurrent);
     EXPECT_EQ(reader.position, 8);
-    SeekImage(&reader, -3, 2);
+    SeekImage(&reader, -3, SeekOrigin::kEnd);
     EXPECT_EQ(reader.position, 5);
     std::uint8_t out[6] = {9, 9, 9, 9, 9, 9};
     EXPECT_EQ(ReadImage(&reader, out, 6), 3);
@@ -438,9 +438,9 @@ TEST(Loader, SeeksStayWithinTheImage) {
     EXPECT_EQ(out[2], 8);
     EXPECT_EQ(out[3], 9);  // beyond the image the destination keeps its contents
     EXPECT_EQ(reader.position, 8);
-    SeekImage(&reader, -100, 1);
+    SeekImage(&reader, -100, SeekOrigin::kCurrent);
     EXPECT_EQ(reader.position, 0);
-    SeekImage(nullptr, 1, 0);
+    SeekImage(nullptr, 1, SeekOrigin::kStart);
     EXPECT_EQ(ReadImage(nullptr, out, 1), 0);
 
     // A header size that points far beyond the image leaves no patterns to read.

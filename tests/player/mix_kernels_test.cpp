@@ -18,6 +18,7 @@
 #include "offline_render.h"
 #include "output.h"
 #include "player_state.h"
+#include "processor.h"
 #include "song.h"
 
 namespace {
@@ -28,16 +29,37 @@ const char* SetName(MixKernelSet set) {
     return set == MixKernelSet::kAvx2 ? "avx2" : set == MixKernelSet::kSse2 ? "sse2" : "portable";
 }
 
-// Restores the fastest set after a test that chose one.
+// Puts back the limit on processor features after a test that chose a set through it.
 class KernelSets : public ::testing::Test {
 protected:
-    void TearDown() override { UseFastestMixKernelSet(); }
+    void SetUp() override { usable = UsableProcessorFeatures(); }
+    void TearDown() override { LimitProcessorFeatures(usable); }
 
     static const MixKernels& Kernels(MixKernelSet set) {
-        EXPECT_TRUE(UseMixKernelSet(set));
-        return ActiveMixKernels();
+        const MixKernels* kernels = MixKernelsOf(set);
+        EXPECT_NE(nullptr, kernels);
+        return kernels != nullptr ? *kernels : *MixKernelsOf(MixKernelSet::kPortable);
     }
+
+    unsigned usable = 0;
 };
+
+// The mixer follows the one limit on processor features that the digests follow: none leaves
+// it on the plain loops, and each set is chosen exactly when its features are allowed.
+TEST_F(KernelSets, TheProcessorLimitChoosesTheSet) {
+    LimitProcessorFeatures(0);
+    EXPECT_STREQ(MixKernelsOf(MixKernelSet::kPortable)->name, ActiveMixKernels().name);
+    for (MixKernelSet set : kVectorSets) {
+        if (!MixKernelSetAvailable(set)) continue;
+        SCOPED_TRACE(SetName(set));
+        LimitProcessorFeatures(MixKernelSetFeatures(set));
+        EXPECT_STREQ(MixKernelsOf(set)->name, ActiveMixKernels().name);
+        LimitProcessorFeatures(kAllProcessorFeatures & ~MixKernelSetFeatures(set));
+        EXPECT_STRNE(MixKernelsOf(set)->name, ActiveMixKernels().name);
+    }
+    ASSERT_TRUE(UseMixKernelSet(MixKernelSet::kPortable));
+    EXPECT_EQ(0u, UsableProcessorFeatures());
+}
 
 // Sample data with a guard sample and slack behind it, as the loader lays it out.
 std::vector<std::int16_t> Noise(std::mt19937& random, std::size_t count) {

@@ -7,29 +7,41 @@
 #include "output.h"
 #include "player_state.h"
 #include "song.h"
+#include "xm_file.h"
 
 namespace {
 
-// A sample with the loader's layout: the values, then zero-filled slack, with the frame
-// after the loop written as the loader writes it.
+// A 16-bit sample as the player gets it: written into a one-instrument module and loaded, so
+// that its data, slack and loop fields are the loader's own.
 struct OwnedSample {
-    std::vector<std::int16_t> values;
+    Song* song = nullptr;
     Sample sample{};
 
-    OwnedSample(std::vector<std::int16_t> data, std::uint8_t loopKind, std::uint32_t loopStart,
-                std::uint32_t loopLength)
-        : values(std::move(data)) {
-        sample.length = static_cast<std::uint32_t>(values.size());
-        values.resize(values.size() + kSampleSlackBytes / 2, 0);
-        sample.data = values.data();
-        sample.bits = 16;
-        sample.loopKind = loopKind;
-        sample.loopStart = loopKind == kLoopNone ? 0 : loopStart;
-        sample.loopLength = loopKind == kLoopNone ? sample.length : loopLength;
-        const std::uint32_t end = sample.loopStart + sample.loopLength;
-        if (loopKind == kLoopForward) values[end] = values[sample.loopStart];
-        if (loopKind == kLoopPingPong) values[end] = values[end - 1];
+    OwnedSample(const std::vector<std::int16_t>& values, std::uint8_t loopKind,
+                std::uint32_t loopStart, std::uint32_t loopLength) {
+        xmfile::XmSample stored;
+        stored.length = static_cast<std::uint32_t>(2 * values.size());
+        stored.loopStart = 2 * loopStart;
+        stored.loopLength = 2 * loopLength;
+        stored.type = static_cast<std::uint8_t>(
+            xm::kSampleType16Bit | (loopKind == kLoopForward    ? xm::kSampleTypeForwardLoop
+                                    : loopKind == kLoopPingPong ? xm::kSampleTypePingPongLoop
+                                                                : 0));
+        stored.data = xmfile::DeltaCode16(values);
+        xmfile::XmInstrument instrument;
+        instrument.samples.push_back(stored);
+        xmfile::XmModule module;
+        module.patterns.push_back({});
+        module.instruments.push_back(instrument);
+        const xmfile::Bytes image = xmfile::WithLengthPrefix(xmfile::BuildXm(module));
+        song = LoadModule(image.data());
+        EXPECT_NE(song, nullptr);
+        // The test's own copy of the record, so that tests may change its loop fields.
+        if (song != nullptr) sample = *song->instruments[0].samples[0];
     }
+    ~OwnedSample() { FreeModule(song); }
+    OwnedSample(const OwnedSample&) = delete;
+    OwnedSample& operator=(const OwnedSample&) = delete;
 };
 
 std::vector<std::int16_t> Constant(std::size_t count, std::int16_t value) {
@@ -47,7 +59,7 @@ protected:
     void SetUp() override { SetOutputParameters(44100); }
 
     // Starts a note on channel voice `slot` at step 1 with the given gains.
-    MixVoice* Start(int slot, Sample* sample, std::int32_t left, std::int32_t right) {
+    MixVoice* Start(int slot, const Sample* sample, std::int32_t left, std::int32_t right) {
         MixVoice* voice = &Player.mixer.voices[slot];
         StartVoiceNote(Player.mixer, &voice, sample);
         SetVoiceGains(voice, left, right);
@@ -392,6 +404,37 @@ TEST_F(Mixer, PositionJustBeyondTheEndWrapsAtOnce) {
     SetStep(voice, 0, 0x7F);
     MixVoices(Player.mixer, std::vector<float>(2 * 64).data(), 64);
     EXPECT_EQ(voice->sample, nullptr);
+}
+
+// Halfway past the last frame before a boundary the mixer interpolates towards what comes
+// next in playback: a forward loop towards its first frame, a ping-pong loop towards its last
+// frame again (it turns there), a sample without loop towards silence. The slack behind a
+// sample's data keeps every one of these reads inside the sample's own buffer.
+TEST_F(Mixer, HalfwayPastTheLastFrameHeadsWherePlaybackGoesNext) {
+    const std::vector<std::int16_t> values = {100, 200, 300, 400, 500, 600, 700, 800};
+    struct Case {
+        std::uint8_t loopKind;
+        std::uint32_t loopStart;
+        std::uint32_t loopLength;
+        float expected;  // halfway from 800 (the last frame) to what comes after it
+    };
+    const Case cases[] = {{kLoopForward, 2, 6, (800.0f + 300.0f) / 2},
+                          {kLoopPingPong, 2, 6, 800.0f},
+                          {kLoopNone, 0, 0, 400.0f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.loopKind));
+        ResetVoiceTable(Player.mixer);  // nothing left sounding from the case before
+        OwnedSample sample(values, c.loopKind, c.loopStart, c.loopLength);
+        MixVoice* voice = Start(0, &sample.sample, 255, 255);
+        Settle(voice);
+        SetPosition(voice, 7, 0x80000000u);
+        SetStep(voice, 0, 0x1000);  // stays short of the boundary for the two frames
+        std::vector<float> out(2 * 2, 0.0f);
+        MixVoices(Player.mixer, out.data(), 2);
+        EXPECT_FLOAT_EQ(out[0], c.expected);
+        EXPECT_FLOAT_EQ(out[1], c.expected);
+        ResetVoiceTable(Player.mixer);
+    }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #endif
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -167,6 +168,21 @@ TEST_F(XmRender, FailuresNameTheCauseAndLeaveNoFile) {
     EXPECT_EQ(Run({module}), 1);
     fs::remove(junk);
     EXPECT_TRUE(OtherFiles().empty());
+}
+
+// A device that takes no data: both forms fail with the device's own reason, not a stale or
+// made-up one, and leave the device node alone.
+TEST_F(XmRender, AFullDeviceIsReportedWithItsReason) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    const std::string reason = std::strerror(ENOSPC);
+    EXPECT_EQ(Run({module, "/dev/full", "2"}), 1);
+    EXPECT_NE(standardError.find("cannot write /dev/full: " + reason), std::string::npos)
+        << standardError;
+    EXPECT_EQ(Run({"--trace", "/dev/full", module, "2"}), 1);
+    EXPECT_NE(standardError.find("cannot write /dev/full: " + reason), std::string::npos)
+        << standardError;
+    EXPECT_EQ(std::count(standardError.begin(), standardError.end(), '\n'), 1);
+    EXPECT_TRUE(fs::is_character_file("/dev/full"));
 }
 
 TEST_F(XmRender, HelpPrintsUsage) {

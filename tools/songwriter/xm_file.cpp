@@ -2,6 +2,7 @@
 #include "xm_file.h"
 
 #include <algorithm>
+#include <iterator>
 #include <type_traits>
 
 #include "song.h"
@@ -10,8 +11,115 @@ namespace xmfile {
 
 namespace {
 
-// An instrument header this long holds everything up to the fade-out.
-constexpr std::uint32_t kExtendedInstrumentHeader = 241;
+// A text field padded with zeros (or cut) to its width, stored at `at`.
+void StoreText(std::uint8_t* at, const std::string& text, std::size_t width) {
+    for (std::size_t i = 0; i < width; ++i) {
+        at[i] = i < text.size() ? static_cast<std::uint8_t>(text[i]) : std::uint8_t{0};
+    }
+}
+
+void Append(Bytes& out, const Bytes& record) { out.insert(out.end(), record.begin(), record.end()); }
+
+// The module header up to the end of the order table, then cut or padded to the header size
+// the module states. A header size that points past the module is written as given, without
+// padding.
+Bytes ModuleHeader(const XmModule& module) {
+    std::uint8_t at[xm::kOrderTableOffset + xm::kOrderTableLength] = {};
+    StoreText(at, module.id, xm::kModuleIdLength);
+    StoreText(at + xm::kModuleNameOffset, module.name, xm::kModuleNameLength);
+    at[xm::kModuleMarkerOffset] = xm::kModuleMarker;
+    StoreText(at + xm::kTrackerNameOffset, module.tracker, xm::kTrackerNameLength);
+    xm::Store16(at + xm::kVersionOffset, xm::kVersion);
+    xm::Store32(at + xm::kHeaderSizeOffset, module.headerSize);
+    xm::Store16(at + xm::kSongLengthOffset, module.songLength);
+    xm::Store16(at + xm::kRestartPositionOffset, module.restartPosition);
+    xm::Store16(at + xm::kChannelCountOffset, module.channels);
+    xm::Store16(at + xm::kPatternCountOffset,
+                module.patternCountOverride >= 0 ? static_cast<std::uint32_t>(module.patternCountOverride)
+                                                 : static_cast<std::uint32_t>(module.patterns.size()));
+    xm::Store16(at + xm::kInstrumentCountOffset,
+                module.instrumentCountOverride >= 0 ? static_cast<std::uint32_t>(module.instrumentCountOverride)
+                                                    : static_cast<std::uint32_t>(module.instruments.size()));
+    xm::Store16(at + xm::kFlagsOffset, module.flags);
+    xm::Store16(at + xm::kDefaultSpeedOffset, module.speed);
+    xm::Store16(at + xm::kDefaultBpmOffset, module.bpm);
+    std::copy(std::begin(module.order), std::end(module.order), at + xm::kOrderTableOffset);
+    if (module.headerSize > 0x10000) return Bytes(std::begin(at), std::end(at));
+    const std::size_t stated = xm::kHeaderSizeOffset + module.headerSize;
+    Bytes header(at, at + std::min(stated, sizeof at));
+    header.insert(header.end(), stated - header.size(), 0);
+    return header;
+}
+
+Bytes PatternHeader(const XmPattern& pattern) {
+    Bytes header(xm::kPatternHeaderSize, 0);
+    xm::Store32(header.data() + xm::kPatternHeaderLengthOffset, xm::kPatternHeaderSize);
+    xm::Store16(header.data() + xm::kPatternRowCountOffset, pattern.rows);
+    xm::Store16(header.data() + xm::kPatternPackedSizeOffset,
+                pattern.packedSizeOverride >= 0 ? static_cast<std::uint32_t>(pattern.packedSizeOverride)
+                                                : static_cast<std::uint32_t>(pattern.packed.size()));
+    return header;
+}
+
+void StoreEnvelope(std::uint8_t* at, const XmEnvelope& envelope) {
+    for (std::size_t i = 0; i < xm::kEnvelopePoints; ++i) {
+        xm::Store16(at + 4 * i, envelope.points[i][0]);
+        xm::Store16(at + 4 * i + 2, envelope.points[i][1]);
+    }
+}
+
+// The instrument header: its fields up to the fade-out when it has samples or its stated size
+// holds them, only up to the sample count otherwise; padded to the stated size, never cut.
+Bytes InstrumentHeader(const XmInstrument& instrument, std::uint32_t sampleCount) {
+    const std::uint32_t headerSize = instrument.headerSize != 0
+        ? instrument.headerSize
+        : (sampleCount > 0 ? kInstrumentHeaderSize : static_cast<std::uint32_t>(xm::kInstrumentShortHeaderSize));
+    const bool full = sampleCount > 0 || headerSize >= xm::kInstrumentFieldsEnd;
+    Bytes header(full ? xm::kInstrumentFieldsEnd : xm::kInstrumentShortHeaderSize, 0);
+    std::uint8_t* at = header.data();
+    xm::Store32(at + xm::kInstrumentHeaderSizeOffset, headerSize);
+    StoreText(at + xm::kInstrumentNameOffset, instrument.name, xm::kInstrumentNameLength);
+    xm::Store16(at + xm::kInstrumentSampleCountOffset, sampleCount);
+    if (full) {
+        xm::Store32(at + xm::kInstrumentSampleHeaderSizeOffset, kSampleHeaderSize);
+        std::copy(std::begin(instrument.sampleMap), std::end(instrument.sampleMap),
+                  at + xm::kInstrumentSampleMapOffset);
+        StoreEnvelope(at + xm::kInstrumentVolumeEnvelopeOffset, instrument.volume);
+        StoreEnvelope(at + xm::kInstrumentPanningEnvelopeOffset, instrument.panning);
+        at[xm::kInstrumentVolumePointCountOffset] = instrument.volume.count;
+        at[xm::kInstrumentPanningPointCountOffset] = instrument.panning.count;
+        at[xm::kInstrumentVolumeSustainOffset] = instrument.volume.sustain;
+        at[xm::kInstrumentVolumeLoopStartOffset] = instrument.volume.loopStart;
+        at[xm::kInstrumentVolumeLoopEndOffset] = instrument.volume.loopEnd;
+        at[xm::kInstrumentPanningSustainOffset] = instrument.panning.sustain;
+        at[xm::kInstrumentPanningLoopStartOffset] = instrument.panning.loopStart;
+        at[xm::kInstrumentPanningLoopEndOffset] = instrument.panning.loopEnd;
+        at[xm::kInstrumentVolumeTypeOffset] = instrument.volume.type;
+        at[xm::kInstrumentPanningTypeOffset] = instrument.panning.type;
+        at[xm::kInstrumentVibratoTypeOffset] = instrument.vibratoType;
+        at[xm::kInstrumentVibratoSweepOffset] = instrument.vibratoSweep;
+        at[xm::kInstrumentVibratoDepthOffset] = instrument.vibratoDepth;
+        at[xm::kInstrumentVibratoRateOffset] = instrument.vibratoRate;
+        xm::Store16(at + xm::kInstrumentFadeoutOffset, instrument.fadeout);
+    }
+    if (header.size() < headerSize) header.resize(headerSize, 0);
+    return header;
+}
+
+Bytes SampleHeader(const XmSample& sample) {
+    Bytes header(xm::kSampleHeaderSize, 0);
+    std::uint8_t* at = header.data();
+    xm::Store32(at + xm::kSampleLengthOffset, sample.length);
+    xm::Store32(at + xm::kSampleLoopStartOffset, sample.loopStart);
+    xm::Store32(at + xm::kSampleLoopLengthOffset, sample.loopLength);
+    at[xm::kSampleVolumeOffset] = sample.volume;
+    at[xm::kSampleFinetuneOffset] = static_cast<std::uint8_t>(sample.finetune);
+    at[xm::kSampleTypeOffset] = sample.type;
+    at[xm::kSamplePanningOffset] = sample.panning;
+    at[xm::kSampleRelativeNoteOffset] = static_cast<std::uint8_t>(sample.relativeNote);
+    StoreText(at + xm::kSampleNameOffset, sample.name, xm::kSampleNameLength);
+    return header;
+}
 
 }  // namespace
 
@@ -30,105 +138,34 @@ void Put32(Bytes& out, std::uint32_t value) {
 void PutZeros(Bytes& out, std::size_t count) { out.insert(out.end(), count, 0); }
 
 void PutText(Bytes& out, const std::string& text, std::size_t width) {
-    for (std::size_t i = 0; i < width; ++i) {
-        Put8(out, i < text.size() ? static_cast<unsigned char>(text[i]) : 0u);
-    }
+    const std::size_t start = out.size();
+    out.resize(start + width);
+    StoreText(out.data() + start, text, width);
 }
 
 // The XM bytes of a module (without the length prefix).
 Bytes BuildXm(const XmModule& module) {
-    Bytes out;
-    for (std::size_t i = 0; i < 17; ++i) Put8(out, i < module.id.size() ? module.id[i] : 0);
-    PutText(out, module.name, 20);
-    Put8(out, 0x1A);
-    PutText(out, module.tracker, 20);
-    Put16(out, 0x0104);
-    const std::size_t headerStart = out.size();
-    Put32(out, module.headerSize);
-    Put16(out, module.songLength);
-    Put16(out, module.restartPosition);
-    Put16(out, module.channels);
-    Put16(out, module.patternCountOverride >= 0 ? static_cast<std::uint32_t>(module.patternCountOverride)
-                                                : static_cast<std::uint32_t>(module.patterns.size()));
-    Put16(out, module.instrumentCountOverride >= 0 ? static_cast<std::uint32_t>(module.instrumentCountOverride)
-                                                   : static_cast<std::uint32_t>(module.instruments.size()));
-    Put16(out, module.flags);
-    Put16(out, module.speed);
-    Put16(out, module.bpm);
-    for (std::uint8_t entry : module.order) Put8(out, entry);
-    // A header size that points past the module is written as given, without padding.
-    if (module.headerSize <= 0x10000) out.resize(headerStart + module.headerSize, 0);
-
+    Bytes out = ModuleHeader(module);
     for (const XmPattern& pattern : module.patterns) {
-        Put32(out, kPatternHeaderSize);
-        Put8(out, 0);
-        Put16(out, pattern.rows);
-        Put16(out, pattern.packedSizeOverride >= 0 ? static_cast<std::uint32_t>(pattern.packedSizeOverride)
-                                                   : static_cast<std::uint32_t>(pattern.packed.size()));
-        out.insert(out.end(), pattern.packed.begin(), pattern.packed.end());
+        Append(out, PatternHeader(pattern));
+        Append(out, pattern.packed);
     }
-
     for (const XmInstrument& instrument : module.instruments) {
-        const std::size_t start = out.size();
         const std::uint32_t count = instrument.sampleCountOverride >= 0
             ? static_cast<std::uint32_t>(instrument.sampleCountOverride)
             : static_cast<std::uint32_t>(instrument.samples.size());
-        const std::uint32_t headerSize =
-            instrument.headerSize != 0 ? instrument.headerSize : (count > 0 ? kInstrumentHeaderSize : 29u);
-        Put32(out, headerSize);
-        PutText(out, instrument.name, 22);
-        Put8(out, 0);  // type
-        Put16(out, count);
-        if (count > 0 || headerSize >= kExtendedInstrumentHeader) {
-            Put32(out, kSampleHeaderSize);
-            for (std::uint8_t slot : instrument.sampleMap) Put8(out, slot);
-            for (const XmEnvelope* envelope : {&instrument.volume, &instrument.panning}) {
-                for (const auto& point : envelope->points) {
-                    Put16(out, point[0]);
-                    Put16(out, point[1]);
-                }
-            }
-            Put8(out, instrument.volume.count);
-            Put8(out, instrument.panning.count);
-            Put8(out, instrument.volume.sustain);
-            Put8(out, instrument.volume.loopStart);
-            Put8(out, instrument.volume.loopEnd);
-            Put8(out, instrument.panning.sustain);
-            Put8(out, instrument.panning.loopStart);
-            Put8(out, instrument.panning.loopEnd);
-            Put8(out, instrument.volume.type);
-            Put8(out, instrument.panning.type);
-            Put8(out, instrument.vibratoType);
-            Put8(out, instrument.vibratoSweep);
-            Put8(out, instrument.vibratoDepth);
-            Put8(out, instrument.vibratoRate);
-            Put16(out, instrument.fadeout);
-        }
-        if (out.size() < start + headerSize) out.resize(start + headerSize, 0);
-        for (const XmSample& sample : instrument.samples) {
-            Put32(out, sample.length);
-            Put32(out, sample.loopStart);
-            Put32(out, sample.loopLength);
-            Put8(out, sample.volume);
-            Put8(out, static_cast<std::uint8_t>(sample.finetune));
-            Put8(out, sample.type);
-            Put8(out, sample.panning);
-            Put8(out, static_cast<std::uint8_t>(sample.relativeNote));
-            Put8(out, 0);
-            PutText(out, sample.name, 22);
-        }
-        for (const XmSample& sample : instrument.samples) {
-            out.insert(out.end(), sample.data.begin(), sample.data.end());
-        }
+        Append(out, InstrumentHeader(instrument, count));
+        for (const XmSample& sample : instrument.samples) Append(out, SampleHeader(sample));
+        for (const XmSample& sample : instrument.samples) Append(out, sample.data);
     }
     return out;
 }
 
 // The image the player takes: a 32-bit little-endian byte count, then the bytes.
-Bytes WithLengthPrefix(const Bytes& xm) {
-    Bytes out;
-    Put32(out, static_cast<std::uint32_t>(xm.size()));
-    out.insert(out.end(), xm.begin(), xm.end());
+Bytes WithLengthPrefix(const Bytes& module) {
+    Bytes out(4 + module.size());
+    xm::Store32(out.data(), static_cast<std::uint32_t>(module.size()));
+    std::copy(module.begin(), module.end(), out.begin() + 4);
     return out;
 }
 
@@ -168,23 +205,11 @@ void PutRawCell(Bytes& out, std::uint8_t note, std::uint8_t instrument,
 
 void PackCell(Bytes& out, std::uint8_t note, std::uint8_t instrument, std::uint8_t volume,
               std::uint8_t effect, std::uint8_t param) {
-    if (note == kNoteKeyOff) note = kFileKeyOffNote;
-    const std::uint8_t fields[5] = {note, instrument, volume, effect, param};
-    const bool allSet = std::all_of(fields, fields + 5, [](std::uint8_t f) { return f != 0; });
-    if (allSet && note < 0x80) {
-        out.insert(out.end(), fields, fields + 5);
-        return;
-    }
-    std::uint8_t mask = 0x80;
-    for (int i = 0; i < 5; ++i) {
-        if (fields[i] != 0) mask = static_cast<std::uint8_t>(mask | (1u << i));
-    }
-    out.push_back(mask);
-    for (const std::uint8_t field : fields) {
-        if (field != 0) out.push_back(field);
-    }
+    if (note == kNoteKeyOff) note = xm::kFileKeyOffNote;
+    const std::uint8_t fields[xm::kCellFieldCount] = {note, instrument, volume, effect, param};
+    xm::PackCell(fields, [&out](std::uint8_t byte) { out.push_back(byte); });
 }
 
-void PutEmptyCells(Bytes& out, std::size_t count) { out.insert(out.end(), count, 0x80); }
+void PutEmptyCells(Bytes& out, std::size_t count) { out.insert(out.end(), count, xm::kCellMaskFlag); }
 
 }  // namespace xmfile

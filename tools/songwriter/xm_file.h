@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "xm_format.h"
+
 namespace xmfile {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -25,7 +27,7 @@ struct XmSample {
 };
 
 struct XmEnvelope {
-    std::uint16_t points[12][2] = {};  // (x, y)
+    std::uint16_t points[xm::kEnvelopePoints][2] = {};  // (x, y)
     std::uint8_t count = 0;
     std::uint8_t sustain = 0;
     std::uint8_t loopStart = 0;
@@ -40,7 +42,7 @@ struct XmInstrument {
     // 0: 263 with samples, 29 without. The fields from the sample map on are written when the
     // instrument has samples or its header is long enough to hold them.
     std::uint32_t headerSize = 0;
-    std::uint8_t sampleMap[96] = {};
+    std::uint8_t sampleMap[xm::kInstrumentSampleMapLength] = {};
     XmEnvelope volume;
     XmEnvelope panning;
     std::uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
@@ -54,10 +56,10 @@ struct XmPattern {
 };
 
 struct XmModule {
-    std::string id = "Extended Module: ";
+    std::string id = xm::kModuleId;
     std::string name;
     std::string tracker;
-    std::uint32_t headerSize = 276;  // counted from offset 60
+    std::uint32_t headerSize = xm::kStandardHeaderSize;  // counted from its own field
     std::uint16_t songLength = 1;
     std::uint16_t restartPosition = 0;
     std::uint16_t channels = 4;
@@ -72,10 +74,10 @@ struct XmModule {
 };
 
 // Sizes of the records as this writer produces them by default.
-constexpr std::uint32_t kPatternHeaderSize = 9;
-constexpr std::uint32_t kInstrumentHeaderSize = 263;
-constexpr std::uint32_t kSampleHeaderSize = 40;
-constexpr std::uint8_t kFileKeyOffNote = 97;
+constexpr std::uint32_t kPatternHeaderSize = xm::kPatternHeaderSize;
+constexpr std::uint32_t kInstrumentHeaderSize = xm::kInstrumentHeaderSize;
+constexpr std::uint32_t kSampleHeaderSize = xm::kSampleHeaderSize;
+constexpr std::uint8_t kFileKeyOffNote = xm::kFileKeyOffNote;
 
 void Put8(Bytes& out, std::uint32_t value);
 void Put16(Bytes& out, std::uint32_t value);
@@ -88,7 +90,7 @@ void PutText(Bytes& out, const std::string& text, std::size_t width);
 Bytes BuildXm(const XmModule& module);
 
 // The image the player takes: a 32-bit little-endian byte count, then the bytes.
-Bytes WithLengthPrefix(const Bytes& xm);
+Bytes WithLengthPrefix(const Bytes& module);
 
 // Sample values as the file stores them: each value the difference from the one before.
 Bytes DeltaCode8(const std::vector<std::int8_t>& values);

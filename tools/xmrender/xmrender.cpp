@@ -29,6 +29,24 @@ const char* const kUsage =
     "outputs, fade-out, and the channel's voice: its slot, left and right gains, frequency\n"
     "and sample position. Channels with nothing playing and an empty cell are left out.\n";
 
+// Why a step failed: a cause of the renderer's own, or the error number of the system call that
+// failed, taken at that call. Empty (no cause, no number) when nothing failed.
+struct Failure {
+    const char* cause = nullptr;
+    int systemError = 0;
+
+    bool Failed() const { return cause != nullptr || systemError != 0; }
+};
+
+// The error number of the call that just failed; a call that set none still counts as failed.
+Failure SystemFailure(const char* fallback) {
+    return errno != 0 ? Failure{nullptr, errno} : Failure{fallback, 0};
+}
+
+std::string Describe(const Failure& failure) {
+    return failure.cause != nullptr ? failure.cause : std::strerror(failure.systemError);
+}
+
 struct Options {
     bool trace = false;
     const char* module = nullptr;
@@ -64,21 +82,24 @@ bool ParseArguments(int argc, char** argv, Options* options) {
 }
 
 // The module's bytes behind a 32-bit little-endian length, as the loader takes them.
-bool ReadModuleImage(const char* path, std::vector<std::uint8_t>* image) {
+Failure ReadModuleImage(const char* path, std::vector<std::uint8_t>* image) {
+    errno = 0;
     std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
+    if (file == nullptr) return SystemFailure("cannot open the file");
     image->assign(4, 0);
     std::uint8_t buffer[65536];
     std::size_t read;
+    errno = 0;
     while ((read = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
         image->insert(image->end(), buffer, buffer + read);
     }
-    bool failed = std::ferror(file) != 0;
+    const Failure readFailure = std::ferror(file) != 0 ? SystemFailure("read error") : Failure{};
     std::fclose(file);
-    std::uint64_t length = image->size() - 4;
-    if (failed || length > UINT32_MAX) return false;
+    if (readFailure.Failed()) return readFailure;
+    const std::uint64_t length = image->size() - 4;
+    if (length > UINT32_MAX) return {"larger than 4 GiB", 0};
     for (int i = 0; i < 4; ++i) (*image)[i] = static_cast<std::uint8_t>(length >> (8 * i));
-    return true;
+    return {};
 }
 
 void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
@@ -102,7 +123,7 @@ void WaveHeader(std::uint8_t header[44], std::uint32_t frames) {
 }
 
 // Samples as little-endian bytes whatever the host's order.
-bool WriteFrames(std::FILE* file, const std::int16_t* frames, std::uint32_t count) {
+Failure WriteFrames(std::FILE* file, const std::int16_t* frames, std::uint32_t count) {
     std::uint8_t bytes[4 * 1024];
     std::uint32_t done = 0;
     while (done < count) {
@@ -110,35 +131,51 @@ bool WriteFrames(std::FILE* file, const std::int16_t* frames, std::uint32_t coun
         for (std::uint32_t i = 0; i < chunk * 2; ++i) {
             PutLittleEndian(bytes + 2 * i, static_cast<std::uint16_t>(frames[done * 2 + i]), 2);
         }
-        if (std::fwrite(bytes, 4, chunk, file) != chunk) return false;
+        errno = 0;
+        if (std::fwrite(bytes, 4, chunk, file) != chunk) return SystemFailure("write error");
         done += chunk;
     }
-    return true;
+    return {};
 }
 
-bool WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
+constexpr const char* kNoMemoryForRings = "not enough memory for the render buffers";
+
+Failure WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
     std::uint8_t header[44];
     WaveHeader(header, frames);
-    if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
-    if (!BeginOfflinePlayback(song)) {
-        errno = ENOMEM;  // the rings could not be allocated
-        return false;
-    }
-    bool written = true;
+    errno = 0;
+    if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return SystemFailure("write error");
+    if (!BeginOfflinePlayback(song)) return {kNoMemoryForRings, 0};
+    Failure failure;
     std::uint32_t done = 0;
-    while (written && done < frames) {
+    while (!failure.Failed() && done < frames) {
         const std::int16_t* block = RenderNextBlock();
         std::uint32_t blockFrames = static_cast<std::uint32_t>(RenderedBlockFrames());
         std::uint32_t count = frames - done < blockFrames ? frames - done : blockFrames;
-        written = WriteFrames(file, block, count);
+        failure = WriteFrames(file, block, count);
         done += count;
     }
     EndOfflinePlayback();
-    return written;
+    return failure;
 }
 
-void WriteTraceText(const char* text, std::size_t length, void* file) {
-    std::fwrite(text, 1, length, static_cast<std::FILE*>(file));
+// The trace's file and the first failure writing to it; later pieces are dropped after one.
+struct TraceFile {
+    std::FILE* file;
+    Failure failure;
+};
+
+void WriteTraceText(const char* text, std::size_t length, void* context) {
+    auto* trace = static_cast<TraceFile*>(context);
+    if (trace->failure.Failed()) return;
+    errno = 0;
+    if (std::fwrite(text, 1, length, trace->file) != length) trace->failure = SystemFailure("write error");
+}
+
+Failure WriteTrace(std::FILE* file, Song* song, std::int64_t frames) {
+    TraceFile trace{file, {}};
+    if (!TraceSong(song, frames, WriteTraceText, &trace)) return {kNoMemoryForRings, 0};
+    return trace.failure;
 }
 
 }  // namespace
@@ -157,9 +194,10 @@ int main(int argc, char** argv) {
     }
 
     std::vector<std::uint8_t> image;
-    if (!ReadModuleImage(options.module, &image)) {
+    const Failure readFailure = ReadModuleImage(options.module, &image);
+    if (readFailure.Failed()) {
         std::fprintf(stderr, "xmrender: cannot read %s: %s\n", options.module,
-                     errno != 0 ? std::strerror(errno) : "read error");
+                     Describe(readFailure).c_str());
         return 1;
     }
     Song* song = LoadModule(image.data());
@@ -175,43 +213,33 @@ int main(int argc, char** argv) {
     const std::filesystem::file_status existing = std::filesystem::status(options.output, statusError);
     const bool direct = std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing);
     std::string temporary = direct ? std::string(options.output) : std::string(options.output) + ".partial";
+    errno = 0;
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {
-        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(errno));
+        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output,
+                     Describe(SystemFailure("cannot create the file")).c_str());
         FreeModule(song);
         return 1;
     }
 
     std::int64_t frames = static_cast<std::int64_t>(options.seconds) * kRenderRate;
-    bool written;
-    int error = 0;
-    if (options.trace) {
-        written = TraceSong(song, frames, WriteTraceText, file);
-        if (!written) error = ENOMEM;
-        if (written && std::ferror(file) != 0) {
-            written = false;
-            error = errno;
-        }
-    } else {
-        written = WriteWave(file, song, static_cast<std::uint32_t>(frames));
-        if (!written) error = errno;
-    }
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        error = errno;
-    }
+    Failure failure = options.trace ? WriteTrace(file, song, frames)
+                                    : WriteWave(file, song, static_cast<std::uint32_t>(frames));
+    errno = 0;
+    if (std::fclose(file) != 0 && !failure.Failed()) failure = SystemFailure("write error");
     FreeModule(song);
-    if (written && !direct) {
+    if (!failure.Failed() && !direct) {
 #ifdef _WIN32
         std::remove(options.output);  // rename does not replace a file there
 #endif
+        errno = 0;
         if (std::rename(temporary.c_str(), options.output) != 0) {
-            written = false;
-            error = errno;
+            failure = SystemFailure("cannot move the finished file into place");
         }
     }
-    if (!written) {
-        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output, std::strerror(error));
+    if (failure.Failed()) {
+        std::fprintf(stderr, "xmrender: cannot write %s: %s\n", options.output,
+                     Describe(failure).c_str());
         if (!direct) std::remove(temporary.c_str());
         return 1;
     }

@@ -33,7 +33,7 @@ struct TestSong {
                                std::int8_t finetune = 0, std::int8_t relativeNote = 0,
                                std::uint32_t frames = 256, std::uint8_t loopKind = kLoopForward);
     Instrument& InstrumentAt(std::int32_t number) { return instruments[number - 1]; }
-    Sample& SampleOf(std::int32_t number) { return *instruments[number - 1].samples[0]; }
+    Sample& SampleOf(std::int32_t number) { return *WritableSample(instruments[number - 1].samples[0]); }
 
     // The song as a length-prefixed XM image, as LoadModule takes it.
     std::vector<std::uint8_t> XmImage() const;
