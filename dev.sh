@@ -100,7 +100,7 @@ case "$command" in
     PACKAGES+=(openssl rhash time)
     install_missing
     build build -DCMAKE_BUILD_TYPE=Release
-    bench/cli/compare_with_peers.sh build/tools/hashcalc-cli/hashcalc-cli
+    bench/cli/compare_with_peers.sh build/cli/hashcalc-cli
     ;;
   package)
     install_missing

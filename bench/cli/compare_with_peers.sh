@@ -5,7 +5,7 @@
 # Usage: compare_with_peers.sh [path/to/hashcalc-cli]   (a Release or RelWithDebInfo build)
 #   SKIP_MD2=1   leave out the run of all twelve, which MD2 makes last about two minutes
 set -euo pipefail
-cli=$(realpath "${1:-build/tools/hashcalc-cli/hashcalc-cli}")
+cli=$(realpath "${1:-build/cli/hashcalc-cli}")
 runs=${RUNS:-3}
 for tool in openssl rhash /usr/bin/time; do
   command -v "$tool" > /dev/null || { echo "missing $tool (./dev.sh bench-cli installs it)" >&2; exit 1; }

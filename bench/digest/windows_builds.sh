@@ -12,9 +12,9 @@ out=$PWD/build-windows
 export WINEPREFIX=$out/wine-prefix WINEDEBUG=-all
 
 declare -A command=(
-  [linux]="$out/linux-cli/tools/hashcalc-cli/hashcalc-cli"
-  [x86_64]="/usr/lib/wine/wine64 $out/x86_64/tools/hashcalc-cli/hashcalc-cli.exe"
-  [i686]="wine $out/i686/tools/hashcalc-cli/hashcalc-cli.exe")
+  [linux]="$out/linux-cli/cli/hashcalc-cli"
+  [x86_64]="/usr/lib/wine/wine64 $out/x86_64/cli/hashcalc-cli.exe"
+  [i686]="wine $out/i686/cli/hashcalc-cli.exe")
 builds=(linux x86_64)
 /usr/lib/wine/wine --version >/dev/null 2>&1 && builds+=(i686)
 

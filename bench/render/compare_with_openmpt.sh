@@ -25,7 +25,7 @@ build=build-bench
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DHASHCALC_WINDOW=OFF -DHASHCALC_TESTS=OFF \
   -DHASHCALC_BENCHMARKS=OFF > /dev/null
 cmake --build "$build" -j2 --target xmrender > /dev/null
-xmrender=$build/tools/xmrender/xmrender
+xmrender=$build/xmrender/xmrender
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/../.."
 cmake -S . -B build -DHASHCALC_WERROR=ON > /dev/null
 cmake --build build -j2 --target songwriter xmrender > /dev/null
 ./build/tools/songwriter/songwriter resources/song.xm
-./build/tools/xmrender/xmrender resources/song.xm build/song-preview.wav 150
+./build/xmrender/xmrender resources/song.xm build/song-preview.wav 150
 sox build/song-preview.wav -n stats 2>&1 | grep -E "Pk lev dB|RMS lev dB"
 sox build/song-preview.wav -n remix - spectrogram -x 1500 -y 400 -z 80 -t "song.xm" -o build/song-preview.png
 echo "build/song-preview.wav, build/song-preview.png"

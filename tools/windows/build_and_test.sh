@@ -74,7 +74,7 @@ can_run_32_bit() {
 cmake -S . -B "$out/linux-cli" -DHASHCALC_WINDOW=OFF -DHASHCALC_TESTS=OFF \
       -DHASHCALC_BENCHMARKS=OFF -DHASHCALC_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$out/linux-cli" -j "$jobs" --target hashcalc-cli >/dev/null
-linux_cli=$out/linux-cli/tools/hashcalc-cli/hashcalc-cli
+linux_cli=$out/linux-cli/cli/hashcalc-cli
 
 status=0
 not_run=()
@@ -98,7 +98,7 @@ for arch in i686 x86_64; do
   echo "== Windows $arch: hashcalc-cli.exe against the Linux build"
   emulator=$wine64
   [ "$arch" = i686 ] && emulator=wine
-  tests/digest/compare_cli_sweep.sh "$linux_cli" "$emulator $dir/tools/hashcalc-cli/hashcalc-cli.exe" \
+  tests/digest/compare_cli_sweep.sh "$linux_cli" "$emulator $dir/cli/hashcalc-cli.exe" \
     || status=1
 done
 

@@ -18,8 +18,8 @@ for arch in i686 x86_64; do
   stage=$out/stage/$name
   rm -rf "$stage" "$out/$name.zip"
   mkdir -p "$stage"
-  cp "$dir/app/hashcalc.exe" "$dir/tools/hashcalc-cli/hashcalc-cli.exe" \
-     "$dir/tools/xmrender/xmrender.exe" "$stage/"
+  cp "$dir/app/hashcalc.exe" "$dir/cli/hashcalc-cli.exe" \
+     "$dir/xmrender/xmrender.exe" "$stage/"
   "$arch-w64-mingw32-strip" "$stage"/*.exe
   # Windows line endings for Notepad.
   sed -e "s/@VERSION@/$version/g" -e "s/@ARCH@/$arch/g" -e 's/$/\r/' \
