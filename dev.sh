@@ -160,11 +160,16 @@ per_folder() {
 
 # Each tracked C++ file against .clang-format; `clang-format -i FILE` rewrites a file.
 lint_format() {
-  local report=$LINT_REPORTS/clang-format.txt status=0
-  git ls-files -z '*.cpp' '*.cc' '*.h' '*.hpp' | xargs -0 clang-format --dry-run --Werror \
+  local report=$LINT_REPORTS/clang-format.txt status=0 files
+  files=$(git ls-files '*.cpp' '*.cc' '*.h' '*.hpp' | wc -l)
+  if [ "$files" -eq 0 ]; then
+    echo "clang-format: no tracked C++ file found, nothing checked" >&2
+    return 1
+  fi
+  git ls-files -z '*.cpp' '*.cc' '*.h' '*.hpp' | xargs -0 -r clang-format --dry-run --Werror \
     > "$report" 2>&1 || status=$?
   if [ $status -eq 0 ]; then
-    echo "clang-format: every file is formatted"
+    echo "clang-format: all $files files are formatted"
     return 0
   fi
   local places
@@ -174,8 +179,8 @@ lint_format() {
     echo "clang-format failed (above)" >&2
     return 1
   fi
-  echo "clang-format: $places places in $(grep '\[-Wclang-format-violations\]' "$report" \
-    | cut -d: -f1 | sort -u | wc -l) files differ from .clang-format ($report); files per folder:"
+  echo "clang-format: $(grep '\[-Wclang-format-violations\]' "$report" | cut -d: -f1 | sort -u \
+    | wc -l) of $files files differ from .clang-format, at $places places ($report); per folder:"
   grep '\[-Wclang-format-violations\]' "$report" | cut -d: -f1 | sort -u | per_folder
   return 1
 }
@@ -214,16 +219,23 @@ summarize_findings() {
 # from build/'s compile database; headers of the tree are checked with the files that include
 # them.
 lint_tidy() {
-  local report=$LINT_REPORTS/clang-tidy.txt status=0 folders
+  local report=$LINT_REPORTS/clang-tidy.txt status=0 folders files
   folders=$(source_folders)
   # -Wno-error: the GCC warnings the build turns into errors are the build's to check.
   run-clang-tidy -j "$JOBS" -p build -quiet -extra-arg=-Wno-error \
-    -header-filter="^$PWD/($folders)/" "^$PWD/($folders)/" > "$report" 2>&1 || status=$?
-  if [ $status -eq 0 ]; then
-    echo "clang-tidy: no findings"
+    -header-filter="^$PWD/($folders)/" "^$PWD/($folders)/" 2>&1 \
+    | sed 's/\x1b\[[0-9;]*m//g' > "$report" || status=$?
+  files=$(grep -c '^clang-tidy' "$report" || true)
+  if [ $status -eq 0 ] && [ "$files" -gt 0 ]; then
+    echo "clang-tidy: no findings in $files files"
     return 0
   fi
-  echo "clang-tidy: findings ($report)"
+  if [ "$files" -eq 0 ]; then
+    tail -n 20 "$report" >&2
+    echo "clang-tidy checked no file (above)" >&2
+    return 1
+  fi
+  echo "clang-tidy: findings in $files files checked ($report)"
   summarize_findings "$report"
   return 1
 }
