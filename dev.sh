@@ -110,7 +110,8 @@ run_fuzz() {
     mkdir -p "$work"
   else
     work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
+    # Expanded now: the trap runs after this function's variables are gone.
+    trap "rm -rf -- '$work'" EXIT
   fi
   cp fuzz/corpus/*.xm "$work"/
   mkdir -p build-fuzz/fuzz-findings
