@@ -1,10 +1,23 @@
 #!/usr/bin/env bash
-# One entry point for building, running and testing on Debian 12.
-#   ./dev.sh run        install what is missing, build, start the program
+# One entry point for building, running, testing and checking on Debian 12. Each build folder
+# is made from a preset of CMakePresets.json (`cmake --preset NAME` does the same by hand).
+#   ./dev.sh run        install what is missing, build (build/), start the program
 #   ./dev.sh test       install what is missing, build, run the whole test suite
-#   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan
+#   ./dev.sh sanitize   the whole suite again under AddressSanitizer and UBSan (build-asan/)
 #   ./dev.sh stress     the cases that assert on wall time, one at a time
-#   ./dev.sh bench      build and run the benchmarks
+#   ./dev.sh tsan       the player control tests under ThreadSanitizer (build-tsan/)
+#   ./dev.sh fuzz [SECONDS [CORPUS_DIR [LIBFUZZER_OPTION...]]]
+#                       fuzz the module loader and player with libFuzzer (build-fuzz/), 60 s by
+#                       default; without CORPUS_DIR on a throwaway copy of fuzz/corpus, with one
+#                       the seeds are added to it and what the run finds stays there
+#   ./dev.sh fuzz-lists [SECONDS [CORPUS_DIR [LIBFUZZER_OPTION...]]]
+#                       the same for hashcalc-cli's check-list reader (fuzz/corpus/check_lists)
+#   ./dev.sh long       the 4 GiB cases the suite leaves out (digests, hashcalc-cli): minutes of
+#                       work and gigabytes of disk, to run before closing work on those areas
+#   ./dev.sh lint [CHECK...]  formatting (format: .clang-format), include circles (includes),
+#                       clang-tidy (tidy: .clang-tidy) and the conversion warnings (conversions,
+#                       in build-lint/), or only the checks named; fails on any finding
+#   ./dev.sh bench      build (build-bench/) and run the benchmarks
 #   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
@@ -19,6 +32,8 @@ PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-d
           rhash cksfv)  # rhash and cksfv: hashcalc-cli's SFV lists are tested beside theirs
 # What building and checking the Debian package needs besides.
 PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
+# What ./dev.sh lint needs besides (run-clang-tidy comes with clang-tidy).
+LINT_TOOLS=(clang-format clang-tidy ninja-build python3)
 JOBS=$(nproc)
 
 # install_missing [PACKAGE...]: the given packages, or the base list, whichever are missing.
@@ -55,52 +70,281 @@ install_windows_missing() {
   install_missing "${WINDOWS_PACKAGES[@]}"
 }
 
-# build DIR [cmake options...]
+# build PRESET [cmake --build options...]: configure the preset's folder, then build it.
 build() {
-  local dir=$1
+  local preset=$1
   shift
-  cmake -S . -B "$dir" -DHASHCALC_WERROR=ON "$@" > /dev/null
-  cmake --build "$dir" -j "$JOBS"
+  cmake --preset "$preset" > /dev/null
+  cmake --build --preset "$preset" -j "$JOBS" "$@"
 }
 
-# Cases labelled stress assert on wall time and run alone (./dev.sh stress).
+# run_tests PRESET: the preset's cases; those labelled stress (they assert on wall time) only
+# in the stress preset, which runs them alone.
 run_tests() {
-  local dir=$1
-  ctest --test-dir "$dir" -j "$JOBS" --output-on-failure --timeout 600 -LE stress
+  ctest --preset "$1" -j "$JOBS"
+}
+
+# ---- tsan, fuzz, long ------------------------------------------------------------------------
+
+# The player control tests under ThreadSanitizer: live playback with its pause, resume and stop,
+# the start/pause/resume/stop stress run and the starts that fail part way, on SDL's dummy
+# driver (the playback tests pick the disk driver for one case themselves). A race report, a
+# hang (caught by the timeout) or a failed case fails the run.
+run_tsan() {
+  build tsan
+  local test
+  for test in control_tests control_stress_tests control_failure_tests; do
+    echo "== $test"
+    # The wall-time cases (RealTime.*) belong to the stress run, not to a sanitizer's.
+    SDL_AUDIODRIVER=dummy TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 ${TSAN_OPTIONS:-}" \
+      timeout 240 "build-tsan/tests/control/$test" --gtest_filter='-RealTime.*'
+  done
+}
+
+# fuzz_target TARGET SEEDS MAX_LEN [SECONDS [CORPUS [OPTION...]]]: one libFuzzer target of the
+# fuzz build on one core, from the seed files SEEDS; without CORPUS on a throwaway copy of them,
+# with one adding the seeds to that folder, which keeps what the run finds. Any sanitizer
+# report stops the run (long runs that should go on past a finding pass -fork=1
+# -ignore_crashes=1); findings are kept in build-fuzz/fuzz-findings/.
+fuzz_target() {
+  local target=$1 seeds=$2 max_len=$3 seconds=${4:-60} corpus=${5:-} work
+  local options=("${@:6}")
+  build fuzz --target "$target"
+  if [ -n "$corpus" ]; then
+    work=$corpus
+    mkdir -p "$work"
+  else
+    work=$(mktemp -d)
+    # Expanded now: the trap runs after this function's variables are gone.
+    trap "rm -rf -- '$work'" EXIT
+  fi
+  cp $seeds "$work"/
+  mkdir -p build-fuzz/fuzz-findings
+  ASAN_OPTIONS=abort_on_error=1:detect_leaks=1 \
+  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
+    "build-fuzz/fuzz/$target" "$work" -max_total_time="$seconds" -max_len="$max_len" \
+    -rss_limit_mb=2048 -timeout=30 -artifact_prefix="build-fuzz/fuzz-findings/${target}_" \
+    -print_final_stats=1 ${options[@]+"${options[@]}"}
+}
+
+# The cases with a message above 4 GiB, disabled in the suite. A program that selects none of
+# them, or skips one (no room for the message), fails the run: nothing was checked.
+run_long() {
+  build dev --target digest_tests cli_process_tests
+  local program log status=0
+  log=$(mktemp)
+  for program in build/tests/digest/digest_tests build/tests/cli/cli_process_tests; do
+    echo "== $program"
+    "$program" --gtest_also_run_disabled_tests --gtest_filter='*GiB*' | tee "$log" || status=1
+    if ! grep -q '^\[  PASSED  \] [1-9]' "$log"; then
+      echo "error: $program ran none of its 4 GiB cases" >&2
+      status=1
+    fi
+    if grep -q '^\[  SKIPPED \]' "$log"; then
+      echo "error: $program skipped a 4 GiB case" >&2
+      status=1
+    fi
+  done
+  rm -f "$log"
+  return $status
+}
+
+# ---- lint ------------------------------------------------------------------------------------
+# Every check runs and reports; the verb fails when any of them found something. Full reports
+# are kept in build-lint/reports/.
+LINT_REPORTS=build-lint/reports
+
+# The top-level folders that hold tracked C++ sources, as a regular-expression alternation.
+source_folders() {
+  git ls-files '*.cpp' '*.cc' '*.h' '*.hpp' | grep / | cut -d/ -f1 | sort -u | paste -sd'|'
+}
+
+# per_folder: reads "path" lines and prints a count per top-level folder.
+per_folder() {
+  cut -d/ -f1 | sort | uniq -c | awk '{ printf "    %-10s %d\n", $2, $1 }'
+}
+
+# Each tracked C++ file against .clang-format; `clang-format -i FILE` rewrites a file.
+lint_format() {
+  local report=$LINT_REPORTS/clang-format.txt status=0 files
+  files=$(git ls-files '*.cpp' '*.cc' '*.h' '*.hpp' | wc -l)
+  if [ "$files" -eq 0 ]; then
+    echo "clang-format: no tracked C++ file found, nothing checked" >&2
+    return 1
+  fi
+  git ls-files -z '*.cpp' '*.cc' '*.h' '*.hpp' | xargs -0 -r clang-format --dry-run --Werror \
+    > "$report" 2>&1 || status=$?
+  if [ $status -eq 0 ]; then
+    echo "clang-format: all $files files are formatted"
+    return 0
+  fi
+  local places
+  places=$(grep -c '\[-Wclang-format-violations\]' "$report" || true)
+  if [ "$places" -eq 0 ]; then
+    tail -n 20 "$report" >&2
+    echo "clang-format failed (above)" >&2
+    return 1
+  fi
+  echo "clang-format: $(grep '\[-Wclang-format-violations\]' "$report" | cut -d: -f1 | sort -u \
+    | wc -l) of $files files differ from .clang-format, at $places places ($report); per folder:"
+  grep '\[-Wclang-format-violations\]' "$report" | cut -d: -f1 | sort -u | per_folder
+  return 1
+}
+
+# The include-circle check, where the tree has it.
+lint_include_cycles() {
+  if [ ! -f tools/lint/include_cycles.py ]; then
+    echo "include circles: tools/lint/include_cycles.py is not in this tree, not checked"
+    return 0
+  fi
+  if python3 tools/lint/include_cycles.py .; then
+    echo "include circles: none"
+  else
+    echo "include circles: found (above)" >&2
+    return 1
+  fi
+}
+
+# summarize_findings REPORT: unique findings (file:line:column and check) of a compiler-style
+# report, counted per check and per folder. The check is the bracketed name at the end of the
+# line; paths are made relative to the tree.
+summarize_findings() {
+  local unique
+  unique=$(grep -E '^[^ :]+:[0-9]+:[0-9]+: (warning|error): .*\[[^]]+\]$' "$1" \
+    | sed -e "s|^$PWD/||" -e 's/^\([^:]*:[0-9]*:[0-9]*\): [a-z]*: .*\[\([^],]*\)[^]]*\]$/\1 \2/' \
+    | sort -u)
+  [ -n "$unique" ] || return 0
+  echo "  per check:"
+  awk '{ print $2 }' <<< "$unique" | sort | uniq -c | sort -rn \
+    | awk '{ printf "    %-44s %d\n", $2, $1 }'
+  echo "  per folder:"
+  awk '{ print $1 }' <<< "$unique" | per_folder
+}
+
+# clang-tidy (.clang-tidy: bugprone-* and performance-*) over the product code and the tests,
+# from build/'s compile database; headers of the tree are checked with the files that include
+# them.
+lint_tidy() {
+  local report=$LINT_REPORTS/clang-tidy.txt status=0 folders files
+  folders=$(source_folders)
+  # -Wno-error: the GCC warnings the build turns into errors are the build's to check.
+  run-clang-tidy -j "$JOBS" -p build -quiet -extra-arg=-Wno-error \
+    -header-filter="^$PWD/($folders)/" "^$PWD/($folders)/" 2>&1 \
+    | sed 's/\x1b\[[0-9;]*m//g' > "$report" || status=$?
+  files=$(grep -c '^clang-tidy' "$report" || true)
+  if [ $status -eq 0 ] && [ "$files" -gt 0 ]; then
+    echo "clang-tidy: no findings in $files files"
+    return 0
+  fi
+  if [ "$files" -eq 0 ]; then
+    tail -n 20 "$report" >&2
+    echo "clang-tidy checked no file (above)" >&2
+    return 1
+  fi
+  echo "clang-tidy: findings in $files files checked ($report)"
+  summarize_findings "$report"
+  return 1
+}
+
+# The whole tree built once more with -Wconversion -Wsign-conversion as errors; Ninja goes on
+# past failures to every file that needs nothing which failed (a failed file is compiled again
+# on the next run).
+lint_conversions() {
+  local report=$LINT_REPORTS/conversions.txt status=0
+  cmake --preset lint > /dev/null
+  cmake --build --preset lint -j "$JOBS" -- -k 0 > "$report" 2>&1 || status=$?
+  if [ $status -eq 0 ]; then
+    echo "conversion warnings: none"
+    return 0
+  fi
+  if ! grep -qE '\[-Werror=[a-z-]*conversion\]' "$report"; then
+    tail -n 30 "$report" >&2
+    echo "the lint build failed (above)" >&2
+    return 1
+  fi
+  echo "conversion warnings: found ($report)"
+  summarize_findings "$report"
+  if grep -q 'cannot make progress' "$report"; then
+    echo "  (files that need a program or library which failed here were not compiled yet)"
+  fi
+  return 1
+}
+
+# run_lint [CHECK...]: all four checks, or those named (format, includes, tidy, conversions).
+run_lint() {
+  local checks=("$@") failed=0 check
+  [ ${#checks[@]} -gt 0 ] || checks=(format includes tidy conversions)
+  mkdir -p "$LINT_REPORTS"
+  for check in "${checks[@]}"; do
+    case "$check" in
+      format) lint_format || failed=1 ;;
+      includes) lint_include_cycles || failed=1 ;;
+      # clang-tidy reads build/'s compile database and the sources it generates.
+      tidy) build dev > /dev/null && lint_tidy || failed=1 ;;
+      conversions) lint_conversions || failed=1 ;;
+      *) echo "unknown lint check: $check (format, includes, tidy, conversions)" >&2; return 2 ;;
+    esac
+  done
+  if [ $failed -ne 0 ]; then
+    echo "lint: findings above" >&2
+    return 1
+  fi
+  echo "lint: clean"
 }
 
 command=${1:-run}
 case "$command" in
   run)
     install_missing
-    build build
+    build dev
     ./build/app/hashcalc
     ;;
   test)
     install_missing
-    build build
-    run_tests build
+    build dev
+    run_tests dev
     ;;
   sanitize)
     install_missing
-    build build-asan -DHASHCALC_SANITIZE=ON -DHASHCALC_BENCHMARKS=OFF -DCMAKE_BUILD_TYPE=Debug
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    build asan
+    run_tests asan
     ;;
   stress)
     install_missing
-    build build
-    ctest --test-dir build --output-on-failure --timeout 600 -L stress
+    build dev
+    ctest --preset stress
+    ;;
+  tsan)
+    install_missing
+    run_tsan
+    ;;
+  fuzz)
+    install_missing
+    fuzz_target load_module_fuzzer 'fuzz/corpus/*.xm' 16384 "${@:2}"
+    ;;
+  fuzz-lists)
+    install_missing
+    fuzz_target check_list_fuzzer 'fuzz/corpus/check_lists/*' 4096 "${@:2}"
+    ;;
+  long)
+    install_missing
+    run_long
+    ;;
+  lint)
+    install_missing
+    install_missing "${LINT_TOOLS[@]}"
+    run_lint "${@:2}"
     ;;
   bench)
     install_missing
-    build build -DCMAKE_BUILD_TYPE=Release
-    for program in build/bench/*/*_bench; do "$program"; done
+    build bench
+    for program in build-bench/bench/*/*_bench; do "$program"; done
     ;;
   bench-cli)
     PACKAGES+=(openssl rhash time)
     install_missing
-    build build -DCMAKE_BUILD_TYPE=Release
-    bench/cli/compare_with_peers.sh build/cli/hashcalc-cli
+    build bench --target hashcalc-cli
+    bench/cli/compare_with_peers.sh build-bench/cli/hashcalc-cli
     ;;
   package)
     install_missing
@@ -108,8 +352,8 @@ case "$command" in
     if [ $# -ge 2 ]; then
       packaging/build_package.sh "$2"
     else
-      packaging/build_package.sh build-package -DCMAKE_BUILD_TYPE=Release -DHASHCALC_TESTS=OFF \
-        -DHASHCALC_BENCHMARKS=OFF
+      cmake --preset package > /dev/null
+      packaging/build_package.sh build-package
     fi
     ;;
   windows)
@@ -123,7 +367,7 @@ case "$command" in
     JOBS=$JOBS tools/windows/package.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|long|lint|bench|bench-cli|package|windows|windows-zip]" >&2
     exit 1
     ;;
 esac

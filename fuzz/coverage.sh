@@ -13,12 +13,8 @@ if ! command -v llvm-cov > /dev/null || ! command -v llvm-profdata > /dev/null; 
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends llvm > /dev/null
 fi
 build=build-coverage
-cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link -fprofile-instr-generate -fcoverage-mapping" \
-  -DCMAKE_EXE_LINKER_FLAGS="-fprofile-instr-generate" \
-  -DHASHCALC_FUZZ=ON -DHASHCALC_WINDOW=OFF -DHASHCALC_TESTS=OFF -DHASHCALC_BENCHMARKS=OFF > /dev/null
-cmake --build "$build" -j2 --target load_module_fuzzer > /dev/null
+cmake --preset coverage > /dev/null
+cmake --build --preset coverage -j2 > /dev/null
 profiles=$(mktemp -d)
 trap 'rm -rf "$profiles"' EXIT
 LLVM_PROFILE_FILE="$profiles/run.profraw" ASAN_OPTIONS=detect_leaks=0 \

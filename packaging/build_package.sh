@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# Builds the Debian package in the build folder FOLDER (configured with the given options, or
-# as it is) and checks what it holds: lintian on the package, desktop-file-validate on its
-# desktop entry and appstreamcli on its metadata. Prints the package's path last.
-# Usage: packaging/build_package.sh FOLDER [cmake options...]
+# Builds the Debian package in the configured build folder FOLDER (`cmake --preset package`
+# configures build-package/ for a release) and checks what it holds: lintian on the package,
+# desktop-file-validate on its desktop entry and appstreamcli on its metadata. Prints the
+# package's path last.
+# Usage: packaging/build_package.sh FOLDER
 set -euo pipefail
 cd "$(dirname "$0")/.."
-folder=$1
-shift
+folder=${1:?usage: packaging/build_package.sh FOLDER}
+if [ ! -f "$folder/CMakeCache.txt" ]; then
+  echo "$folder is not a configured build folder (cmake --preset package makes build-package)" >&2
+  exit 1
+fi
 
-cmake -S . -B "$folder" -DHASHCALC_WERROR=ON "$@" > /dev/null
 cmake --build "$folder" -j "$(nproc)"
 rm -f "$folder"/hashcalc_*.deb
 (cd "$folder" && cpack -G DEB > /dev/null)

@@ -6,7 +6,7 @@
 # rates on both paths. Timings are noisy on a shared machine: run it twice.
 # Usage: compare_with_openssl.sh [path/to/digest_bench]   (a Release build)
 set -euo pipefail
-bench=${1:-build/bench/digest/digest_bench}
+bench=${1:-build-bench/bench/digest/digest_bench}
 seconds=${SECONDS_PER_RUN:-2}
 
 # Bytes per second of one benchmark (the best of three runs). The one-shot routines follow the

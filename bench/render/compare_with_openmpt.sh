@@ -22,9 +22,8 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 
 build=build-bench
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DHASHCALC_WINDOW=OFF -DHASHCALC_TESTS=OFF \
-  -DHASHCALC_BENCHMARKS=OFF > /dev/null
-cmake --build "$build" -j2 --target xmrender > /dev/null
+cmake --preset bench > /dev/null
+cmake --build --preset bench -j2 --target xmrender > /dev/null
 xmrender=$build/xmrender/xmrender
 
 work=$(mktemp -d)

@@ -3,8 +3,8 @@
 # draws its spectrogram to build/song-preview.png (needs sox). Run from anywhere.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-cmake -S . -B build -DHASHCALC_WERROR=ON > /dev/null
-cmake --build build -j2 --target songwriter xmrender > /dev/null
+cmake --preset dev > /dev/null
+cmake --build --preset dev -j2 --target songwriter xmrender > /dev/null
 ./build/tools/songwriter/songwriter resources/song.xm
 ./build/xmrender/xmrender resources/song.xm build/song-preview.wav 150
 sox build/song-preview.wav -n stats 2>&1 | grep -E "Pk lev dB|RMS lev dB"

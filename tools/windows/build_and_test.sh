@@ -71,9 +71,8 @@ can_run_32_bit() {
 }
 
 # ---- the Linux command-line tool, for the comparison of outputs -----------------------------
-cmake -S . -B "$out/linux-cli" -DHASHCALC_WINDOW=OFF -DHASHCALC_TESTS=OFF \
-      -DHASHCALC_BENCHMARKS=OFF -DHASHCALC_WERROR=ON -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$out/linux-cli" -j "$jobs" --target hashcalc-cli >/dev/null
+cmake --preset linux-cli >/dev/null
+cmake --build --preset linux-cli -j "$jobs" >/dev/null
 linux_cli=$out/linux-cli/cli/hashcalc-cli
 
 status=0
@@ -81,9 +80,8 @@ not_run=()
 for arch in i686 x86_64; do
   dir=$out/$arch
   echo "== Windows $arch: build"
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DHASHCALC_WERROR=ON -DHASHCALC_BENCHMARKS=OFF >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake --preset "mingw-$arch" >/dev/null
+  cmake --build --preset "mingw-$arch" -j "$jobs"
   if [ "$arch" = i686 ] && ! can_run_32_bit; then
     if [ "${HASHCALC_REQUIRE_I686:-0}" = 1 ]; then
       echo "error: this machine cannot run 32-bit programs, so not the i686 tests" >&2

@@ -10,9 +10,8 @@ jobs=${JOBS:-$(nproc)}
 
 for arch in i686 x86_64; do
   dir=$out/$arch
-  cmake -S . -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DHASHCALC_WERROR=ON -DHASHCALC_BENCHMARKS=OFF >/dev/null
-  cmake --build "$dir" -j "$jobs" --target hashcalc hashcalc-cli xmrender >/dev/null
+  cmake --preset "mingw-$arch" >/dev/null
+  cmake --build --preset "mingw-$arch" -j "$jobs" --target hashcalc hashcalc-cli xmrender >/dev/null
   version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")
   name=hashcalc-$version-windows-$arch
   stage=$out/stage/$name
