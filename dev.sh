@@ -367,7 +367,7 @@ case "$command" in
     JOBS=$JOBS tools/windows/package.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|long|lint|bench|bench-cli|package|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|lint|bench|bench-cli|package|windows|windows-zip]" >&2
     exit 1
     ;;
 esac
