@@ -15,8 +15,12 @@ namespace digest_internal {
 
 namespace {
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("sse4.1,ssse3"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("sse4.1,ssse3")
+#endif
 namespace sse41 {
 
 using V = __m128i;
@@ -85,12 +89,20 @@ const auto NarrowerParents = BLAKE3Parents;
 #include "blake3_lanes.inc"
 
 }  // namespace sse41
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #if !defined(_WIN32)
 
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 namespace avx2 {
 
 using V = __m256i;
@@ -171,14 +183,22 @@ const auto NarrowerParents = sse41::Parents;
 #include "blake3_lanes.inc"
 
 }  // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 // GCC 12's AVX-512 intrinsics start their unused pass-through operand from itself, which
 // -Wuninitialized reports in every caller.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512vl,avx512bw,avx512dq"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx512f,avx512vl,avx512bw,avx512dq")
+#endif
 namespace avx512 {
 
 using V = __m512i;
@@ -255,7 +275,11 @@ const auto NarrowerParents = avx2::Parents;
 #include "blake3_lanes.inc"
 
 }  // namespace avx512
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #pragma GCC diagnostic pop
 
 #endif  // !_WIN32
