@@ -9,6 +9,7 @@
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
 #                       `./dev.sh package FOLDER` packs an existing build folder as configured
+#   ./dev.sh i386       the portable code and its suites as 32-bit x86 programs, under qemu-i386
 #   ./dev.sh windows    cross-build the Windows programs (i686, x86_64), test them under Wine
 #   ./dev.sh windows-zip  the Windows release archives, in build-windows/
 set -euo pipefail
@@ -44,15 +45,22 @@ install_missing() {
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
                   googletest wine wine32:i386 wine64 xvfb procps zip)
 
-install_windows_missing() {
+# The 32-bit lane: Debian's i686 cross compiler, the libraries as :i386 packages (libc6:i386
+# brings the loader qemu-i386 starts the programs with), the emulator itself.
+I386_PACKAGES=(build-essential cmake g++-i686-linux-gnu qemu-user-static libsdl2-dev:i386
+               libcrypto++-dev:i386 libgtest-dev:i386)
+
+# install_i386_missing PACKAGE...: the packages, after adding the i386 architecture if needed.
+install_i386_missing() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
     $sudo apt-get update -qq
   fi
-  install_missing "${WINDOWS_PACKAGES[@]}"
+  install_missing "$@"
 }
+install_windows_missing() { install_i386_missing "${WINDOWS_PACKAGES[@]}"; }
 
 # build DIR [cmake options...]
 build() {
@@ -111,6 +119,12 @@ case "$command" in
         -DHASHCALC_BENCHMARKS=OFF
     fi
     ;;
+  i386)
+    install_i386_missing "${I386_PACKAGES[@]}"
+    build build-i386 -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/linux-i686.cmake" -DHASHCALC_WINDOW=OFF \
+      -DHASHCALC_BENCHMARKS=OFF
+    run_tests build-i386
+    ;;
   windows)
     install_missing
     install_windows_missing
@@ -122,7 +136,7 @@ case "$command" in
     JOBS=$JOBS tools/windows/package.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|bench|bench-cli|package|i386|windows|windows-zip]" >&2
     exit 1
     ;;
 esac
