@@ -16,7 +16,9 @@ pattern="_cast<[[:space:]]*($types)[[:space:]]*>|\\([[:space:]]*($types)[[:space
 pattern+="|_cast<[^>]*\\([[:space:]]*(WINAPI|CALLBACK|APIENTRY|__stdcall)?[[:space:]]*\\*[[:space:]]*\\)[[:space:]]*\\("
 pattern+="|CALLBACK_FUNCTION"
 
-if git ls-files -z -- '*.cpp' '*.h' | xargs -0 grep -nE "$pattern"; then
+# Every source of the tree, build folders left out.
+if find . \( -path './build*' -o -path './.git' \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0 |
+   xargs -0r grep -nE "$pattern"; then
   echo "error: a routine for the system is cast above; pass it with the declared convention" >&2
   exit 1
 fi
