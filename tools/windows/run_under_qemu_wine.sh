@@ -14,6 +14,9 @@
 #   the wine loader"); WINELOADERNOEXEC=1 makes it go on in place.
 # - A prefix made by wine64 has an empty syswow64 (its 32-bit half could not run), so 32-bit
 #   programs find no kernel32.dll (c0000135): Wine's 32-bit builtin DLLs are copied in.
+# Still open: under compare_cli_sweep.sh, hashcalc-cli.exe printed 13268 of its 13332 lines
+# exactly as the Linux build does, then qemu itself died of a segmentation fault at the end of
+# the run (the program's worker threads ending?), and the last buffered lines were lost.
 # Usage: WINEPREFIX=DIR run_under_qemu_wine.sh PROGRAM.exe [ARGUMENT...]
 set -euo pipefail
 : "${WINEPREFIX:?set WINEPREFIX to a prefix made by wine64}"
