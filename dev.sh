@@ -22,6 +22,7 @@
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
 #                       `./dev.sh package FOLDER` packs an existing build folder as configured
+#   ./dev.sh i386       the portable code and its suites as 32-bit x86 programs, under qemu-i386
 #   ./dev.sh windows    cross-build the Windows programs (i686, x86_64), test them under Wine
 #   ./dev.sh windows-zip  the Windows release archives, in build-windows/
 set -euo pipefail
@@ -60,15 +61,22 @@ install_missing() {
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
                   googletest wine wine32:i386 wine64 xvfb procps zip)
 
-install_windows_missing() {
+# The 32-bit lane: Debian's i686 cross compiler, the libraries as :i386 packages (libc6:i386
+# brings the loader qemu-i386 starts the programs with), the emulator itself.
+I386_PACKAGES=(build-essential cmake g++-i686-linux-gnu qemu-user-static libsdl2-dev:i386
+               libcrypto++-dev:i386 libgtest-dev:i386)
+
+# install_i386_missing PACKAGE...: the packages, after adding the i386 architecture if needed.
+install_i386_missing() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
     $sudo apt-get update -qq
   fi
-  install_missing "${WINDOWS_PACKAGES[@]}"
+  install_missing "$@"
 }
+install_windows_missing() { install_i386_missing "${WINDOWS_PACKAGES[@]}"; }
 
 # build PRESET [cmake --build options...]: configure the preset's folder, then build it.
 build() {
@@ -356,6 +364,11 @@ case "$command" in
       packaging/build_package.sh build-package
     fi
     ;;
+  i386)
+    install_i386_missing "${I386_PACKAGES[@]}"
+    build i386
+    run_tests i386
+    ;;
   windows)
     install_missing
     install_windows_missing
@@ -367,7 +380,7 @@ case "$command" in
     JOBS=$JOBS tools/windows/package.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|lint|bench|bench-cli|package|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|lint|bench|bench-cli|package|i386|windows|windows-zip]" >&2
     exit 1
     ;;
 esac

@@ -8,6 +8,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -21,6 +23,13 @@ using namespace control_test;
 // The real calls and their stand-ins, under the names the linker gives them with --wrap.
 // Linux: the layer's functions themselves. Windows: the import pointers through which every
 // call into a system DLL goes; the stand-in is then a pointer too, set to our function.
+// SIZE_T in a mangled name: unsigned long on 64-bit Linux, unsigned int on 32-bit.
+#if SIZE_MAX == UINT_MAX
+#define SEAM_SIZE_T "j"
+#else
+#define SEAM_SIZE_T "m"
+#endif
+
 #ifdef _WIN32
 // The import pointer as the linker option names it; 32-bit symbols carry one more leading
 // underscore than the option's name, and so do the real and stand-in names made from it.
@@ -42,7 +51,7 @@ using namespace control_test;
     decltype(::function) real asm("__real_" linuxName);
 #endif
 
-SEAM(GlobalAlloc, RealGlobalAlloc, "_Z11GlobalAllocjm", 8)
+SEAM(GlobalAlloc, RealGlobalAlloc, "_Z11GlobalAllocj" SEAM_SIZE_T, 8)
 SEAM(GlobalFree, RealGlobalFree, "_Z10GlobalFreePv", 4)
 SEAM(waveOutPrepareHeader, RealPrepareHeader,
      "_Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj", 12)
@@ -53,7 +62,7 @@ SEAM(waveOutGetPosition, RealGetPosition,
      "_Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj", 12)
 SEAM(waveOutReset, RealReset, "_Z12waveOutResetP10HWAVEOUT__", 4)
 SEAM(waveOutClose, RealClose, "_Z12waveOutCloseP10HWAVEOUT__", 4)
-SEAM(CreateThread, RealCreateThread, "_Z12CreateThreadPvmPFjS_ES_jPj", 24)
+SEAM(CreateThread, RealCreateThread, "_Z12CreateThreadPv" SEAM_SIZE_T "PFjS_ES_jPj", 24)
 
 // Makes `wrapped` the stand-in the linker routes the calls to: on Linux by the function's
 // own symbol name, on Windows through an import pointer set to it.
@@ -128,7 +137,7 @@ bool FailsNow(FailurePoint point) {
 
 }  // namespace
 
-HGLOBAL WINAPI WrappedGlobalAlloc(UINT flags, SIZE_T bytes) SEAM_NAME("_Z11GlobalAllocjm");
+HGLOBAL WINAPI WrappedGlobalAlloc(UINT flags, SIZE_T bytes) SEAM_NAME("_Z11GlobalAllocj" SEAM_SIZE_T);
 HGLOBAL WINAPI WrappedGlobalAlloc(UINT flags, SIZE_T bytes) {
     if (bytes == kWaveBufferBytes && FailsNow(FailurePoint::kWaveBuffer)) return nullptr;
     if (bytes == kMixBufferBytes && FailsNow(FailurePoint::kMixBuffer)) return nullptr;
@@ -213,7 +222,7 @@ MMRESULT WINAPI WrappedClose(HWAVEOUT device) {
 SEAM_STAND_IN(waveOutClose, WrappedClose, 4)
 
 HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
-                           LPVOID parameter, DWORD flags, LPDWORD id) SEAM_NAME("_Z12CreateThreadPvmPFjS_ES_jPj");
+                           LPVOID parameter, DWORD flags, LPDWORD id) SEAM_NAME("_Z12CreateThreadPv" SEAM_SIZE_T "PFjS_ES_jPj");
 HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
                            LPVOID parameter, DWORD flags, LPDWORD id) {
     Calls.deviceCalls.push_back("thread");
