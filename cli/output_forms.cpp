@@ -82,8 +82,10 @@ std::string ResultLine(const PrintedNames& names, std::string_view fileName, std
     const bool escapes = !format.zeroEnded && format.style != LineStyle::kSfv &&
                          format.style != LineStyle::kDigestOnly;
     std::string line;
+    // One character appended rather than a literal assigned: GCC 12 warns wrongly of
+    // overlapping copies on the assignment in optimised builds.
     if (escapes && EscapeFileName(fileName, &escaped)) {
-        line = "\\";
+        line += '\\';
     } else {
         escaped = fileName;
     }
