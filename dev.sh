@@ -372,12 +372,12 @@ case "$command" in
   windows)
     install_missing
     install_windows_missing
-    JOBS=$JOBS tools/windows/build_and_test.sh
+    JOBS=$JOBS tests/wine/build_and_test.sh
     ;;
   windows-zip)
     install_missing
     install_windows_missing
-    JOBS=$JOBS tools/windows/package.sh
+    JOBS=$JOBS packaging/windows_zip.sh
     ;;
   *)
     echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|lint|bench|bench-cli|package|i386|windows|windows-zip]" >&2

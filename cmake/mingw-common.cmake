@@ -23,7 +23,7 @@ else()
 endif()
 if(HASHCALC_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${CMAKE_CURRENT_LIST_DIR}/../tools/windows/run_under_wine.sh ${HASHCALC_WINE})
+      ${CMAKE_CURRENT_LIST_DIR}/../tests/wine/run_under_wine.sh ${HASHCALC_WINE})
 endif()
 
 # No MinGW runtime DLL beside the programs: they import only system DLLs.

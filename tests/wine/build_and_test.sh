@@ -76,7 +76,7 @@ cmake --build --preset linux-cli -j "$jobs" >/dev/null
 linux_cli=$out/linux-cli/cli/hashcalc-cli
 
 status=0
-tools/windows/check_callbacks.sh || status=1
+tests/wine/check_callbacks.sh || status=1
 not_run=()
 for arch in i686 x86_64; do
   dir=$out/$arch
@@ -100,7 +100,7 @@ for arch in i686 x86_64; do
   tests/digest/compare_cli_sweep.sh "$linux_cli" "$emulator $dir/cli/hashcalc-cli.exe" \
     || status=1
 done
-tools/windows/check_imports.sh "$out/i686" "$out/x86_64" || status=1
+tests/wine/check_imports.sh "$out/i686" "$out/x86_64" || status=1
 
 if [ ${#not_run[@]} -gt 0 ]; then
   echo "NOTE: built but not tested here (this machine cannot run 32-bit programs): ${not_run[*]}"

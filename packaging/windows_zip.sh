@@ -3,7 +3,7 @@
 # uses) and packs each target into build-windows/hashcalc-VERSION-windows-ARCH.zip with a
 # short text on use. Called by `./dev.sh windows-zip`.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build-windows
 jobs=${JOBS:-$(nproc)}
