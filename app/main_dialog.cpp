@@ -4,9 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "about_config.h"
+#include "clipboard_text.h"
 #include "digest.h"
+#include "digest_lines.h"
+#include "file_hashing.h"
 #include "embedded_song.h"
 #include "player.h"
 #include "resource.h"
@@ -85,6 +89,245 @@ void ShowAboutBox(HWND dialog) {
     MessageBoxA(dialog, AboutText, AboutCaption, MB_OK | MB_ICONINFORMATION);
 }
 
+// The result fields in catalogue order.
+constexpr int kResultFields[kDigestCount] = {
+    IDC_MD5,       IDC_MD2,       IDC_MD4,       IDC_SHA0,  IDC_SHA1,  IDC_SHA256,
+    IDC_RIPEMD128, IDC_RIPEMD160, IDC_RIPEMD256, IDC_CRC16, IDC_CRC32, IDC_CRC32B};
+
+// Posted to itself at the start: hash the file named on the command line (lParam).
+constexpr UINT kStartFileMessage = WM_APP + 3;
+
+// The context menu's commands.
+enum MenuCommand : UINT {
+    kMenuCopyField = 40001,
+    kMenuHashFile,
+    kMenuCompare,
+    kMenuCopyAll,
+    kMenuMusic,
+};
+
+// What the window shows and does besides the typed text's digests; dialog thread only.
+struct WindowState {
+    char caption[128] = "";          // the template's caption, the title for typed text
+    bool showsFile = false;           // the fields show shownFile's digests, not the text's
+    std::string shownFile;
+    FileHashJob* running = nullptr;   // the file being hashed, if any
+    long runningPercent = 0;
+    bool musicAvailable = false;      // the player started
+    bool musicPaused = false;
+};
+WindowState State;
+
+int FieldIndex(int id) {
+    for (int k = 0; k < kDigestCount; ++k) {
+        if (kResultFields[k] == id) return k;
+    }
+    return -1;
+}
+
+// The title says at every moment whose digests the fields show, and which file is being
+// hashed, with its progress.
+void ShowStateInTitle(HWND dialog) {
+    const std::string shown = State.showsFile ? FileNameOf(State.shownFile) : "the typed text";
+    std::string title;
+    if (State.running != nullptr) {
+        title = "Hashing " + FileNameOf(State.running->path) + ": " +
+                std::to_string(State.runningPercent) + "% (showing " + shown + ") -";
+    } else if (State.showsFile) {
+        title = shown + " -";
+    }
+    title += State.caption;
+    SetWindowTextA(dialog, title.c_str());
+}
+
+void CancelRunningFile() {
+    CancelFileHash(State.running);  // its end message releases it
+    State.running = nullptr;
+}
+
+void StartHashingFile(HWND dialog, const std::string& path) {
+    FileHashOutcome outcome = FileHashOutcome::kRunning;
+    int error = 0;
+    FileHashJob* job = StartFileHash(dialog, path, &outcome, &error);
+    if (job == nullptr) {
+        // The fields keep what they showed.
+        MessageBoxA(dialog, FileProblemText(path, outcome, error).c_str(), State.caption,
+                    MB_OK | MB_ICONWARNING);
+        return;
+    }
+    CancelRunningFile();
+    State.running = job;
+    State.runningPercent = 0;
+    ShowStateInTitle(dialog);
+}
+
+void FinishFileJob(HWND dialog, FileHashJob* job) {
+    if (job == State.running) {
+        State.running = nullptr;
+        if (job->outcome == FileHashOutcome::kDone) {
+            for (int k = 0; k < kDigestCount; ++k) {
+                SetDlgItemTextA(dialog, kResultFields[k], job->texts[k]);
+            }
+            State.showsFile = true;
+            State.shownFile = job->path;
+            ShowStateInTitle(dialog);
+        } else {
+            ShowStateInTitle(dialog);
+            MessageBoxA(dialog, FileProblemText(job->path, job->outcome, job->error).c_str(),
+                        State.caption, MB_OK | MB_ICONWARNING);
+        }
+    }
+    ReleaseFileHash(job);
+}
+
+void TakeDroppedFiles(HWND dialog, HDROP drop) {
+    // The first file is hashed; a drop of several has no order a user could rely on anyway.
+    std::string path;
+    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        path.resize(DragQueryFileA(drop, 0, nullptr, 0) + 1);
+        path.resize(DragQueryFileA(drop, 0, path.data(), static_cast<UINT>(path.size())));
+    }
+    DragFinish(drop);
+    if (!path.empty()) StartHashingFile(dialog, path);
+}
+
+void ChooseFileToHash(HWND dialog) {
+    char path[4096] = "";
+    OPENFILENAMEA chooser{};
+    chooser.lStructSize = sizeof chooser;
+    chooser.hwndOwner = dialog;
+    chooser.lpstrFile = path;
+    chooser.nMaxFile = sizeof path;
+    chooser.lpstrTitle = "Hash a file";
+    chooser.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    if (GetOpenFileNameA(&chooser)) StartHashingFile(dialog, path);
+}
+
+// The twelve field texts, catalogue order.
+struct FieldTexts {
+    char texts[kDigestCount][kLongestTextBytes];
+    const char* pointers[kDigestCount];
+};
+
+void ReadFieldTexts(HWND dialog, FieldTexts* fields) {
+    for (int k = 0; k < kDigestCount; ++k) {
+        GetDlgItemTextA(dialog, kResultFields[k], fields->texts[k], kLongestTextBytes);
+        fields->pointers[k] = fields->texts[k];
+    }
+}
+
+void CopyAllDigests(HWND dialog) {
+    std::string source;
+    if (State.showsFile) {
+        source = State.shownFile;
+    } else {
+        // The fields are brought up to date first: before any notification they are empty.
+        RecomputeDigests(dialog);
+        char text[kInputLimit];
+        const UINT length = GetDlgItemTextA(dialog, IDC_INPUT, text, kInputLimit);
+        source = "\"" + std::string(text, length) + "\"";
+    }
+    FieldTexts fields;
+    ReadFieldTexts(dialog, &fields);
+    PutTextOnClipboard(dialog, DigestLines(source, fields.pointers, "\r\n"));
+}
+
+void CopyField(HWND dialog, int id) {
+    char text[kLongestTextBytes];
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    PutTextOnClipboard(dialog, text);
+}
+
+void CompareWithClipboard(HWND dialog) {
+    std::string pasted;
+    ReadClipboardText(dialog, &pasted);
+    const std::string digest = PublishedDigest(pasted);
+    if (digest.empty()) {
+        MessageBoxA(dialog, "The clipboard holds no digest to compare.", State.caption,
+                    MB_OK | MB_ICONWARNING);
+        return;
+    }
+    FieldTexts fields;
+    ReadFieldTexts(dialog, &fields);
+    const int match = MatchingDigest(digest, fields.pointers);
+    if (match < 0) {
+        MessageBoxA(dialog, "The clipboard's digest matches none of the twelve fields.",
+                    State.caption, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // Focus first: the input's losing it rewrites the fields, which clears a selection.
+    const HWND field = GetDlgItem(dialog, kResultFields[match]);
+    SetFocus(field);
+    SendMessageA(field, EM_SETSEL, 0, -1);
+    const std::string found =
+        std::string("The clipboard's digest matches ") + DigestCatalogue[match].name + ".";
+    MessageBoxA(dialog, found.c_str(), State.caption, MB_OK | MB_ICONINFORMATION);
+    SetFocus(field);
+    SendMessageA(field, EM_SETSEL, 0, -1);
+}
+
+void ToggleMusic() {
+    if (State.musicAvailable) State.musicPaused = TogglePause() == 1;
+}
+
+// Right click on the window or a result field. The input field keeps its own edit menu.
+BOOL ShowContextMenu(HWND dialog, HWND target, LPARAM where) {
+    const int fieldId = target != dialog ? GetDlgCtrlID(target) : 0;
+    if (fieldId == IDC_INPUT) return FALSE;
+    const bool onField = FieldIndex(fieldId) >= 0;
+    const HMENU menu = CreatePopupMenu();
+    if (onField) {
+        AppendMenuA(menu, MF_STRING, kMenuCopyField, "Copy");
+        AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    }
+    AppendMenuA(menu, MF_STRING, kMenuHashFile, "Hash a file...");
+    AppendMenuA(menu, MF_STRING, kMenuCompare, "Compare with clipboard");
+    AppendMenuA(menu, MF_STRING, kMenuCopyAll, "Copy all digests");
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    UINT musicFlags = State.musicPaused ? MF_UNCHECKED : MF_CHECKED;
+    if (!State.musicAvailable) musicFlags = MF_GRAYED;
+    AppendMenuA(menu, MF_STRING | musicFlags, kMenuMusic, "Play music");
+    const int x = static_cast<short>(LOWORD(where));
+    const int y = static_cast<short>(HIWORD(where));
+    const UINT chosen = static_cast<UINT>(
+        TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, dialog, nullptr));
+    DestroyMenu(menu);
+    switch (chosen) {
+        case kMenuCopyField:
+            CopyField(dialog, fieldId);
+            break;
+        case kMenuHashFile:
+            ChooseFileToHash(dialog);
+            break;
+        case kMenuCompare:
+            CompareWithClipboard(dialog);
+            break;
+        case kMenuCopyAll:
+            CopyAllDigests(dialog);
+            break;
+        case kMenuMusic:
+            ToggleMusic();
+            break;
+        default:
+            break;
+    }
+    return TRUE;
+}
+
+// Typing replaces a file's digests with the text's and cancels a file being hashed; the
+// field's focus notifications recompute the text's digests only while those are shown.
+BOOL InputNotification(HWND dialog, WORD code) {
+    if (code == EN_CHANGE || code == EN_UPDATE) {
+        const bool changed = State.showsFile || State.running != nullptr;
+        CancelRunningFile();
+        State.showsFile = false;
+        if (changed) ShowStateInTitle(dialog);
+    } else if (State.showsFile) {
+        return 0;
+    }
+    return RecomputeDigests(dialog);
+}
+
 }  // namespace
 
 BOOL RecomputeDigests(HWND dialog) {
@@ -118,20 +361,42 @@ BOOL RecomputeDigests(HWND dialog) {
     return SetDlgItemTextA(dialog, IDC_CRC32B, WorkCopy[kCopyCRC32b]);
 }
 
-INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             ShowProgramIcon(dialog);
-            PlayModule(EmbeddedSong);
+            State = WindowState{};
+            GetWindowTextA(dialog, State.caption, sizeof State.caption);
+            State.musicAvailable = PlayModule(EmbeddedSong) != nullptr;
             SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+            DragAcceptFiles(dialog, TRUE);
+            // A file named on the command line is hashed once the window runs.
+            if (lParam != 0) PostMessageA(dialog, kStartFileMessage, 0, lParam);
             return 0;
         case WM_CLOSE:
             // deliberate:
             // the dialog is not ended and the player not stopped: the process ends here.
             ExitProcess(0);
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDC_INPUT) return RecomputeDigests(dialog);
+            if (LOWORD(wParam) == IDC_INPUT) return InputNotification(dialog, HIWORD(wParam));
             if (LOWORD(wParam) == IDC_ABOUT) ShowAboutBox(dialog);
+            return 0;
+        case WM_DROPFILES:
+            TakeDroppedFiles(dialog, reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case WM_CONTEXTMENU:
+            return ShowContextMenu(dialog, reinterpret_cast<HWND>(wParam), lParam);
+        case kStartFileMessage:
+            StartHashingFile(dialog, reinterpret_cast<const char*>(lParam));
+            return 0;
+        case kFileHashProgressMessage:
+            if (reinterpret_cast<FileHashJob*>(wParam) == State.running) {
+                State.runningPercent = static_cast<long>(lParam);
+                ShowStateInTitle(dialog);
+            }
+            return 0;
+        case kFileHashEndedMessage:
+            FinishFileJob(dialog, reinterpret_cast<FileHashJob*>(wParam));
             return 0;
         default:
             return 0;

@@ -48,3 +48,12 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL memory) {
     std::free(memory);
     return nullptr;
 }
+
+// Every block is fixed in place here, so a moveable one locks to its own address.
+LPVOID WINAPI GlobalLock(HGLOBAL memory) {
+    return memory;
+}
+
+BOOL WINAPI GlobalUnlock(HGLOBAL) {
+    return FALSE;  // no lock count is kept: the block is unlocked now
+}

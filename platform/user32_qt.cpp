@@ -20,50 +20,68 @@
 #include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QSignalBlocker>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <tuple>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "dialog_template.h"
 #include "icon_resource.h"
 #include "win32.h"
+#include "window_handle.h"
 
 namespace {
 
 // Where Debian's fonts-wine keeps its fonts; fontconfig does not search this folder.
 constexpr const char* kWineFontFolder = "/usr/share/wine/fonts/";
+// Room a window manager's title bar and borders take around a dialog, at most.
+const QSize kFrameAllowance(16, 40);
+// Below this a dialog font is unreadable; a screen that small gets a clipped dialog.
+constexpr int kSmallestFontPixels = 6;
 
 }  // namespace
-
-// A dialog's handle: its window, its procedure, its controls in template order and the icons
-// set with WM_SETICON (ICON_SMALL, ICON_BIG).
-struct HWND__ {
-    QDialog* window = nullptr;
-    DLGPROC procedure = nullptr;
-    std::vector<QWidget*> controls;
-    HICON icons[2] = {nullptr, nullptr};
-};
 
 // A loaded icon: all its sizes in one QIcon.
 struct HICON__ {
     QIcon icon;
 };
 
-namespace {
-
 INT_PTR SendToProcedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (dialog->procedure == nullptr) return 0;
+    if (dialog == nullptr || dialog->procedure == nullptr) return 0;
     return dialog->procedure(dialog, message, wParam, lParam);
 }
+
+QWidget* WidgetOf(HWND window) {
+    if (window == nullptr) return nullptr;
+    return window->control != nullptr ? window->control : window->window;
+}
+
+HWND HandleAt(HWND dialog, QWidget* widget) {
+    for (QWidget* at = widget; at != nullptr && at != dialog->window; at = at->parentWidget()) {
+        for (const auto& handle : dialog->controlHandles) {
+            if (handle->control == at) return handle.get();
+        }
+    }
+    return dialog;
+}
+
+namespace {
 
 void SendCommand(HWND dialog, int id, int code) {
     SendToProcedure(dialog, WM_COMMAND, MAKEWPARAM(id, code), 0);
@@ -361,13 +379,34 @@ protected:
             case QEvent::KeyPress:
                 return RouteKey(watched, static_cast<QKeyEvent*>(event));
             case QEvent::FocusIn:
-            case QEvent::FocusOut:
-                if (IsEdit(watched) &&
-                    static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
-                    SendCommand(dialog_, ControlId(watched),
-                                event->type() == QEvent::FocusIn ? EN_SETFOCUS : EN_KILLFOCUS);
+            case QEvent::FocusOut: {
+                const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+                if (!IsEdit(watched) || reason == Qt::PopupFocusReason) return false;
+                // A Windows edit reached with Tab selects its whole text, so that Ctrl+C copies
+                // it; Qt's single-line edit does so already, its multi-line one does not.
+                auto* multiLine = qobject_cast<QPlainTextEdit*>(watched);
+                if (multiLine != nullptr && event->type() == QEvent::FocusIn &&
+                    (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)) {
+                    multiLine->selectAll();
                 }
+                SendCommand(dialog_, ControlId(watched),
+                            event->type() == QEvent::FocusIn ? EN_SETFOCUS : EN_KILLFOCUS);
                 return false;
+            }
+            case QEvent::ContextMenu: {
+                // As on Windows the dialog procedure hears of the right click first, with the
+                // control under it; when it takes no action, the control's own menu opens.
+                auto* widget = qobject_cast<QWidget*>(watched);
+                if (widget == nullptr) return false;
+                const QPoint at = static_cast<QContextMenuEvent*>(event)->globalPos();
+                const HWND target = HandleAt(dialog_, widget);
+                return SendToProcedure(dialog_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(target),
+                                       MAKELPARAM(at.x(), at.y())) != 0;
+            }
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+                return RouteDropEvent(dialog_, watched, event);
             default:
                 return false;
         }
@@ -479,6 +518,71 @@ QString ControlText(const QWidget* control) {
     return QString();
 }
 
+// Qt stacks a window's children in the order it hands them to accessibility clients, so the
+// stacking order is the order a screen reader walks the window in: top to bottom, left to
+// right, each label right before its field, and each frame before what it frames (frames
+// lie below the controls inside them, which lets clicks and painting through).
+void StackInReadingOrder(const DialogTemplate& dialog, const std::vector<QWidget*>& controls) {
+    const int count = dialog.itemCount;
+    std::vector<int> fieldOfLabel(static_cast<size_t>(count), -1);
+    for (int i = 0; i < count; ++i) {
+        if (!IsClass(dialog.items[i], "edit")) continue;
+        const int label = LabelOf(dialog, i);
+        if (label >= 0) fieldOfLabel[static_cast<size_t>(label)] = i;
+    }
+    // A label reads where its field does, just before it.
+    auto place = [&](int i) {
+        const int at = fieldOfLabel[static_cast<size_t>(i)] >= 0 ? fieldOfLabel[static_cast<size_t>(i)] : i;
+        const DialogItemTemplate& item = dialog.items[at];
+        return std::make_tuple(static_cast<int>(item.y), static_cast<int>(item.x),
+                               at == i ? 1 : 0);
+    };
+    std::vector<int> order(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return place(a) < place(b); });
+    for (const int i : order) controls[static_cast<size_t>(i)]->raise();
+}
+
+// The dialogs running now, for PostMessageA from other threads.
+std::mutex liveDialogsLock;
+std::vector<HWND> liveDialogs;
+
+// Termination signals (kill, Ctrl+C in a terminal, the end of a session) close the running
+// dialog as its close box does. The handler only writes a byte to a pipe; the dialog's thread
+// reads it and sends WM_CLOSE.
+int signalPipe[2] = {-1, -1};
+
+void NoteTerminationSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void EndOnTerminationSignals(HWND dialog) {
+    static QSocketNotifier* notifier = nullptr;
+    static HWND target = nullptr;
+    target = dialog;
+    if (dialog == nullptr || notifier != nullptr) return;
+    if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char bytes[16];
+        while (read(signalPipe[0], bytes, sizeof bytes) > 0) {
+        }
+        if (target != nullptr) {
+            SendToProcedure(target, WM_CLOSE, 0, 0);
+        } else {
+            std::_Exit(0);  // between dialogs there is no window to close
+        }
+    });
+    struct sigaction action {};
+    action.sa_handler = NoteTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
 INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPROC dialogProc,
@@ -501,11 +605,24 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
     window->setWindowFlags(flags);
     window->setWindowTitle(QString::fromUtf8(dialogTemplate->caption));
 
-    const QFont font = DialogFont(*dialogTemplate);
+    QFont font = DialogFont(*dialogTemplate);
+    BaseUnits units = MeasureBaseUnits(font);
+    QRect client = ToPixels(units, dialogTemplate->x, dialogTemplate->y, dialogTemplate->cx,
+                            dialogTemplate->cy);
+    // On a screen too small for the template at this scale (a high scale factor, a small
+    // screen) the whole layout is drawn with a smaller font, so that every control stays
+    // within reach: a fixed-size dialog can be neither resized nor scrolled.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size() - kFrameAllowance;
+        while (font.pixelSize() > kSmallestFontPixels &&
+               (client.width() > room.width() || client.height() > room.height())) {
+            font.setPixelSize(font.pixelSize() - 1);
+            units = MeasureBaseUnits(font);
+            client = ToPixels(units, dialogTemplate->x, dialogTemplate->y, dialogTemplate->cx,
+                              dialogTemplate->cy);
+        }
+    }
     window->setFont(font);
-    const BaseUnits units = MeasureBaseUnits(font);
-    const QRect client = ToPixels(units, dialogTemplate->x, dialogTemplate->y, dialogTemplate->cx,
-                                  dialogTemplate->cy);
     if ((style & WS_THICKFRAME) == 0) {
         window->setFixedSize(client.size());
     } else {
@@ -520,13 +637,18 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
         if (control == nullptr) return -1;
         control->setGeometry(ToPixels(units, item.x, item.y, item.cx, item.cy));
         control->installEventFilter(&router);
+        // Right clicks and drops on a multi-line edit reach its viewport, not the edit.
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) {
+            edit->viewport()->installEventFilter(&router);
+        }
         handle.controls.push_back(control);
+        auto controlHandle = std::make_unique<HWND__>();
+        controlHandle->control = control;
+        controlHandle->dialog = &handle;
+        handle.controlHandles.push_back(std::move(controlHandle));
     }
     NameEditsByTheirLabels(*dialogTemplate, handle.controls);
-    // Template order is Z order with the first control on top, and the tab order.
-    for (auto control = handle.controls.rbegin(); control != handle.controls.rend(); ++control) {
-        (*control)->raise();
-    }
+    StackInReadingOrder(*dialogTemplate, handle.controls);
     QWidget* previousStop = nullptr;
     QWidget* firstStop = nullptr;
     for (int i = 0; i < dialogTemplate->itemCount; ++i) {
@@ -538,6 +660,10 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
     }
 
     handle.procedure = dialogProc;
+    {
+        const std::lock_guard hold(liveDialogsLock);
+        liveDialogs.push_back(&handle);
+    }
     if (SendToProcedure(&handle, WM_INITDIALOG, 0, initParam) != 0 && firstStop != nullptr) {
         firstStop->setFocus();
     }
@@ -555,11 +681,22 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
         window->move(client.topLeft());
     }
 
+    EndOnTerminationSignals(&handle);
     const int result = window->exec();
+    {
+        const std::lock_guard hold(liveDialogsLock);
+        liveDialogs.erase(std::find(liveDialogs.begin(), liveDialogs.end(), &handle));
+    }
+    EndOnTerminationSignals(nullptr);
     // The procedure hears nothing of the teardown.
     handle.procedure = nullptr;
     window->removeEventFilter(&router);
-    for (QWidget* control : handle.controls) control->removeEventFilter(&router);
+    for (QWidget* control : handle.controls) {
+        control->removeEventFilter(&router);
+        if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) {
+            edit->viewport()->removeEventFilter(&router);
+        }
+    }
     window.reset();
     return result;
 }
@@ -651,6 +788,24 @@ HICON WINAPI LoadIconA(HINSTANCE, LPCSTR iconName) {
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (window == nullptr) return 0;
+    if (window->control != nullptr) {
+        // EM_SETSEL: select from wParam to lParam; an end of -1 means the end of the text.
+        if (message != EM_SETSEL) return 0;
+        const int start = static_cast<int>(wParam);
+        const int end = static_cast<int>(lParam);
+        if (auto* multiLine = qobject_cast<QPlainTextEdit*>(window->control)) {
+            QTextCursor cursor(multiLine->document());
+            const int last = multiLine->document()->characterCount() - 1;
+            cursor.setPosition(std::clamp(start, 0, last));
+            cursor.setPosition(end < 0 ? last : std::clamp(end, 0, last), QTextCursor::KeepAnchor);
+            multiLine->setTextCursor(cursor);
+        } else if (auto* singleLine = qobject_cast<QLineEdit*>(window->control)) {
+            const int last = static_cast<int>(singleLine->text().size());
+            const int from = std::clamp(start, 0, last);
+            singleLine->setSelection(from, (end < 0 ? last : std::clamp(end, 0, last)) - from);
+        }
+        return 0;
+    }
     if (message != WM_SETICON) return SendToProcedure(window, message, wParam, lParam);
     // The title bar shows the small icon, task switchers the big one; Qt keeps all sizes in
     // one icon and picks, so the window gets the big one when there is one.
@@ -661,4 +816,66 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
                                                            : window->icons[ICON_SMALL];
     if (window->window != nullptr) window->window->setWindowIcon(shown ? shown->icon : QIcon());
     return reinterpret_cast<LRESULT>(previous);
+}
+
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Another thread may post while the dialog ends: the handle is looked up under the lock
+    // that its end takes too, and a message for a dialog gone is refused, as on Windows.
+    const std::lock_guard hold(liveDialogsLock);
+    if (std::find(liveDialogs.begin(), liveDialogs.end(), window) == liveDialogs.end()) {
+        return FALSE;
+    }
+    // Delivered on the dialog's thread by its event loop; dropped if the dialog is gone by then.
+    return QMetaObject::invokeMethod(
+        window->window, [window, message, wParam, lParam] {
+            SendToProcedure(window, message, wParam, lParam);
+        },
+        Qt::QueuedConnection);
+}
+
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text) {
+    if (window == nullptr) return FALSE;
+    if (window->control != nullptr) {
+        return SetDlgItemTextA(window->dialog, ControlId(window->control), text);
+    }
+    if (window->window == nullptr) return FALSE;
+    window->window->setWindowTitle(QString::fromUtf8(text != nullptr ? text : ""));
+    return TRUE;
+}
+
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int maxCount) {
+    if (window != nullptr && window->control != nullptr) {
+        return static_cast<int>(
+            GetDlgItemTextA(window->dialog, ControlId(window->control), text, maxCount));
+    }
+    if (text == nullptr || maxCount <= 0) return 0;
+    text[0] = '\0';
+    if (window == nullptr || window->window == nullptr) return 0;
+    const QByteArray bytes = window->window->windowTitle().toUtf8();
+    const int count = std::min(static_cast<int>(bytes.size()), maxCount - 1);
+    std::memcpy(text, bytes.constData(), static_cast<size_t>(count));
+    text[count] = '\0';
+    return count;
+}
+
+HWND WINAPI GetDlgItem(HWND dialog, int controlId) {
+    if (dialog == nullptr) return nullptr;
+    for (const auto& handle : dialog->controlHandles) {
+        if (ControlId(handle->control) == static_cast<WORD>(controlId)) return handle.get();
+    }
+    return nullptr;
+}
+
+int WINAPI GetDlgCtrlID(HWND control) {
+    return control != nullptr && control->control != nullptr ? ControlId(control->control) : 0;
+}
+
+HWND WINAPI SetFocus(HWND window) {
+    QWidget* widget = WidgetOf(window);
+    if (widget == nullptr) return nullptr;
+    QWidget* previous = QApplication::focusWidget();
+    widget->setFocus(Qt::OtherFocusReason);
+    if (previous == nullptr) return nullptr;
+    const HWND dialog = window->dialog != nullptr ? window->dialog : window;
+    return HandleAt(dialog, previous);
 }

@@ -57,6 +57,7 @@ using HICON = HICON__*;
 #define LOWORD(l) (static_cast<WORD>(static_cast<DWORD_PTR>(l) & 0xFFFF))
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xFFFF))
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<UINT_PTR>(static_cast<WORD>(i))))
+#define MAKELPARAM(low, high) (static_cast<LPARAM>(static_cast<DWORD>(MAKEWPARAM(low, high))))
 #define MAKEWPARAM(low, high) (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
 
 // ---- kernel32: strings and memory -------------------------------------------------------------
@@ -70,6 +71,10 @@ void WINAPI RtlMoveMemory(void* destination, const void* source, SIZE_T length);
 #define GPTR (GMEM_FIXED | GMEM_ZEROINIT)
 HGLOBAL WINAPI GlobalAlloc(UINT flags, SIZE_T bytes);
 HGLOBAL WINAPI GlobalFree(HGLOBAL memory);
+#define GMEM_MOVEABLE 0x0002
+#define GHND (GMEM_MOVEABLE | GMEM_ZEROINIT)
+LPVOID WINAPI GlobalLock(HGLOBAL memory);
+BOOL WINAPI GlobalUnlock(HGLOBAL memory);
 
 // ---- kernel32: process and threads ------------------------------------------------------------
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
@@ -157,6 +162,88 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL WINAPI SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR iconName);
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// ---- user32: messages between threads, window texts, controls ------------------------------
+#define WM_APP 0x8000
+#define WM_CONTEXTMENU 0x007B
+#define EM_SETSEL 0x00B1
+#define MB_ICONWARNING 0x00000030L
+// Queued for the window's thread; safe to call from any thread.
+BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
+int WINAPI GetWindowTextA(HWND window, LPSTR text, int maxCount);
+HWND WINAPI GetDlgItem(HWND dialog, int controlId);
+int WINAPI GetDlgCtrlID(HWND control);
+HWND WINAPI SetFocus(HWND window);
+
+// ---- user32: context menus --------------------------------------------------------------------
+struct HMENU__;
+using HMENU = HMENU__*;
+#define MF_STRING 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_UNCHECKED 0x00000000L
+#define MF_CHECKED 0x00000008L
+#define MF_SEPARATOR 0x00000800L
+#define TPM_LEFTALIGN 0x0000L
+#define TPM_RIGHTBUTTON 0x0002L
+#define TPM_RETURNCMD 0x0100L
+HMENU WINAPI CreatePopupMenu();
+BOOL WINAPI AppendMenuA(HMENU menu, UINT flags, UINT_PTR itemId, LPCSTR text);
+// With TPM_RETURNCMD: the chosen item's id, or 0 when the menu was dismissed.
+BOOL WINAPI TrackPopupMenu(HMENU menu, UINT flags, int x, int y, int reserved, HWND owner,
+                           const void* rect);
+BOOL WINAPI DestroyMenu(HMENU menu);
+
+// ---- user32: the clipboard (text only) --------------------------------------------------------
+#define CF_TEXT 1
+BOOL WINAPI OpenClipboard(HWND owner);
+BOOL WINAPI CloseClipboard();
+BOOL WINAPI EmptyClipboard();
+// Takes ownership of `memory` (GlobalAlloc'd, a NUL-terminated text).
+HANDLE WINAPI SetClipboardData(UINT format, HANDLE memory);
+// The clipboard's text, owned by the clipboard until it is closed.
+HANDLE WINAPI GetClipboardData(UINT format);
+
+// ---- shell32: files dropped on a window -------------------------------------------------------
+struct HDROP__;
+using HDROP = HDROP__*;
+#define WM_DROPFILES 0x0233
+void WINAPI DragAcceptFiles(HWND window, BOOL accept);
+// With index 0xFFFFFFFF the number of files; else copies the index-th path (at most `size`
+// bytes with the NUL) and returns its length, or with a null buffer the length it needs.
+UINT WINAPI DragQueryFileA(HDROP drop, UINT index, LPSTR file, UINT size);
+void WINAPI DragFinish(HDROP drop);
+
+// ---- comdlg32: the file chooser ---------------------------------------------------------------
+#define OFN_PATHMUSTEXIST 0x00000800
+#define OFN_FILEMUSTEXIST 0x00001000
+struct OPENFILENAMEA {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    HINSTANCE hInstance;
+    LPCSTR lpstrFilter;
+    LPSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    LPSTR lpstrFile;
+    DWORD nMaxFile;
+    LPSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCSTR lpstrInitialDir;
+    LPCSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCSTR lpstrDefExt;
+    LPARAM lCustData;
+    void* lpfnHook;
+    LPCSTR lpTemplateName;
+    void* pvReserved;
+    DWORD dwReserved;
+    DWORD FlagsEx;
+};
+using LPOPENFILENAMEA = OPENFILENAMEA*;
+BOOL WINAPI GetOpenFileNameA(LPOPENFILENAMEA dialog);
 
 // ---- winmm: wave output -----------------------------------------------------------------------
 struct HWAVEOUT__;

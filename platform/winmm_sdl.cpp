@@ -144,6 +144,10 @@ MMRESULT WINAPI waveOutOpen(LPHWAVEOUT device, UINT deviceId, LPCWAVEFORMATEX fo
     wanted.userdata = opened;
 
     std::lock_guard hold(sdlAudioUse);
+    // SDL would otherwise turn SIGINT and SIGTERM into quit events that nobody reads, and the
+    // program would outlive kill, Ctrl+C and the end of a session. The window layer handles
+    // these signals itself.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         delete opened;
         return MMSYSERR_NODRIVER;

@@ -103,3 +103,33 @@ TEST(Accessibility, AReaderWalkingTheWindowFindsEveryFieldByName) {
         EXPECT_EQ(fields, expected);
     });
 }
+
+TEST(Accessibility, AReaderMeetsTheControlsInTheOrderTheWindowReads) {
+    RunMainDialog([](QDialog& window) {
+        QAccessibleInterface* dialog = Accessible(&window);
+        ASSERT_NE(dialog, nullptr);
+        std::vector<std::string> met;
+        for (int i = 0; i < dialog->childCount(); ++i) {
+            QAccessibleInterface* child = dialog->child(i);
+            if (child == nullptr) continue;
+            const QAccessible::Role role = child->role();
+            if (role == QAccessible::EditableText || role == QAccessible::Button) {
+                met.push_back(child->text(QAccessible::Name).toStdString());
+            }
+        }
+        // Top to bottom: the input, the groups' fields as they stand on screen (MD5 below
+        // MD4), About last; each label just before its field.
+        EXPECT_EQ(met, (std::vector<std::string>{
+                           "Input your String", "MD2", "MD4", "MD5", "SHA0", "SHA1", "SHA256",
+                           "RiPEMd128", "RiPEMd160", "RiPEMd256", "CRC16", "CRC32", "CRC32b",
+                           "About"}));
+        std::vector<std::string> labels;
+        for (int i = 0; i + 1 < dialog->childCount(); ++i) {
+            if (dialog->child(i)->role() == QAccessible::StaticText &&
+                dialog->child(i + 1)->role() == QAccessible::EditableText) {
+                labels.push_back(dialog->child(i + 1)->text(QAccessible::Name).toStdString());
+            }
+        }
+        EXPECT_EQ(labels.size(), 13u) << "a label is not right before its field";
+    });
+}

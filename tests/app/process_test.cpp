@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -136,14 +137,15 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
 }
 
 // The mapped top-level window with the program's caption, or none.
-xcb_window_t FindShownWindow(xcb_connection_t* connection, xcb_window_t root) {
+xcb_window_t FindShownWindow(xcb_connection_t* connection, xcb_window_t root,
+                             const std::string& caption = kCaption) {
     xcb_query_tree_reply_t* tree =
         xcb_query_tree_reply(connection, xcb_query_tree(connection, root), nullptr);
     if (tree == nullptr) return XCB_WINDOW_NONE;
     xcb_window_t found = XCB_WINDOW_NONE;
     const xcb_window_t* children = xcb_query_tree_children(tree);
     for (int i = 0; i < xcb_query_tree_children_length(tree) && found == XCB_WINDOW_NONE; ++i) {
-        if (Property(connection, children[i], XCB_ATOM_WM_NAME) != kCaption) continue;
+        if (Property(connection, children[i], XCB_ATOM_WM_NAME) != caption) continue;
         xcb_get_window_attributes_reply_t* attributes = xcb_get_window_attributes_reply(
             connection, xcb_get_window_attributes(connection, children[i]), nullptr);
         if (attributes != nullptr && attributes->map_state == XCB_MAP_STATE_VIEWABLE) {
@@ -340,4 +342,180 @@ TEST(Program, WithoutADisplayItSaysSoInOneLineAndExitsWith1) {
             << outcome.errors;
         EXPECT_NE(outcome.errors.find(c.named), std::string::npos) << outcome.errors;
     }
+}
+
+namespace {
+
+// The program shown on a private X server of the given size, with extra environment.
+struct ShownProgram {
+    XServer server;
+    pid_t pid = -1;
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t window = XCB_WINDOW_NONE;
+
+    ~ShownProgram() {
+        if (connection != nullptr) xcb_disconnect(connection);
+        Stop(pid, SIGKILL);
+        Stop(server.pid, SIGTERM);
+    }
+};
+
+void Show(ShownProgram& shown, const std::vector<std::string>& arguments,
+          const std::vector<std::string>& extraEnv, const char* screen = "1024x768x24",
+          const std::string& caption = kCaption) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    shown.server.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                              "-nolisten", "tcp"},
+                             {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
+    close(fds[1]);
+    std::string number;
+    pollfd reader{fds[0], POLLIN, 0};
+    while (poll(&reader, 1, 30000) > 0) {
+        char c;
+        if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+        number += c;
+    }
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+    shown.server.display = ":" + number;
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string entry = *e;
+        if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("QT_", 0) == 0 ||
+            entry.rfind("SDL_AUDIODRIVER=", 0) == 0) {
+            continue;
+        }
+        env.push_back(entry);
+    }
+    env.push_back("DISPLAY=" + shown.server.display);
+    env.push_back("QT_QPA_PLATFORM=xcb");
+    env.push_back("SDL_AUDIODRIVER=dummy");
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<std::string> argv = {ProgramUnderTest()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    shown.pid = Spawn(argv, env);
+    ASSERT_GT(shown.pid, 0);
+    shown.connection = xcb_connect(shown.server.display.c_str(), nullptr);
+    ASSERT_EQ(xcb_connection_has_error(shown.connection), 0);
+    const xcb_window_t root =
+        xcb_setup_roots_iterator(xcb_get_setup(shown.connection)).data->root;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (shown.window == XCB_WINDOW_NONE && std::chrono::steady_clock::now() < deadline) {
+        shown.window = FindShownWindow(shown.connection, root, caption);
+        if (shown.window == XCB_WINDOW_NONE) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_NE(shown.window, XCB_WINDOW_NONE) << "no window titled \"" << caption << "\"";
+}
+
+// Runs the program to its end without a display; its output and status.
+struct Printed {
+    int status = -1;
+    std::string out, err;
+};
+
+Printed RunToEnd(const std::vector<std::string>& arguments) {
+    int out[2], err[2];
+    if (pipe(out) != 0 || pipe(err) != 0) return {};
+    std::vector<std::string> argv = {ProgramUnderTest()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<char*> args;
+    for (std::string& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    pid_t pid = -1;
+    posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    Printed printed;
+    char buffer[512];
+    ssize_t got;
+    while ((got = read(out[0], buffer, sizeof buffer)) > 0) printed.out.append(buffer, got);
+    while ((got = read(err[0], buffer, sizeof buffer)) > 0) printed.err.append(buffer, got);
+    close(out[0]);
+    close(err[0]);
+    if (pid > 0 && !WaitForExit(pid, printed.status)) Stop(pid, SIGKILL);
+    return printed;
+}
+
+}  // namespace
+
+TEST(Program, TerminationSignalsEndItAsClosingDoes) {
+    if (!ProgramOnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        ShownProgram shown;
+        Show(shown, {}, {});
+        if (HasFatalFailure()) return;
+        // The song plays, so the audio start has run (it used to take these signals over).
+        ExpectMusicPlays(shown.pid);
+        kill(shown.pid, signal);
+        int status = 0;
+        const auto sent = std::chrono::steady_clock::now();
+        bool ended = false;
+        while (!ended && std::chrono::steady_clock::now() - sent < std::chrono::seconds(5)) {
+            ended = waitpid(shown.pid, &status, WNOHANG) == shown.pid;
+            if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        ASSERT_TRUE(ended) << "still running 5 s after the signal";
+        shown.pid = -1;
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
+}
+
+TEST(Program, AtTwiceTheScaleTheWindowFitsA1280By800Screen) {
+    if (!ProgramOnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    ShownProgram shown;
+    Show(shown, {}, {"QT_SCALE_FACTOR=2"}, "1280x800x24");
+    if (HasFatalFailure()) return;
+    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(
+        shown.connection, xcb_get_geometry(shown.connection, shown.window), nullptr);
+    ASSERT_NE(geometry, nullptr);
+    EXPECT_GE(geometry->x, 0);
+    EXPECT_GE(geometry->y, 0);
+    EXPECT_LE(geometry->x + geometry->width, 1280);
+    EXPECT_LE(geometry->y + geometry->height, 800);
+    // Still a usable size, not a postage stamp.
+    EXPECT_GT(geometry->height, 400);
+    std::free(geometry);
+}
+
+TEST(Program, HelpVersionAndUnknownOptions) {
+    const Printed help = RunToEnd({"--help"});
+    ASSERT_TRUE(WIFEXITED(help.status));
+    EXPECT_EQ(WEXITSTATUS(help.status), 0);
+    EXPECT_EQ(help.out.rfind("usage: hashcalc [FILE]\n", 0), 0u) << help.out;
+    EXPECT_EQ(help.err, "");
+
+    const Printed version = RunToEnd({"--version"});
+    ASSERT_TRUE(WIFEXITED(version.status));
+    EXPECT_EQ(WEXITSTATUS(version.status), 0);
+    EXPECT_EQ(version.out.rfind("hashcalc ", 0), 0u) << version.out;
+
+    const Printed unknown = RunToEnd({"--bogus"});
+    ASSERT_TRUE(WIFEXITED(unknown.status));
+    EXPECT_EQ(WEXITSTATUS(unknown.status), 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(std::count(unknown.err.begin(), unknown.err.end(), '\n'), 1) << unknown.err;
+    EXPECT_NE(unknown.err.find("--bogus"), std::string::npos);
+}
+
+TEST(Program, AFileOnTheCommandLineIsHashedAndNamedInTheTitle) {
+    if (!ProgramOnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    char folder[] = "/tmp/hashcalc-start-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string path = std::string(folder) + "/named.txt";
+    std::ofstream(path) << "abc";
+    {
+        // The window comes up titled with the file once its digests are shown.
+        ShownProgram shown;
+        Show(shown, {path}, {}, "1024x768x24", "named.txt - Vorlan's Hash Calculation");
+    }
+    std::remove(path.c_str());
+    rmdir(folder);
 }

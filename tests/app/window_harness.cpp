@@ -25,6 +25,7 @@ namespace {
 
 INT_PTR CALLBACK ObservingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) Observed.dialog = dialog;
+    if (Observed.onMessage) Observed.onMessage(message);
     if (message == WM_COMMAND) Observed.commands.push_back(wParam);
     if (message == WM_CLOSE) {
         // The real procedure ends the process here; the exit itself is checked in a child.
@@ -36,7 +37,7 @@ INT_PTR CALLBACK ObservingProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
 
 }  // namespace
 
-void RunMainDialog(const std::function<void(QDialog& window)>& script) {
+void RunMainDialog(const std::function<void(QDialog& window)>& script, const char* startFile) {
     Observed = ObservedDialog{};
     QTimer::singleShot(0, [&script] {
         auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -50,7 +51,8 @@ void RunMainDialog(const std::function<void(QDialog& window)>& script) {
         window->done(0);
     });
     const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
-                                           nullptr, ObservingProc, 0);
+                                           nullptr, ObservingProc,
+                                           reinterpret_cast<LPARAM>(startFile));
     EXPECT_EQ(result, 0);
 }
 

@@ -15,12 +15,15 @@ struct ObservedDialog {
     HWND dialog = nullptr;
     std::vector<WPARAM> commands;  // wParam of every WM_COMMAND, in order
     int closeRequests = 0;         // WM_CLOSE messages, kept from ending the test process
+    std::function<void(UINT message)> onMessage;  // told of every message, before the procedure
 };
 extern ObservedDialog Observed;
 
 // Shows the main dialog with MainDialogProc (WM_CLOSE excepted, see ObservedDialog), runs
-// `script` once the dialog is up and active, then ends the dialog.
-void RunMainDialog(const std::function<void(QDialog& window)>& script);
+// `script` once the dialog is up and active, then ends the dialog. `startFile` is the
+// dialog's initialisation value: a file named on the command line, or null.
+void RunMainDialog(const std::function<void(QDialog& window)>& script,
+                   const char* startFile = nullptr);
 
 // The control widget with this id, or null.
 QWidget* Control(QDialog& window, int id);
