@@ -32,7 +32,7 @@ std::string HexOrEmpty(std::string_view text) {
 
 }  // namespace
 
-std::string DigestLines(std::string_view source, const char* const texts[kDigestCount],
+std::string DigestLines(std::string_view source, const char* const texts[kWindowDigestCount],
                         const char* lineEnd) {
     std::string escaped;
     bool marked = false;
@@ -50,9 +50,9 @@ std::string DigestLines(std::string_view source, const char* const texts[kDigest
         marked = true;
     }
     std::string lines;
-    for (int k = 0; k < kDigestCount; ++k) {
+    for (int k = 0; k < kWindowDigestCount; ++k) {
         if (marked) lines += '\\';
-        lines.append(DigestCatalogue[k].name).append(" (").append(escaped).append(") = ");
+        lines.append(DigestTable[k].name).append(" (").append(escaped).append(") = ");
         lines.append(texts[k]).append(lineEnd);
     }
     return lines;
@@ -75,9 +75,9 @@ std::string PublishedDigest(std::string_view text) {
     return HexOrEmpty(text.substr(0, end));
 }
 
-int MatchingDigest(std::string_view digest, const char* const texts[kDigestCount]) {
+int MatchingDigest(std::string_view digest, const char* const texts[kWindowDigestCount]) {
     if (digest.empty()) return -1;
-    for (int k = 0; k < kDigestCount; ++k) {
+    for (int k = 0; k < kWindowDigestCount; ++k) {
         std::string_view shown = texts[k];
         if (shown.size() != digest.size()) continue;
         bool same = true;

@@ -31,13 +31,13 @@ DWORD WINAPI HashFileThread(LPVOID parameter) {
         job->error = errno;
     } else {
         const std::unique_ptr<unsigned char[]> piece(new unsigned char[kPieceBytes]);
-        DigestStream streams[kDigestCount];
-        for (int k = 0; k < kDigestCount; ++k) StartDigest(&streams[k], static_cast<DigestKind>(k));
+        DigestStream streams[kWindowDigestCount];
+        for (int k = 0; k < kWindowDigestCount; ++k) StartDigest(&streams[k], static_cast<DigestKind>(k));
         std::uint64_t fed = 0;
         long shownPercent = -1;
         while (job->outcome == FileHashOutcome::kRunning) {
             const std::size_t count = std::fread(piece.get(), 1, kPieceBytes, opened.file);
-            for (int k = 0; k < kDigestCount && !job->cancelRequested.load(); ++k) {
+            for (int k = 0; k < kWindowDigestCount && !job->cancelRequested.load(); ++k) {
                 FeedDigest(&streams[k], piece.get(), count);
             }
             fed += count;
@@ -47,7 +47,7 @@ DWORD WINAPI HashFileThread(LPVOID parameter) {
                 job->outcome = FileHashOutcome::kUnreadable;
                 job->error = errno != 0 ? errno : EIO;
             } else if (count < kPieceBytes) {
-                for (int k = 0; k < kDigestCount; ++k) FinishDigest(&streams[k], job->texts[k]);
+                for (int k = 0; k < kWindowDigestCount; ++k) FinishDigest(&streams[k], job->texts[k]);
                 job->outcome = FileHashOutcome::kDone;
             } else if (job->size > 0) {
                 // The size may have grown since the start; the per cent then stays at 99.

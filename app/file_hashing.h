@@ -9,6 +9,7 @@
 #include <string>
 
 #include "digest.h"
+#include "digest_table.h"
 #include "win32.h"
 
 // wParam: the job; lParam: the per cent read so far.
@@ -25,7 +26,7 @@ struct FileHashJob {
     FileHashOutcome outcome = FileHashOutcome::kRunning;
     int error = 0;  // errno of a failed open or read
     std::uint64_t size = 0;
-    char texts[kDigestCount][kLongestTextBytes] = {};  // catalogue order, when done
+    char texts[kWindowDigestCount][kLongestTextBytes] = {};  // catalogue order, when done
 };
 
 // Checks the file and starts its thread. Returns null, with `outcome` and `error` saying why,

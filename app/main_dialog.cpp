@@ -9,6 +9,7 @@
 #include "about_config.h"
 #include "clipboard_text.h"
 #include "digest.h"
+#include "digest_table.h"
 #include "digest_lines.h"
 #include "file_hashing.h"
 #include "embedded_song.h"
@@ -90,7 +91,7 @@ void ShowAboutBox(HWND dialog) {
 }
 
 // The result fields in catalogue order.
-constexpr int kResultFields[kDigestCount] = {
+constexpr int kResultFields[kWindowDigestCount] = {
     IDC_MD5,       IDC_MD2,       IDC_MD4,       IDC_SHA0,  IDC_SHA1,  IDC_SHA256,
     IDC_RIPEMD128, IDC_RIPEMD160, IDC_RIPEMD256, IDC_CRC16, IDC_CRC32, IDC_CRC32B};
 
@@ -119,7 +120,7 @@ struct WindowState {
 WindowState State;
 
 int FieldIndex(int id) {
-    for (int k = 0; k < kDigestCount; ++k) {
+    for (int k = 0; k < kWindowDigestCount; ++k) {
         if (kResultFields[k] == id) return k;
     }
     return -1;
@@ -165,7 +166,7 @@ void FinishFileJob(HWND dialog, FileHashJob* job) {
     if (job == State.running) {
         State.running = nullptr;
         if (job->outcome == FileHashOutcome::kDone) {
-            for (int k = 0; k < kDigestCount; ++k) {
+            for (int k = 0; k < kWindowDigestCount; ++k) {
                 SetDlgItemTextA(dialog, kResultFields[k], job->texts[k]);
             }
             State.showsFile = true;
@@ -205,12 +206,12 @@ void ChooseFileToHash(HWND dialog) {
 
 // The twelve field texts, catalogue order.
 struct FieldTexts {
-    char texts[kDigestCount][kLongestTextBytes];
-    const char* pointers[kDigestCount];
+    char texts[kWindowDigestCount][kLongestTextBytes];
+    const char* pointers[kWindowDigestCount];
 };
 
 void ReadFieldTexts(HWND dialog, FieldTexts* fields) {
-    for (int k = 0; k < kDigestCount; ++k) {
+    for (int k = 0; k < kWindowDigestCount; ++k) {
         GetDlgItemTextA(dialog, kResultFields[k], fields->texts[k], kLongestTextBytes);
         fields->pointers[k] = fields->texts[k];
     }
@@ -260,7 +261,7 @@ void CompareWithClipboard(HWND dialog) {
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 0, -1);
     const std::string found =
-        std::string("The clipboard's digest matches ") + DigestCatalogue[match].name + ".";
+        std::string("The clipboard's digest matches ") + DigestTable[match].name + ".";
     MessageBoxA(dialog, found.c_str(), State.caption, MB_OK | MB_ICONINFORMATION);
     SetFocus(field);
     SendMessageA(field, EM_SETSEL, 0, -1);

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "digest.h"
+#include "digest_table.h"
 #include "digest_stream.h"
 #include "file_hashing.h"
 #include "resource.h"
@@ -66,7 +67,7 @@ struct Scratch {
 // files in pieces, so equal texts also show the pieces are joined right.
 std::vector<std::string> TextsOf(const std::string& bytes) {
     std::vector<std::string> texts;
-    for (int k = 0; k < kDigestCount; ++k) {
+    for (int k = 0; k < kWindowDigestCount; ++k) {
         DigestStream stream;
         StartDigest(&stream, static_cast<DigestKind>(k));
         FeedDigest(&stream, bytes.data(), bytes.size());
@@ -326,7 +327,7 @@ TEST(FileWindow, CompareWithClipboardFindsTheFieldInAnyFormAndCase) {
                 EXPECT_NE(told.find("matches none"), std::string::npos) << told;
                 continue;
             }
-            EXPECT_NE(told.find(std::string(DigestCatalogue[c.field].name) + "."), std::string::npos)
+            EXPECT_NE(told.find(std::string(DigestTable[c.field].name) + "."), std::string::npos)
                 << told;
             QWidget* field = Control(window, ResultFieldIds[c.field]);
             EXPECT_EQ(window.focusWidget(), field);
@@ -387,7 +388,7 @@ TEST(FileWindow, TabThenCtrlCCopiesTheWholeTextOfEveryField) {
         input->setFocus(Qt::OtherFocusReason);
         QTest::keyClicks(input, "abc");
         const std::vector<std::string> abc = TextsOf("abc");
-        for (int k = 0; k < kDigestCount; ++k) {
+        for (int k = 0; k < kWindowDigestCount; ++k) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* field = QApplication::focusWidget();
             // Tab visits MD5, then About, then MD2 onwards.
@@ -398,8 +399,8 @@ TEST(FileWindow, TabThenCtrlCCopiesTheWholeTextOfEveryField) {
             const int index = static_cast<int>(
                 std::find(std::begin(ResultFieldIds), std::end(ResultFieldIds), ControlIdOf(field)) -
                 std::begin(ResultFieldIds));
-            ASSERT_LT(index, kDigestCount) << ControlIdOf(field);
-            SCOPED_TRACE(DigestCatalogue[index].name);
+            ASSERT_LT(index, kWindowDigestCount) << ControlIdOf(field);
+            SCOPED_TRACE(DigestTable[index].name);
             QApplication::clipboard()->setText(QStringLiteral("before"));
             QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
             EXPECT_EQ(QApplication::clipboard()->text().toStdString(),
@@ -421,8 +422,8 @@ TEST(FileWindow, CopyAllGivesTaggedLinesAndCopyTheClickedField) {
         ChooseFromContextMenu(&window, QStringLiteral("Copy all digests"));
         std::string expected;
         const std::vector<std::string> abc = TextsOf("abc");
-        for (int k = 0; k < kDigestCount; ++k) {
-            expected += std::string(DigestCatalogue[k].name) + " (\"abc\") = " + abc[k] + "\n";
+        for (int k = 0; k < kWindowDigestCount; ++k) {
+            expected += std::string(DigestTable[k].name) + " (\"abc\") = " + abc[k] + "\n";
         }
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
 
@@ -433,8 +434,8 @@ TEST(FileWindow, CopyAllGivesTaggedLinesAndCopyTheClickedField) {
         ChooseFromContextMenu(&window, QStringLiteral("Copy all digests"));
         const std::vector<std::string> hello = TextsOf("hello");
         expected.clear();
-        for (int k = 0; k < kDigestCount; ++k) {
-            expected += std::string(DigestCatalogue[k].name) + " (" + path + ") = " + hello[k] + "\n";
+        for (int k = 0; k < kWindowDigestCount; ++k) {
+            expected += std::string(DigestTable[k].name) + " (" + path + ") = " + hello[k] + "\n";
         }
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
 

@@ -16,9 +16,9 @@ StartRequest Parse(std::vector<const char*> arguments) {
 }
 
 struct Texts {
-    const char* pointers[kDigestCount];
+    const char* pointers[kWindowDigestCount];
     Texts() {
-        for (int k = 0; k < kDigestCount; ++k) pointers[k] = DigestCatalogue[k].name;
+        for (int k = 0; k < kWindowDigestCount; ++k) pointers[k] = DigestTable[k].name;
     }
 };
 
@@ -47,7 +47,7 @@ TEST(DigestLinesText, TaggedLinesInCatalogueOrderWithEscapedSources) {
     const Texts texts;
     const std::string plain = DigestLines("/tmp/a b.iso", texts.pointers, "\n");
     EXPECT_EQ(plain.substr(0, plain.find('\n') + 1), "MD5 (/tmp/a b.iso) = MD5\n");
-    EXPECT_EQ(std::count(plain.begin(), plain.end(), '\n'), kDigestCount);
+    EXPECT_EQ(std::count(plain.begin(), plain.end(), '\n'), kWindowDigestCount);
     EXPECT_NE(plain.find("CRC32b (/tmp/a b.iso) = CRC32b\n"), std::string::npos);
 
     // A typed text with a line break: escaped and marked, as hashcalc-cli -s writes it.
@@ -66,7 +66,7 @@ TEST(DigestLinesText, PublishedDigestsInEveryFormAndCase) {
     EXPECT_EQ(PublishedDigest("hello world"), "");
     EXPECT_EQ(PublishedDigest(""), "");
 
-    const char* shown[kDigestCount] = {"00", "11", "22", "33", "44", "55",
+    const char* shown[kWindowDigestCount] = {"00", "11", "22", "33", "44", "55",
                                        "66", "77", "88", "AB", "cd", "ef"};
     EXPECT_EQ(MatchingDigest("ab", shown), 9);
     EXPECT_EQ(MatchingDigest("CD", shown), 10);
