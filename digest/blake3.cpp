@@ -317,7 +317,6 @@ const StreamForm kBLAKE3StreamForms[] = {
 #endif
     Blake3Form<BLAKE3Chunks, BLAKE3Parents>(0),
 };
-const std::size_t kBLAKE3StreamFormCount = std::size(kBLAKE3StreamForms);
 
 void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char* text) {
     const StreamForm& form = ChosenBlake3Form();
