@@ -11,11 +11,11 @@
 #include <bit>
 #include <cstring>
 #include <iterator>
-#include <thread>
 
 #include "blake3.h"
 #include "file_digests.h"
 #include "processor.h"
+#include "side_thread.h"
 
 namespace digest_internal {
 
@@ -238,6 +238,19 @@ void HashPart(const StreamForm& form, Blake3Stream* stream, std::uint64_t chunkB
     form.feed(stream, bytes, count);
 }
 
+// The first part of an input, for the side thread.
+struct LeftPart {
+    const StreamForm* form;
+    Blake3Stream* stream;
+    const unsigned char* bytes;
+    std::size_t count;
+};
+
+void HashLeftPart(void* opaque) {
+    const auto* part = static_cast<const LeftPart*>(opaque);
+    HashPart(*part->form, part->stream, 0, part->bytes, part->count);
+}
+
 // Continues `left`, which ends on a chunk boundary, with the part `right` hashed: the right
 // part's complete subtrees join the left's stack, largest first, and its last chunk becomes the
 // chunk in progress.
@@ -334,10 +347,17 @@ void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char*
     const std::uint64_t unit = std::bit_floor(chunks / 2);
     const std::uint64_t split = chunks < 3 * unit ? unit : 2 * unit;
     const std::size_t leftBytes = static_cast<std::size_t>(split * kBLAKE3ChunkBytes);
-    std::thread leftThread([&] { HashPart(form, &left, 0, bytes, leftBytes); });
+    LeftPart leftPart{&form, &left, bytes, leftBytes};
+    SideThread side;
+    const bool twoThreads = StartSideThread(&side, HashLeftPart, &leftPart);
     Blake3Stream right;
     HashPart(form, &right, split, bytes + leftBytes, count - leftBytes);
-    leftThread.join();
+    // Without a second thread the left part is hashed here, after the right: the same text.
+    if (twoThreads) {
+        JoinSideThread(&side);
+    } else {
+        HashLeftPart(&leftPart);
+    }
     AppendPart(&left, &right);
     FinishBlake3(&left, text);
 }

@@ -4,6 +4,15 @@
 // across many tree levels against b3sum's texts, and BLAKE3 on two threads against the stream.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#endif
+
 #include <random>
 #include <string>
 #include <vector>
@@ -249,5 +258,46 @@ TEST(BlakeStreams, Blake3OnTwoThreadsMatchesTheStream) {
         }
     });
 }
+
+// When no second thread can start (here: no address space is left for its stack), the whole
+// input is hashed on the calling thread, to the same text, instead of the process ending.
+// AddressSanitizer needs address space of its own, so this runs in builds without it only.
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+TEST(BlakeStreams, Blake3OnTwoThreadsFallsBackToOneWhenNoThreadStarts) {
+    const std::string message = Pattern251((std::size_t{3} << 20) + 5);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
+    const std::string expected = StreamWhole(ChosenForm(kBLAKE3), message);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        // Room for a few pages more than now, far less than a thread's stack.
+        const rlim_t limit = static_cast<rlim_t>(pages + 64) * static_cast<rlim_t>(getpagesize());
+        const rlimit tight{limit, limit};
+        if (setrlimit(RLIMIT_AS, &tight) != 0) _exit(3);
+        // Stacks the C library kept from finished threads need no new space: use them up
+        // with threads that wait for the child's end.
+        int never[2];
+        if (pipe(never) != 0) _exit(4);
+        const auto wait = [](void* end) -> void* {
+            char byte;
+            while (read(*static_cast<int*>(end), &byte, 1) < 0) {
+            }
+            return nullptr;
+        };
+        pthread_t holder;
+        while (pthread_create(&holder, nullptr, wait, &never[0]) == 0) {
+        }
+        char text[kBLAKE3TextLength + 1];
+        HashBLAKE3OnTwoThreads(bytes, message.size(), text);
+        _exit(expected == text ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 }  // namespace
