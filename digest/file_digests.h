@@ -79,4 +79,9 @@ extern const StreamForm kBLAKE3StreamForms[kBLAKE3StreamFormCount];
 // a stream would choose; the same text as the stream. Short ranges stay on the calling thread.
 // Writes kBLAKE3TextLength digits and a NUL.
 void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char* text);
+// Feeds a BLAKE3 stream of `form` (one of kBLAKE3StreamForms, started) as form.feed does, the
+// whole chunks of a long range split between the calling thread and a second one; short
+// ranges, and every range when no second thread starts, on the calling thread alone.
+void FeedBLAKE3OnTwoThreads(const StreamForm& form, void* state, const unsigned char* bytes,
+                            std::size_t count);
 // --- end of BLAKE2 and BLAKE3 --------------------------------------------------------------

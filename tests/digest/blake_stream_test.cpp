@@ -259,6 +259,43 @@ TEST(BlakeStreams, Blake3OnTwoThreadsMatchesTheStream) {
     });
 }
 
+// A stream fed long ranges on two threads, as the command-line tool feeds its 1 MiB blocks,
+// in runs that start and end on and off chunk boundaries, gives the stream's text.
+TEST(BlakeStreams, Blake3FedOnTwoThreadsMatchesTheStream) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::vector<std::vector<std::size_t>> pieceRuns = {
+        {kMiB},
+        {kMiB, kMiB, kMiB},
+        {kMiB, kMiB, 5000},
+        {3 * kMiB + 1},
+        {100, kMiB, kMiB},
+        {kMiB + 1024, kMiB - 1024, 300 * 1024, 1023, kMiB / 2},
+        {kMiB, 0, kMiB, 1},
+    };
+    const std::string message = Pattern251(4 * kMiB);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
+    OnEveryForm(kBLAKE3, [&](const StreamForm& form, const std::string& where) {
+        for (const std::vector<std::size_t>& pieces : pieceRuns) {
+            alignas(kStreamStateAlignment) unsigned char split[kStreamStateBytes];
+            alignas(kStreamStateAlignment) unsigned char plain[kStreamStateBytes];
+            form.start(split);
+            form.start(plain);
+            std::size_t at = 0;
+            for (const std::size_t piece : pieces) {
+                FeedBLAKE3OnTwoThreads(form, split, bytes + at, piece);
+                form.feed(plain, bytes + at, piece);
+                at += piece;
+            }
+            char splitText[kBLAKE3TextLength + 1];
+            char plainText[kBLAKE3TextLength + 1];
+            form.finish(split, splitText);
+            form.finish(plain, plainText);
+            EXPECT_STREQ(splitText, plainText) << where << ", " << pieces.size() << " pieces, "
+                                               << at << " bytes";
+        }
+    });
+}
+
 // When no second thread can start (here: no address space is left for its stack), the whole
 // input is hashed on the calling thread, to the same text, instead of the process ending.
 // AddressSanitizer needs address space of its own, so this runs in builds without it only.

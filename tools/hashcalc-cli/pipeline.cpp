@@ -34,6 +34,8 @@ struct HashPipeline {
     std::uint64_t published = 0;        // blocks of the current input handed out
     std::uint64_t fed[kDigestCount]{};  // blocks each algorithm has taken
     bool busy[kDigestCount]{};          // the algorithm is being fed on some worker
+    // Fewer algorithms than processors: one that can split a block over two threads does.
+    bool spareProcessors = false;
     bool stopping = false;
     std::vector<std::thread> workers;
 };
@@ -69,7 +71,11 @@ void WorkerLoop(HashPipeline* pipeline) {
         RingBlock& slot = pipeline->blocks[block % kRingBlocks];
         pipeline->busy[k] = true;
         guard.unlock();
-        FeedDigest(&pipeline->streams[k], BlockBytes(pipeline, block), slot.size);
+        if (pipeline->spareProcessors) {
+            FeedDigestOnTwoThreads(&pipeline->streams[k], BlockBytes(pipeline, block), slot.size);
+        } else {
+            FeedDigest(&pipeline->streams[k], BlockBytes(pipeline, block), slot.size);
+        }
         guard.lock();
         pipeline->busy[k] = false;
         ++pipeline->fed[k];
@@ -139,6 +145,7 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
     // The workers are idle between inputs: every algorithm has taken every published block.
     std::unique_lock<std::mutex> guard(pipeline->lock);
     pipeline->selected = algorithms;
+    pipeline->spareProcessors = static_cast<unsigned>(CountAlgorithms(algorithms)) < ProcessorCount();
     pipeline->published = 0;
     for (int k = 0; k < kDigestCount; ++k) pipeline->fed[k] = 0;
     for (RingBlock& slot : pipeline->blocks) slot = RingBlock{};
