@@ -19,6 +19,17 @@ int AlgorithmTextLength(DigestKind kind) {
     return DigestRow(kind).textLength;
 }
 
+bool HasTextShape(DigestKind kind, std::string_view text) {
+    const DigestAlgorithm& row = DigestRow(kind);
+    const auto longest = static_cast<std::size_t>(row.textLength);
+    if (row.textForm == TextForm::kDecimal) {
+        return !text.empty() && text.size() <= longest &&
+               text.find_first_not_of("0123456789") == std::string_view::npos;
+    }
+    return text.size() == longest &&
+           text.find_first_not_of("0123456789abcdefABCDEF") == std::string_view::npos;
+}
+
 namespace {
 
 char Lower(char c) {

@@ -12,6 +12,8 @@ using AlgorithmSet = std::uint32_t;
 static_assert(kDigestCount <= 32, "an AlgorithmSet has a bit for every row");
 constexpr AlgorithmSet kAllAlgorithms =
     kDigestCount == 32 ? ~AlgorithmSet{0} : (AlgorithmSet{1} << kDigestCount) - 1;
+// What the tool computes when -a is not given: the window's twelve.
+constexpr AlgorithmSet kDefaultAlgorithms = (AlgorithmSet{1} << kWindowDigestCount) - 1;
 
 constexpr AlgorithmSet AlgorithmBit(DigestKind kind) {
     return AlgorithmSet{1} << static_cast<int>(kind);
@@ -24,7 +26,11 @@ int CountAlgorithms(AlgorithmSet set);
 DigestKind OnlyAlgorithm(AlgorithmSet set);
 
 const char* AlgorithmName(DigestKind kind);
+// The most digits the algorithm's text has (cksum's decimal CRC may have fewer).
 int AlgorithmTextLength(DigestKind kind);
+// Whether `text` has the shape of the algorithm's text: its count of hexadecimal digits, or
+// for a decimal one 1 to that many decimal digits.
+bool HasTextShape(DigestKind kind, std::string_view text);
 
 // Finds the algorithm called `name`: letter case does not matter, and single dashes may stand
 // between characters or be left out where the name has them ("sha-256", "Ripemd-160").

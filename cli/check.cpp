@@ -52,8 +52,7 @@ LineForm ParseTagLine(std::string_view rest, bool escaped, DigestKind kind, Algo
     ++at;
     while (at < rest.size() && IsBlank(rest[at])) ++at;
     const std::string_view digest = rest.substr(at);
-    if (!Contains(selected, kind) || HexRun(digest) != digest.size() ||
-        digest.size() != static_cast<std::size_t>(AlgorithmTextLength(kind))) {
+    if (!Contains(selected, kind) || !HasTextShape(kind, digest)) {
         return LineForm::kMalformed;
     }
     parsed->kind = kind;
@@ -83,7 +82,7 @@ LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected
     }
     if (CountAlgorithms(selected) != 1) return LineForm::kNoAlgorithm;
     const DigestKind kind = OnlyAlgorithm(selected);
-    if (digits != static_cast<std::size_t>(AlgorithmTextLength(kind))) return LineForm::kMalformed;
+    if (!HasTextShape(kind, rest.substr(0, digits))) return LineForm::kMalformed;
     parsed->kind = kind;
     parsed->expected = rest.substr(0, digits);
     parsed->style = style;
@@ -94,6 +93,30 @@ LineForm ParseGnuLine(std::string_view rest, bool escaped, AlgorithmSet selected
                                                   : UntaggedForm::kModeCharacter;
     }
     return TakeName(rest.substr(nameStart), escaped, parsed);
+}
+
+// "CRC LENGTH FILE", both numbers decimal, as cksum writes it.
+LineForm ParseCksumLine(std::string_view rest, bool escaped, DigestKind kind,
+                        ChecksumLine* parsed) {
+    const std::size_t crcEnd = rest.find(' ');
+    if (crcEnd == std::string_view::npos || !HasTextShape(kind, rest.substr(0, crcEnd)))
+        return LineForm::kMalformed;
+    const std::size_t lengthEnd = rest.find(' ', crcEnd + 1);
+    if (lengthEnd == std::string_view::npos || lengthEnd + 1 == rest.size())
+        return LineForm::kMalformed;
+    const std::string_view length = rest.substr(crcEnd + 1, lengthEnd - crcEnd - 1);
+    // Nineteen digits always fit a signed 64-bit count.
+    if (length.empty() || length.size() > 19 ||
+        length.find_first_not_of("0123456789") != std::string_view::npos) {
+        return LineForm::kMalformed;
+    }
+    std::int64_t count = 0;
+    for (const char digit : length) count = count * 10 + (digit - '0');
+    parsed->kind = kind;
+    parsed->expected = rest.substr(0, crcEnd);
+    parsed->expectedLength = count;
+    parsed->style = ListLineStyle::kCksum;
+    return TakeName(rest.substr(lengthEnd + 1), escaped, parsed);
 }
 
 // "FILE CRC32": the CRC ends the line, after blanks; SFV lists have no escapes.
@@ -168,6 +191,10 @@ LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, Untagge
         }
     }
     if (*form == UntaggedForm::kSfv) return ParseSfvLine(line, selected, parsed);
+    if (CountAlgorithms(selected) == 1 &&
+        PrintedNamesOf(OnlyAlgorithm(selected)).untagged == UntaggedStyle::kDecimalCrcLengthName) {
+        return ParseCksumLine(body, escaped, OnlyAlgorithm(selected), parsed);
+    }
     const LineForm gnu = ParseGnuLine(body, escaped, selected, form, parsed);
     if (gnu == LineForm::kChecksum || *form != UntaggedForm::kUndecided) return gnu;
     if (ParseSfvLine(line, selected, parsed) == LineForm::kChecksum) {
@@ -201,8 +228,11 @@ std::string ChecksumLineText(const ChecksumLine& line) {
         case ListLineStyle::kSfv:
             format.style = LineStyle::kSfv;
             break;
+        case ListLineStyle::kCksum:
+            break;
     }
-    std::string text = DigestLine(line.kind, line.fileName, line.expected, format);
+    const std::uint64_t length = line.expectedLength < 0 ? 0 : static_cast<std::uint64_t>(line.expectedLength);
+    std::string text = DigestLine(line.kind, line.fileName, line.expected, format, length);
     text.pop_back();
     return text;
 }
@@ -277,7 +307,10 @@ void VerifyGroup(const std::vector<ChecksumLine>& lines, const CliOptions& optio
         return;
     }
     for (const ChecksumLine& line : lines) {
-        const bool matched = SameText(line.expected, texts.text[static_cast<int>(line.kind)]);
+        const bool matched =
+            SameText(line.expected, texts.text[static_cast<int>(line.kind)]) &&
+            (line.expectedLength < 0 ||
+             static_cast<std::uint64_t>(line.expectedLength) == texts.byteCount);
         if (matched) {
             tally->anyMatched = true;
         } else {

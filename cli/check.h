@@ -2,6 +2,7 @@
 // SFV tools write them, and verifying the files they list.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,12 +16,14 @@ enum class ListLineStyle {
     kGnuBinary,  // "DIGEST *FILE"
     kOneSpace,   // "DIGEST FILE", as BSD's md5 -r writes
     kSfv,        // "FILE CRC32"
+    kCksum,      // "CRC LENGTH FILE" in decimal, as POSIX cksum writes
 };
 
 struct ChecksumLine {
     DigestKind kind{};
     std::string expected;  // the digest text as written, in either letter case
     std::string fileName;  // unescaped
+    std::int64_t expectedLength = -1;  // the byte count a cksum line gives, or -1
     ListLineStyle style = ListLineStyle::kGnuText;
 };
 
@@ -40,7 +43,8 @@ enum class LineForm {
 
 // Reads one line (without its line end; a carriage return before it is allowed). BSD lines
 // name their algorithm, which must be in `selected`; GNU lines take the one of `selected`;
-// SFV lines are CRC32, which must be in `selected`. *form carries what earlier lines of the
+// SFV lines are CRC32, which must be in `selected`; cksum's lines are read when `selected` is
+// its CRC alone. *form carries what earlier lines of the
 // same list decided.
 LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, UntaggedForm* form,
                            ChecksumLine* parsed);

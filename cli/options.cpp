@@ -18,7 +18,8 @@ const char kHelpTemplate[] =
     "\n"
     "  -a, --algorithms=LIST  the algorithms to use, names separated by commas; letter\n"
     "                           case does not matter and a dash may stand inside a\n"
-    "                           name (sha-256); default: all {COUNT}\n"
+    "                           name (sha-256); default: the {COUNT} from MD5 to\n"
+    "                           CRC32b (when checking: any named in the lists)\n"
     "  -s, --string=TEXT      hash the bytes of TEXT, shown as \"TEXT\"; may be repeated\n"
     "      --tag              write NAME (FILE) = DIGEST lines even for one algorithm\n"
     "                           (with several algorithms this is the only form)\n"
@@ -31,7 +32,8 @@ const char kHelpTemplate[] =
     "  -z, --zero             end each line with NUL, not newline, and write names as\n"
     "                           they are\n"
     "  -l, --length=BITS      the digest length, accepted when it is the full length of\n"
-    "                           the one algorithm (or 0), as b2sum -l takes it\n"
+    "                           the one algorithm (or 0), as b2sum -l takes it (512\n"
+    "                           for BLAKE2b)\n"
     "  -r, --recursive        hash every regular file under each FILE that is a folder,\n"
     "                           in sorted order\n"
     "  -L, --follow           with -r, follow symbolic links to files and folders\n"
@@ -52,6 +54,10 @@ const char kHelpTemplate[] =
     "file name, as md5sum, sha1sum and sha256sum write it. Lines without an algorithm\n"
     "name are checked with the one algorithm -a names. A file name holding a newline or\n"
     "a backslash is escaped (\\n, \\\\) and its line starts with a backslash.\n"
+    "The CRCs: CRC32 is zlib's (cksum -a crc32b, rhash --crc32), CRC32b is BZIP2's,\n"
+    "CRC32C is Castagnoli's (iSCSI), CKSUM is POSIX cksum's, written as cksum writes\n"
+    "it: CRC LENGTH FILE in decimal. SHA512-256 is SHA-512/256. BLAKE2b lines are\n"
+    "b2sum's, BLAKE3 lines b3sum's, SHA224 to SHA512 lines sha224sum's to sha512sum's.\n"
     "When checking, lists may also be one-space DIGEST FILE lines (as md5 -r writes)\n"
     "or SFV lists (FILE CRC32, with ';' comments); the first checksum line of a list\n"
     "decides which. A list read from standard input cannot name -.\n"
@@ -102,7 +108,7 @@ std::string BuildHelpText() {
     std::string paragraph = text.substr(lineStart, lineEnd - lineStart);
     Fill(&paragraph, marker, AlgorithmNamesInProse());
     text.replace(lineStart, lineEnd - lineStart, Wrap(paragraph));
-    Fill(&text, "{COUNT}", CountInWords(CountAlgorithms(kAllAlgorithms)));
+    Fill(&text, "{COUNT}", CountInWords(CountAlgorithms(kDefaultAlgorithms)));
     return text;
 }
 
@@ -335,14 +341,17 @@ bool CheckCombinations(CliOptions* options, std::string* error) {
     if (options->lengthBits != 0) {
         // Only the full length is computed; a shorter one would need the algorithm itself
         // to produce it.
-        const bool full =
-            CountAlgorithms(options->algorithms) == 1 &&
-            options->lengthBits == 4 * AlgorithmTextLength(OnlyAlgorithm(options->algorithms));
+        const bool one = CountAlgorithms(options->algorithms) == 1;
+        const DigestKind kind = OnlyAlgorithm(options->algorithms);
+        const bool full = one && DigestRow(kind).textForm == TextForm::kHex &&
+                          options->lengthBits == 4 * AlgorithmTextLength(kind);
         if (!full)
             return Refuse("option '--length' takes only the full length of the one algorithm",
                           error);
     }
     if (!options->check) return CheckWritingOptions(options, error);
+    // A list may name any algorithm the tool knows; -a narrows that.
+    if (!options->algorithmsGiven) options->algorithms = kAllAlgorithms;
     const std::pair<bool, const char*> writeOnly[] = {
         {options->tagForm, "--tag"},
         {options->untagged, "--untagged"},

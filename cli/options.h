@@ -23,7 +23,7 @@ enum class CheckVerbosity {
 enum class NameMode { kUnset, kText, kBinary };
 
 struct CliOptions {
-    AlgorithmSet algorithms = kAllAlgorithms;
+    AlgorithmSet algorithms = kDefaultAlgorithms;  // when checking, every row
     bool algorithmsGiven = false;  // -a was given
     bool tagForm = false;
     bool untagged = false;

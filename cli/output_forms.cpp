@@ -52,6 +52,9 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
 }
 
 PrintedNames PrintedNamesOf(DigestKind kind) {
+    // cksum's CRC is printed as cksum prints it; every other tag is the name itself, which is
+    // what sha512sum --tag and b2sum --tag write for theirs.
+    if (kind == DigestKind::kCksum) return {AlgorithmName(kind), UntaggedStyle::kDecimalCrcLengthName};
     return {AlgorithmName(kind)};
 }
 
@@ -61,20 +64,6 @@ bool SfvCanHold(std::string_view name) {
            name.front() != ';' && name.front() != '#' && !isBlank(name.front()) &&
            !isBlank(name.back());
 }
-
-namespace {
-
-// The hexadecimal text of a CRC as cksum prints it, in decimal.
-std::string DecimalOfHex(std::string_view hex) {
-    std::uint64_t value = 0;
-    for (const char c : hex) {
-        const int digit = c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
-        value = value * 16 + static_cast<unsigned>(digit);
-    }
-    return std::to_string(value);
-}
-
-}  // namespace
 
 std::string ResultLine(const PrintedNames& names, std::string_view fileName, std::string_view text,
                        std::uint64_t byteCount, const LineFormat& format) {
@@ -92,7 +81,7 @@ std::string ResultLine(const PrintedNames& names, std::string_view fileName, std
     switch (format.style) {
         case LineStyle::kGnu:
             if (names.untagged == UntaggedStyle::kDecimalCrcLengthName) {
-                line.append(DecimalOfHex(text)).append(" ").append(std::to_string(byteCount));
+                line.append(text).append(" ").append(std::to_string(byteCount));
                 if (!fileName.empty()) line.append(" ").append(escaped);
             } else {
                 line.append(text).append(format.binary ? " *" : "  ").append(escaped);

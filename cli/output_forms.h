@@ -30,7 +30,7 @@ struct LineFormat {
 // entry in PrintedNamesOf, and only where it differs from the default.
 enum class UntaggedStyle {
     kDigestThenName,        // "DIGEST  FILE", as md5sum, sha512sum, b2sum and b3sum write
-    kDecimalCrcLengthName,  // "CRC LENGTH FILE" in decimal, as POSIX cksum writes
+    kDecimalCrcLengthName,  // "CRC LENGTH FILE", the text already decimal, as POSIX cksum writes
 };
 struct PrintedNames {
     const char* tag;  // in tag lines: what sha512sum --tag, b2sum --tag or BSD's tools write,

@@ -5,8 +5,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
-#include <thread>
 #include <vector>
+
+#include "side_thread.h"
 
 namespace {
 
@@ -34,8 +35,12 @@ struct HashPipeline {
     std::uint64_t published = 0;        // blocks of the current input handed out
     std::uint64_t fed[kDigestCount]{};  // blocks each algorithm has taken
     bool busy[kDigestCount]{};          // the algorithm is being fed on some worker
+    // Fewer algorithms than processors: one that can split a block over two threads does.
+    bool spareProcessors = false;
     bool stopping = false;
-    std::vector<std::thread> workers;
+    // Started once and never moved; fewer than asked for, or none, when threads cannot start.
+    std::vector<SideThread> workers;
+    unsigned runningWorkers = 0;
 };
 
 namespace {
@@ -57,7 +62,8 @@ int NextAlgorithm(const HashPipeline& pipeline) {
     return chosen;
 }
 
-void WorkerLoop(HashPipeline* pipeline) {
+void WorkerLoop(void* opaque) {
+    auto* pipeline = static_cast<HashPipeline*>(opaque);
     std::unique_lock<std::mutex> guard(pipeline->lock);
     while (!pipeline->stopping) {
         const int k = NextAlgorithm(*pipeline);
@@ -69,7 +75,11 @@ void WorkerLoop(HashPipeline* pipeline) {
         RingBlock& slot = pipeline->blocks[block % kRingBlocks];
         pipeline->busy[k] = true;
         guard.unlock();
-        FeedDigest(&pipeline->streams[k], BlockBytes(pipeline, block), slot.size);
+        if (pipeline->spareProcessors) {
+            FeedDigestOnTwoThreads(&pipeline->streams[k], BlockBytes(pipeline, block), slot.size);
+        } else {
+            FeedDigest(&pipeline->streams[k], BlockBytes(pipeline, block), slot.size);
+        }
         guard.lock();
         pipeline->busy[k] = false;
         ++pipeline->fed[k];
@@ -117,8 +127,11 @@ HashPipeline* CreateHashPipeline(unsigned workers) {
     auto* pipeline = new HashPipeline;
     pipeline->ring =
         static_cast<unsigned char*>(::operator new(kRingBlocks* kBlockBytes, kRingAlignment));
-    for (unsigned i = 0; i < (workers == 0 ? 1 : workers); ++i) {
-        pipeline->workers.emplace_back(WorkerLoop, pipeline);
+    const unsigned wanted = workers == 0 ? 1 : workers;
+    pipeline->workers.resize(wanted);
+    while (pipeline->runningWorkers < wanted &&
+           StartSideThread(&pipeline->workers[pipeline->runningWorkers], WorkerLoop, pipeline)) {
+        ++pipeline->runningWorkers;
     }
     return pipeline;
 }
@@ -129,7 +142,7 @@ void DestroyHashPipeline(HashPipeline* pipeline) {
         pipeline->stopping = true;
     }
     pipeline->workReady.notify_all();
-    for (std::thread& worker : pipeline->workers) worker.join();
+    for (unsigned i = 0; i < pipeline->runningWorkers; ++i) JoinSideThread(&pipeline->workers[i]);
     ::operator delete(pipeline->ring, kRingAlignment);
     delete pipeline;
 }
@@ -139,6 +152,7 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
     // The workers are idle between inputs: every algorithm has taken every published block.
     std::unique_lock<std::mutex> guard(pipeline->lock);
     pipeline->selected = algorithms;
+    pipeline->spareProcessors = static_cast<unsigned>(CountAlgorithms(algorithms)) < ProcessorCount();
     pipeline->published = 0;
     for (int k = 0; k < kDigestCount; ++k) pipeline->fed[k] = 0;
     for (RingBlock& slot : pipeline->blocks) slot = RingBlock{};
@@ -167,6 +181,12 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
         if (block == 0 && size <= kInlineBytes) {
             FeedStreams(pipeline->streams, algorithms, BlockBytes(pipeline, 0), size);
             break;
+        }
+        // Without a worker every block is hashed here, more slowly but to the same texts.
+        if (pipeline->runningWorkers == 0) {
+            FeedStreams(pipeline->streams, algorithms, BlockBytes(pipeline, block), size);
+            if (size < kBlockBytes) break;
+            continue;
         }
         if (size == 0) break;
         guard.lock();

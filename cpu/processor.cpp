@@ -40,6 +40,9 @@ unsigned Probe() {
     unsigned b7 = 0, c7 = 0, d7 = 0, a7 = 0;
     if (__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) != 0) {
         if (b7 & bit_SHA) features |= kFeatureSHA;
+        // General-purpose registers only: no saved state to ask about.
+        if (b7 & bit_BMI) features |= kFeatureBMI1;
+        if (b7 & bit_BMI2) features |= kFeatureBMI2;
         if (ymmSaved && (b7 & bit_AVX2)) features |= kFeatureAVX2;
         const unsigned avx512 = bit_AVX512F | bit_AVX512VL | bit_AVX512BW | bit_AVX512DQ;
         if (zmmSaved && (b7 & avx512) == avx512) features |= kFeatureAVX512;

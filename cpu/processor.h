@@ -14,9 +14,11 @@ enum ProcessorFeature : unsigned {
     kFeatureAVX512 = 1u << 5,  // F, VL, BW and DQ together
     kFeatureSHA = 1u << 6,
     kFeatureCLMUL = 1u << 7,
+    kFeatureBMI1 = 1u << 8,  // andn
+    kFeatureBMI2 = 1u << 9,  // rorx
 };
 
-constexpr unsigned kAllProcessorFeatures = 0xFFu;
+constexpr unsigned kAllProcessorFeatures = 0x3FFu;
 
 // What the processor offers, asked once; 0 on processors other than x86.
 unsigned DetectedProcessorFeatures();

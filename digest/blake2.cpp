@@ -165,9 +165,7 @@ using namespace digest_internal;
 const StreamForm kBLAKE2bStreamForms[] = {
     Blake2bForm<BLAKE2bBlocks>(0),
 };
-const std::size_t kBLAKE2bStreamFormCount = std::size(kBLAKE2bStreamForms);
 
 const StreamForm kBLAKE2sStreamForms[] = {
     Blake2sForm<BLAKE2sBlocks>(0),
 };
-const std::size_t kBLAKE2sStreamFormCount = std::size(kBLAKE2sStreamForms);

@@ -11,11 +11,11 @@
 #include <bit>
 #include <cstring>
 #include <iterator>
-#include <thread>
 
 #include "blake3.h"
 #include "file_digests.h"
 #include "processor.h"
+#include "side_thread.h"
 
 namespace digest_internal {
 
@@ -238,6 +238,20 @@ void HashPart(const StreamForm& form, Blake3Stream* stream, std::uint64_t chunkB
     form.feed(stream, bytes, count);
 }
 
+// The first part of a range, for the side thread.
+struct LeftPart {
+    const StreamForm* form;
+    Blake3Stream* stream;
+    std::uint64_t chunkBase;
+    const unsigned char* bytes;
+    std::size_t count;
+};
+
+void HashLeftPart(void* opaque) {
+    const auto* part = static_cast<const LeftPart*>(opaque);
+    HashPart(*part->form, part->stream, part->chunkBase, part->bytes, part->count);
+}
+
 // Continues `left`, which ends on a chunk boundary, with the part `right` hashed: the right
 // part's complete subtrees join the left's stack, largest first, and its last chunk becomes the
 // chunk in progress.
@@ -317,7 +331,6 @@ const StreamForm kBLAKE3StreamForms[] = {
 #endif
     Blake3Form<BLAKE3Chunks, BLAKE3Parents>(0),
 };
-const std::size_t kBLAKE3StreamFormCount = std::size(kBLAKE3StreamForms);
 
 void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char* text) {
     const StreamForm& form = ChosenBlake3Form();
@@ -335,10 +348,57 @@ void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char*
     const std::uint64_t unit = std::bit_floor(chunks / 2);
     const std::uint64_t split = chunks < 3 * unit ? unit : 2 * unit;
     const std::size_t leftBytes = static_cast<std::size_t>(split * kBLAKE3ChunkBytes);
-    std::thread leftThread([&] { HashPart(form, &left, 0, bytes, leftBytes); });
+    LeftPart leftPart{&form, &left, 0, bytes, leftBytes};
+    SideThread side;
+    const bool twoThreads = StartSideThread(&side, HashLeftPart, &leftPart);
     Blake3Stream right;
     HashPart(form, &right, split, bytes + leftBytes, count - leftBytes);
-    leftThread.join();
+    // Without a second thread the left part is hashed here, after the right: the same text.
+    if (twoThreads) {
+        JoinSideThread(&side);
+    } else {
+        HashLeftPart(&leftPart);
+    }
     AppendPart(&left, &right);
     FinishBlake3(&left, text);
+}
+
+// Ranges shorter than this are fed on the calling thread alone.
+constexpr std::size_t kTwoThreadsFeedFromBytes = 256 * 1024;
+
+void FeedBLAKE3OnTwoThreads(const StreamForm& form, void* state, const unsigned char* bytes,
+                            std::size_t count) {
+    auto* stream = static_cast<Blake3Stream*>(state);
+    // A chunk held back at the end of the last range is known now not to be the input's last.
+    if (count != 0 && stream->pendingCount == kBLAKE3BlockBytes &&
+        stream->blocksDone + 1 == kBLAKE3ChunkBytes / kBLAKE3BlockBytes) {
+        CompressPendingBlock(stream);
+    }
+    // The left part is a complete subtree of `leftChunks` chunks, a power of two no smaller
+    // than what the right part holds, so both parts' subtrees are nodes of the whole tree; it
+    // must start at a multiple of its size.
+    const std::uint64_t first = ChunkNumber(stream);
+    const std::uint64_t chunks = count / kBLAKE3ChunkBytes;
+    const std::uint64_t leftChunks = chunks < 2 ? 0 : std::bit_ceil((chunks + 1) / 2);
+    const bool atChunkStart = stream->blocksDone == 0 && stream->pendingCount == 0;
+    if (count < kTwoThreadsFeedFromBytes || !atChunkStart || leftChunks == 0 ||
+        leftChunks >= chunks || first % leftChunks != 0) {
+        form.feed(state, bytes, count);
+        return;
+    }
+    const std::size_t leftBytes = static_cast<std::size_t>(leftChunks * kBLAKE3ChunkBytes);
+    Blake3Stream left;
+    LeftPart leftPart{&form, &left, first, bytes, leftBytes};
+    SideThread side;
+    const bool twoThreads = StartSideThread(&side, HashLeftPart, &leftPart);
+    Blake3Stream right;
+    HashPart(form, &right, first + leftChunks, bytes + leftBytes, count - leftBytes);
+    if (twoThreads) {
+        JoinSideThread(&side);
+    } else {
+        HashLeftPart(&leftPart);
+    }
+    // The left part's subtrees, its last chunk held back; then the right's, which closes it.
+    AppendPart(stream, &left);
+    AppendPart(stream, &right);
 }

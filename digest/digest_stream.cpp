@@ -8,6 +8,7 @@
 #include "block_functions.h"
 #include "crc_functions.h"
 #include "digest_internal.h"
+#include "file_digests.h"
 #include "processor.h"
 
 namespace {
@@ -214,6 +215,16 @@ void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
     } else {
         FeedTableStream(&stream->blocks, *stream->row, data, count);
     }
+}
+
+void FeedDigestOnTwoThreads(DigestStream* stream, const void* bytes, std::size_t count) {
+    if (count != 0 && stream->row != nullptr && stream->row->kind == DigestKind::kBLAKE3 &&
+        stream->form != nullptr) {
+        FeedBLAKE3OnTwoThreads(*stream->form, stream->formState,
+                               static_cast<const unsigned char*>(bytes), count);
+        return;
+    }
+    FeedDigest(stream, bytes, count);
 }
 
 void FinishDigest(DigestStream* stream, char* text) {

@@ -37,6 +37,9 @@ struct DigestStream {
 
 void StartDigest(DigestStream* stream, DigestKind kind);
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count);
+// The same, on two threads where the algorithm can split a long range (BLAKE3's tree), so
+// that one stream can use a processor that would otherwise stay idle.
+void FeedDigestOnTwoThreads(DigestStream* stream, const void* bytes, std::size_t count);
 // Writes the text and its NUL into `text`, which has room for kLongestStreamTextBytes. The
 // stream must be started again before it is fed again. A kind outside the table is fed nothing
 // and finishes into an empty text.

@@ -4,13 +4,18 @@
 // A new algorithm with stream forms of its own (stream_forms.h) becomes a row of the
 // command-line tool with its kind in digest_table.h and one line here, for example
 //     FormsRow(DigestKind::kSHA512, "SHA512", 128, kSHA512Forms),
-// where kSHA512Forms is declared with its bound (extern const StreamForm kSHA512Forms[3];)
-// in the header of the file that defines it; without the bound, pass the count as well.
+// where kSHA512Forms is declared with its bound (file_digests.h), which the compiler holds to
+// the list's definition.
+//
+// The names are those the tools people compare with print: coreutils' tags (SHA512, BLAKE2b),
+// SHA3-256 as cksum -a sha3 and rhash write it, and SHA512-256 as openssl names its option; a
+// '/' would read as part of a path where names and file names meet.
 #include "digest_table.h"
 
 #include "block_functions.h"
 #include "crc_functions.h"
 #include "digest_stream.h"
+#include "file_digests.h"
 
 namespace {
 
@@ -51,11 +56,12 @@ constexpr DigestAlgorithm FormsRow(DigestKind kind, const char* name, int textLe
     return row;
 }
 
-// The same for forms declared without their number: FormsRow(..., kSHA512Forms, kSHA512FormCount).
-constexpr DigestAlgorithm FormsRow(DigestKind kind, const char* name, int textLength,
-                                   const StreamForm* forms, int formCount) {
-    DigestAlgorithm row{kind, name, textLength, nullptr, false, StreamShape::kForms, {}};
-    row.forms = {forms, formCount};
+// A row whose text is a decimal number of up to `textLength` digits.
+template <std::size_t kFormCount>
+constexpr DigestAlgorithm DecimalFormsRow(DigestKind kind, const char* name, int textLength,
+                                          const StreamForm (&forms)[kFormCount]) {
+    DigestAlgorithm row = FormsRow(kind, name, textLength, forms);
+    row.textForm = TextForm::kDecimal;
     return row;
 }
 
@@ -89,6 +95,20 @@ constexpr DigestAlgorithm DigestTable[kDigestCount] = {
     CrcRow(DigestKind::kCRC32b, "CRC32b", 8, IgnoringScratch<HashCRC32b>,
            {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable, kCrc32bFolding,
             kCarrylessFeatures}),
+    FormsRow(DigestKind::kSHA224, "SHA224", 56, kSHA224Forms),
+    FormsRow(DigestKind::kSHA384, "SHA384", 96, kSHA384Forms),
+    FormsRow(DigestKind::kSHA512, "SHA512", 128, kSHA512Forms),
+    FormsRow(DigestKind::kSHA512_256, "SHA512-256", 64, kSHA512_256Forms),
+    FormsRow(DigestKind::kSHA3_224, "SHA3-224", 56, kSHA3_224Forms),
+    FormsRow(DigestKind::kSHA3_256, "SHA3-256", 64, kSHA3_256Forms),
+    FormsRow(DigestKind::kSHA3_384, "SHA3-384", 96, kSHA3_384Forms),
+    FormsRow(DigestKind::kSHA3_512, "SHA3-512", 128, kSHA3_512Forms),
+    FormsRow(DigestKind::kBLAKE2b, "BLAKE2b", kBLAKE2bTextLength, kBLAKE2bStreamForms),
+    FormsRow(DigestKind::kBLAKE2s, "BLAKE2s", kBLAKE2sTextLength, kBLAKE2sStreamForms),
+    FormsRow(DigestKind::kBLAKE3, "BLAKE3", kBLAKE3TextLength, kBLAKE3StreamForms),
+    FormsRow(DigestKind::kCRC32C, "CRC32C", 8, kCRC32CForms),
+    // 2^32 - 1 has ten digits.
+    DecimalFormsRow(DigestKind::kCksum, "CKSUM", 10, kCksumForms),
 };
 
 namespace {
@@ -102,6 +122,11 @@ constexpr bool RowIsSound(int index) {
     // Every text fits a stream's buffer, the window's twelve also the window's.
     if (row.textLength + 1 > kLongestStreamTextBytes) return false;
     if (index < kWindowDigestCount && row.textLength + 1 > kLongestTextBytes) return false;
+    // The window shows hexadecimal texts only; decimal ones come from forms of their own.
+    if (row.textForm == TextForm::kDecimal &&
+        (index < kWindowDigestCount || row.shape != StreamShape::kForms)) {
+        return false;
+    }
     // The in-place routines write a little-endian bit count and keep their chaining words in
     // the window's scratch block.
     if (row.padsInPlace && (row.shape != StreamShape::kBlocks64 || !row.blocks.littleEndian ||

@@ -27,6 +27,20 @@ enum class DigestKind : int {
     kCRC16,
     kCRC32,
     kCRC32b,
+    // The command-line tool's further rows.
+    kSHA224,
+    kSHA384,
+    kSHA512,
+    kSHA512_256,
+    kSHA3_224,
+    kSHA3_256,
+    kSHA3_384,
+    kSHA3_512,
+    kBLAKE2b,
+    kBLAKE2s,
+    kBLAKE3,
+    kCRC32C,
+    kCksum,
     kCount  // not a kind: the number of rows
 };
 
@@ -77,10 +91,16 @@ enum class StreamShape : std::uint8_t {
     kForms,     // `forms`
 };
 
+// What a row's text is made of.
+enum class TextForm : std::uint8_t {
+    kHex,      // exactly textLength hexadecimal digits
+    kDecimal,  // a number in 1 to textLength decimal digits, without leading zeros (cksum's CRC)
+};
+
 struct DigestAlgorithm {
     DigestKind kind;
     const char* name;  // as the tool prints it: "MD5", "SHA256", "CRC32b", ...
-    int textLength;    // hexadecimal digits of the text, NUL not counted
+    int textLength;    // digits of the text (the most it may have), NUL not counted
     // The window's one-shot routine (digest.h), called with the window's scratch block; the
     // two-argument routines ignore it. Null for rows the window does not show.
     ScratchDigestRoutine* windowRoutine;
@@ -93,6 +113,7 @@ struct DigestAlgorithm {
         CrcAlgorithm crc;
         StreamFormList forms;
     };
+    TextForm textForm = TextForm::kHex;
 };
 
 extern const DigestAlgorithm DigestTable[kDigestCount];

@@ -131,8 +131,7 @@ void KeccakF1600(std::uint64_t* lanes) {
 }
 
 #if HASHCALC_DIGEST_X86
-// The same rounds with BMI1's and-not, one instruction for chi's ~b & c. Every processor with
-// AVX2 has it.
+// The same rounds with BMI1's and-not, one instruction for chi's ~b & c.
 __attribute__((target("bmi"))) void KeccakF1600WithAndNot(std::uint64_t* lanes) {
     Rounds(lanes);
 }
@@ -225,25 +224,25 @@ constexpr StreamForm Sha3Form(unsigned features) {
 
 const StreamForm kSHA3_224Forms[] = {
 #if HASHCALC_DIGEST_X86
-    Sha3Form<224, KeccakF1600WithAndNot>(kFeatureAVX2),
+    Sha3Form<224, KeccakF1600WithAndNot>(kFeatureBMI1),
 #endif
     Sha3Form<224, KeccakF1600>(0),
 };
 const StreamForm kSHA3_256Forms[] = {
 #if HASHCALC_DIGEST_X86
-    Sha3Form<256, KeccakF1600WithAndNot>(kFeatureAVX2),
+    Sha3Form<256, KeccakF1600WithAndNot>(kFeatureBMI1),
 #endif
     Sha3Form<256, KeccakF1600>(0),
 };
 const StreamForm kSHA3_384Forms[] = {
 #if HASHCALC_DIGEST_X86
-    Sha3Form<384, KeccakF1600WithAndNot>(kFeatureAVX2),
+    Sha3Form<384, KeccakF1600WithAndNot>(kFeatureBMI1),
 #endif
     Sha3Form<384, KeccakF1600>(0),
 };
 const StreamForm kSHA3_512Forms[] = {
 #if HASHCALC_DIGEST_X86
-    Sha3Form<512, KeccakF1600WithAndNot>(kFeatureAVX2),
+    Sha3Form<512, KeccakF1600WithAndNot>(kFeatureBMI1),
 #endif
     Sha3Form<512, KeccakF1600>(0),
 };

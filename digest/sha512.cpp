@@ -51,8 +51,7 @@ HASHCALC_ALWAYS_INLINE void CompressBlocks(std::uint64_t* chain, const unsigned 
 
 #if HASHCALC_DIGEST_X86
 // The same compression compiled with BMI2, whose rorx rotates into a new register and spares
-// the copy every rotation of a word still needed costs otherwise. Every processor with AVX2
-// has BMI2, so the form is chosen with AVX2.
+// the copy every rotation of a word still needed costs otherwise.
 __attribute__((target("bmi2"))) void SHA512BlocksWithRorx(std::uint64_t* chain,
                                                           const unsigned char* blocks,
                                                           std::size_t blockCount) {
@@ -68,7 +67,7 @@ constexpr StreamForm Portable() {
 #if HASHCALC_DIGEST_X86
 template <std::uint64_t const* kInitialWords, int kDigestBytes>
 constexpr StreamForm WithRorx() {
-    return Sha2Form<std::uint64_t, kInitialWords, SHA512BlocksWithRorx, kDigestBytes>(kFeatureAVX2);
+    return Sha2Form<std::uint64_t, kInitialWords, SHA512BlocksWithRorx, kDigestBytes>(kFeatureBMI2);
 }
 #endif
 

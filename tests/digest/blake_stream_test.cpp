@@ -4,6 +4,15 @@
 // across many tree levels against b3sum's texts, and BLAKE3 on two threads against the stream.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <pthread.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#endif
+
 #include <random>
 #include <string>
 #include <vector>
@@ -249,5 +258,83 @@ TEST(BlakeStreams, Blake3OnTwoThreadsMatchesTheStream) {
         }
     });
 }
+
+// A stream fed long ranges on two threads, as the command-line tool feeds its 1 MiB blocks,
+// in runs that start and end on and off chunk boundaries, gives the stream's text.
+TEST(BlakeStreams, Blake3FedOnTwoThreadsMatchesTheStream) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    const std::vector<std::vector<std::size_t>> pieceRuns = {
+        {kMiB},
+        {kMiB, kMiB, kMiB},
+        {kMiB, kMiB, 5000},
+        {3 * kMiB + 1},
+        {100, kMiB, kMiB},
+        {kMiB + 1024, kMiB - 1024, 300 * 1024, 1023, kMiB / 2},
+        {kMiB, 0, kMiB, 1},
+    };
+    const std::string message = Pattern251(4 * kMiB);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
+    OnEveryForm(kBLAKE3, [&](const StreamForm& form, const std::string& where) {
+        for (const std::vector<std::size_t>& pieces : pieceRuns) {
+            alignas(kStreamStateAlignment) unsigned char split[kStreamStateBytes];
+            alignas(kStreamStateAlignment) unsigned char plain[kStreamStateBytes];
+            form.start(split);
+            form.start(plain);
+            std::size_t at = 0;
+            for (const std::size_t piece : pieces) {
+                FeedBLAKE3OnTwoThreads(form, split, bytes + at, piece);
+                form.feed(plain, bytes + at, piece);
+                at += piece;
+            }
+            char splitText[kBLAKE3TextLength + 1];
+            char plainText[kBLAKE3TextLength + 1];
+            form.finish(split, splitText);
+            form.finish(plain, plainText);
+            EXPECT_STREQ(splitText, plainText) << where << ", " << pieces.size() << " pieces, "
+                                               << at << " bytes";
+        }
+    });
+}
+
+// When no second thread can start (here: no address space is left for its stack), the whole
+// input is hashed on the calling thread, to the same text, instead of the process ending.
+// AddressSanitizer needs address space of its own, so this runs in builds without it only.
+#if !defined(_WIN32) && !defined(__SANITIZE_ADDRESS__)
+TEST(BlakeStreams, Blake3OnTwoThreadsFallsBackToOneWhenNoThreadStarts) {
+    const std::string message = Pattern251((std::size_t{3} << 20) + 5);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
+    const std::string expected = StreamWhole(ChosenForm(kBLAKE3), message);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        // Room for a few pages more than now, far less than a thread's stack.
+        const rlim_t limit = static_cast<rlim_t>(pages + 64) * static_cast<rlim_t>(getpagesize());
+        const rlimit tight{limit, limit};
+        if (setrlimit(RLIMIT_AS, &tight) != 0) _exit(3);
+        // Stacks the C library kept from finished threads need no new space: use them up
+        // with threads that wait for the child's end.
+        int never[2];
+        if (pipe(never) != 0) _exit(4);
+        const auto wait = [](void* end) -> void* {
+            char byte;
+            while (read(*static_cast<int*>(end), &byte, 1) < 0) {
+            }
+            return nullptr;
+        };
+        pthread_t holder;
+        while (pthread_create(&holder, nullptr, wait, &never[0]) == 0) {
+        }
+        char text[kBLAKE3TextLength + 1];
+        HashBLAKE3OnTwoThreads(bytes, message.size(), text);
+        _exit(expected == text ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+#endif
 
 }  // namespace

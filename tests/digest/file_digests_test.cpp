@@ -12,11 +12,10 @@
 #include "digest_test_support.h"
 #include "file_digests.h"
 #include "processor.h"
+#include "reference_digests.h"
 
 #ifdef HASHCALC_HAVE_CRYPTOPP
-#include <cryptopp/crc.h>
 #include <cryptopp/sha.h>
-#include <cryptopp/sha3.h>
 #endif
 
 namespace {
@@ -112,25 +111,6 @@ void OnEveryForm(const FileDigest& digest, Check check) {
     LimitProcessorFeatures(usable);
 }
 
-// POSIX cksum one bit at a time from its definition: the message, then its length's bytes
-// least significant first, through the register x^32 + 0x04C11DB7 most significant bit first,
-// complemented.
-std::string BitwiseCksum(const std::string& message) {
-    std::uint32_t crc = 0;
-    auto shiftIn = [&crc](unsigned char byte) {
-        for (int bit = 7; bit >= 0; --bit) {
-            const bool feedback = ((crc >> 31) ^ (byte >> bit)) & 1;
-            crc <<= 1;
-            if (feedback) crc ^= 0x04C11DB7;
-        }
-    };
-    for (char character : message) shiftIn(static_cast<unsigned char>(character));
-    for (std::uint64_t rest = message.size(); rest != 0; rest >>= 8) {
-        shiftIn(static_cast<unsigned char>(rest));
-    }
-    return std::to_string(~crc);
-}
-
 const char* const kSHA512_256SweepPrefixes[] = {
 #include "sha512_256_sweep.inc"
 };
@@ -145,49 +125,23 @@ std::string Hex(const unsigned char* bytes, std::size_t count, const char* digit
     }
     return text;
 }
-
-template <typename Hash>
-std::string CryptoppText(const std::string& message) {
-    Hash hash;
-    unsigned char digest[Hash::DIGESTSIZE];
-    hash.CalculateDigest(digest, Bytes(message), message.size());
-    return Hex(digest, sizeof digest, "0123456789abcdef");
-}
-
-// Crypto++ leaves CRC-32C's final register in memory order, least significant byte first.
-std::string CryptoppCrc32c(const std::string& message) {
-    CryptoPP::CRC32C crc;
-    unsigned char value[4];
-    crc.CalculateDigest(value, Bytes(message), message.size());
-    const unsigned char mostSignificantFirst[4] = {value[3], value[2], value[1], value[0]};
-    return Hex(mostSignificantFirst, 4, "0123456789ABCDEF");
-}
 #endif
 
-// The reference text of a digest, or the empty text where the test has none (the
-// cryptographic digests without Crypto++, SHA-512/256 beyond its table).
+// The reference text (reference_digests.h), under the table's name for the digest; empty
+// where the test has none (the cryptographic digests without Crypto++).
 std::string Reference(const std::string& name, const std::string& message) {
-    if (name == "Cksum") return BitwiseCksum(message);
-#ifdef HASHCALC_HAVE_CRYPTOPP
-    if (name == "SHA224") return CryptoppText<CryptoPP::SHA224>(message);
-    if (name == "SHA384") return CryptoppText<CryptoPP::SHA384>(message);
-    if (name == "SHA512") return CryptoppText<CryptoPP::SHA512>(message);
-    if (name == "SHA3_224") return CryptoppText<CryptoPP::SHA3_224>(message);
-    if (name == "SHA3_256") return CryptoppText<CryptoPP::SHA3_256>(message);
-    if (name == "SHA3_384") return CryptoppText<CryptoPP::SHA3_384>(message);
-    if (name == "SHA3_512") return CryptoppText<CryptoPP::SHA3_512>(message);
-    if (name == "CRC32C") return CryptoppCrc32c(message);
-#endif
-    return "";
+    std::string tableName = name == "Cksum" ? "CKSUM" : name;
+    std::replace(tableName.begin(), tableName.end(), '_', '-');
+    return digest_test::ReferenceDigest(tableName, message);
 }
 
-// SHA-512/256 has no reference library here: its table holds the first 16 digits Python's
-// hashlib gives, which no wrong digest matches by chance.
+// SHA-512/256 is held to Python's hashlib as well: its table holds the first 16 digits, which
+// no wrong digest matches by chance, for builds without Crypto++.
 bool MatchesReference(const std::string& name, const std::string& message,
                       const std::string& text) {
-    if (name == "SHA512_256") {
-        return message.size() <= kLongestSweep &&
-               text.compare(0, 16, kSHA512_256SweepPrefixes[message.size()]) == 0;
+    if (name == "SHA512_256" && (message.size() > kLongestSweep ||
+                                 text.compare(0, 16, kSHA512_256SweepPrefixes[message.size()]) != 0)) {
+        return false;
     }
     const std::string expected = Reference(name, message);
     return expected.empty() || text == expected;

@@ -1,4 +1,4 @@
-// Independent references for the digest tests: Crypto++ for the eight cryptographic digests it
+// Independent references for the digest tests: Crypto++ for the cryptographic digests it
 // offers, and a CRC computed one bit at a time from each checksum's parameters.
 #pragma once
 
@@ -7,9 +7,11 @@
 
 namespace digest_test {
 
-// The lowercase text Crypto++ gives for the named digest ("MD5", "RIPEMD256", ...), or the
-// CRC text a bit-wise computation gives ("CRC16", ...); empty for SHA0, which has no reference,
-// and for every cryptographic digest in builds without Crypto++.
+// The lowercase text Crypto++ gives for the named digest ("MD5", "SHA3-256", "BLAKE2b", ...;
+// SHA512-256 on its SHA-512 compression), or the CRC text a bit-wise computation gives
+// ("CRC16", "CRC32C", "CKSUM" in decimal, ...), or for BLAKE3 b3sum's text when the message is
+// the test pattern's first 0 to 1100 bytes. Empty where there is none: SHA0, BLAKE3 of other
+// messages, and every cryptographic digest but BLAKE3 in builds without Crypto++.
 std::string ReferenceDigest(const std::string& name, const std::string& message);
 
 #ifdef HASHCALC_HAVE_CRYPTOPP
