@@ -226,7 +226,9 @@ void CopyAllDigests(HWND dialog) {
         RecomputeDigests(dialog);
         char text[kInputLimit];
         const UINT length = GetDlgItemTextA(dialog, IDC_INPUT, text, kInputLimit);
-        source = "\"" + std::string(text, length) + "\"";
+        // Appended piece by piece: GCC 12 misreports `"..." + string` as an overlapping copy
+        // in optimised builds.
+        source.append(1, '"').append(text, length).append(1, '"');
     }
     FieldTexts fields;
     ReadFieldTexts(dialog, &fields);
