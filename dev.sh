@@ -30,7 +30,8 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb
-          rhash cksfv)  # rhash and cksfv: hashcalc-cli's SFV lists are tested beside theirs
+          rhash cksfv openssl b3sum)
+# rhash, cksfv, openssl and b3sum: hashcalc-cli's lists and digests are tested beside theirs.
 # What building and checking the Debian package needs besides.
 PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
 # What ./dev.sh lint needs besides (run-clang-tidy comes with clang-tidy).
@@ -349,7 +350,7 @@ case "$command" in
     for program in build-bench/bench/*/*_bench; do "$program"; done
     ;;
   bench-cli)
-    PACKAGES+=(openssl rhash time)
+    PACKAGES+=(time)
     install_missing
     build bench --target hashcalc-cli
     bench/cli/compare_with_peers.sh build-bench/cli/hashcalc-cli
