@@ -18,7 +18,7 @@
 #                       clang-tidy (tidy: .clang-tidy) and the conversion warnings (conversions,
 #                       in build-lint/), or only the checks named; fails on any finding
 #   ./dev.sh bench      build (build-bench/) and run the benchmarks
-#   ./dev.sh bench-cli  hashcalc-cli against openssl dgst and rhash on a 1 GiB file
+#   ./dev.sh bench-cli  hashcalc-cli against openssl dgst, rhash, b2sum and b3sum on a 1 GiB file
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
 #                       `./dev.sh package FOLDER` packs an existing build folder as configured
@@ -354,6 +354,7 @@ case "$command" in
     install_missing
     build bench --target hashcalc-cli
     bench/cli/compare_with_peers.sh build-bench/cli/hashcalc-cli
+    bench/cli/compare_further_with_peers.sh build-bench/cli/hashcalc-cli
     ;;
   package)
     install_missing

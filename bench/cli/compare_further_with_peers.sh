@@ -6,7 +6,7 @@
 # share the machine's load.
 # Usage: compare_further_with_peers.sh [path/to/hashcalc-cli]   (a Release or RelWithDebInfo build)
 set -euo pipefail
-cli=$(realpath "${1:-build/tools/hashcalc-cli/hashcalc-cli}")
+cli=$(realpath "${1:-build/cli/hashcalc-cli}")
 runs=${RUNS:-3}
 for tool in openssl b2sum b3sum /usr/bin/time; do
   command -v "$tool" > /dev/null || { echo "missing $tool (./dev.sh bench-cli installs it)" >&2; exit 1; }
