@@ -15,12 +15,14 @@ using digest_internal::RoleIndex;
 using digest_internal::Rotl;
 
 // One row per round.
+// clang-format off
 constexpr std::uint8_t kMD5Word[64] = {
     0, 1, 2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
     1, 6, 11, 0,  5,  10, 15, 4,  9,  14, 3,  8,  13, 2,  7,  12,
     5, 8, 11, 14, 1,  4,  7,  10, 13, 0,  3,  6,  9,  12, 15, 2,
     0, 7, 14, 5,  12, 3,  10, 1,  8,  15, 6,  13, 4,  11, 2,  9,
 };
+// clang-format on
 // The four steps of a round rotate by these amounts in turn.
 constexpr std::uint8_t kMD5Shift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23},
                                           {6, 10, 15, 21}};
@@ -35,11 +37,13 @@ constexpr std::uint32_t kMD5Constant[64] = {
     0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
 };
 
+// clang-format off
 constexpr std::uint8_t kMD4Word[48] = {
     0, 1, 2, 3,  4, 5,  6, 7,  8, 9, 10, 11, 12, 13, 14, 15,
     0, 4, 8, 12, 1, 5,  9, 13, 2, 6, 10, 14, 3,  7,  11, 15,
     0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5,  13, 3,  11, 7,  15,
 };
+// clang-format on
 constexpr std::uint8_t kMD4Shift[3][4] = {{3, 7, 11, 19}, {3, 5, 9, 13}, {3, 9, 11, 15}};
 constexpr std::uint32_t kMD4Constant[3] = {0x00000000, 0x5A827999, 0x6ED9EBA1};
 
@@ -101,7 +105,7 @@ template <bool kMD5>
 void CompressBlocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
     for (std::size_t i = 0; i < blockCount; ++i) {
         std::uint32_t v[4] = {state[0], state[1], state[2], state[3]};
-        Steps<kMD5>(v, blocks + 64 * i, std::make_integer_sequence<int, kMD5 ? 64 : 48>());
+        Steps<kMD5>(v, blocks + 64 * i, std::make_integer_sequence<int, (kMD5 ? 64 : 48)>());
         for (int k = 0; k < 4; ++k) state[k] += v[k];
     }
 }

@@ -18,6 +18,7 @@ using digest_internal::RoleIndex;
 using digest_internal::Rotl;
 
 // One row per round.
+// clang-format off
 inline constexpr std::uint8_t kLeftWord[80] = {
     0, 1,  2,  3,  4,  5,  6,  7,  8, 9,  10, 11, 12, 13, 14, 15,
     7, 4,  13, 1,  10, 6,  15, 3,  12, 0, 9,  5,  2,  14, 11, 8,
@@ -46,6 +47,7 @@ inline constexpr std::uint8_t kRightShift[80] = {
     15, 5,  8,  11, 14, 14, 6,  14, 6,  9,  12, 9,  12, 5,  15, 8,
     8,  5,  12, 9,  12, 5,  14, 6,  8,  13, 6,  5,  15, 13, 11, 11,
 };
+// clang-format on
 
 inline constexpr std::uint32_t kLeftConstant[5] = {0x00000000, 0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC,
                                                    0xA953FD4E};

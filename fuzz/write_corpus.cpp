@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     XmModule pingPong = SmallSongModule();
     XmSample& sample = pingPong.instruments[0].samples[0];
     std::vector<std::int16_t> wave;
+    wave.reserve(24);
     for (int i = 0; i < 24; ++i) wave.push_back(static_cast<std::int16_t>(i * 2000 - 24000));
     sample.data = DeltaCode16(wave);
     sample.length = 48;

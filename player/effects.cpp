@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <numbers>
 
@@ -18,9 +19,10 @@ constexpr std::int32_t kMinPortaPeriod = 56;  // portamento up stops here
 
 std::array<std::int32_t, 64> BuildWaveSine() {
     std::array<std::int32_t, 64> table{};
-    for (std::int32_t p = -32; p < 32; ++p) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const std::int32_t p = static_cast<std::int32_t>(i) - 32;
         double value = std::nearbyint(256.0 * std::sin(p * std::numbers::pi / 32.0));
-        table[p + 32] = static_cast<std::int32_t>(std::fabs(value));
+        table[i] = static_cast<std::int32_t>(std::fabs(value));
     }
     return table;
 }
@@ -28,7 +30,7 @@ std::array<std::int32_t, 64> BuildWaveSine() {
 std::array<std::int32_t, 256> BuildAutoVibratoSine() {
     std::array<std::int32_t, 256> table{};
     for (std::int32_t phase = 0; phase < 256; ++phase) {
-        table[phase] =
+        table[static_cast<std::size_t>(phase)] =
             static_cast<std::int32_t>(std::nearbyint(64.0 * std::sin(phase * std::numbers::pi / 128.0)));
     }
     return table;
@@ -162,7 +164,7 @@ void StepEnvelope(Channel* channel, const EnvelopeRun& run) {
             return;
         }
         *run.slope = SegmentSlope(run.points[point], run.points[point + 1]);
-        value = PointY(run.points[point]) * 65536;
+        value = std::int64_t{PointY(run.points[point])} * 65536;
         point += 1;
     } else if (point >= 0 && point < count) {
         value += *run.slope;

@@ -3,6 +3,7 @@
 // within the tables and buffers the player reads.
 #include "loader.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "song.h"
@@ -115,7 +116,7 @@ bool ReadPattern(ImageReader* reader, Pattern* pattern, std::int32_t channelCoun
 
 void DecodeEnvelope(const std::uint8_t* bytes, EnvelopePoint* points) {
     static_assert(kEnvelopePointCount == xm::kEnvelopePoints);
-    for (int i = 0; i < kEnvelopePointCount; ++i) {
+    for (std::size_t i = 0; i < kEnvelopePointCount; ++i) {
         points[i].x = xm::Load16(bytes + 4 * i);
         points[i].y = xm::Load16(bytes + 4 * i + 2);
     }
@@ -236,7 +237,7 @@ bool ReadSampleData(ImageReader* reader, Sample* sample) {
         // an odd byte count loses its last byte, which the next sample then reads as its first.
         ReadImage(reader, bytes, static_cast<std::int32_t>(2 * length));
         for (std::uint32_t i = 0; i < length; ++i) {
-            data[i] = static_cast<std::int16_t>(xm::Load16(bytes + 2 * i));
+            data[i] = static_cast<std::int16_t>(xm::Load16(bytes + std::size_t{2} * i));
         }
     } else {
         ReadImage(reader, bytes, static_cast<std::int32_t>(length));
@@ -270,7 +271,8 @@ void WriteWrapAroundFrame(Sample* sample) {
 bool ReadInstrument(ImageReader* reader, Instrument* instrument) {
     const std::int64_t start = reader->position;
     const std::uint32_t headerSize = Read32(reader);
-    SeekImage(reader, start + xm::kInstrumentSampleCountOffset, SeekOrigin::kStart);
+    SeekImage(reader, start + static_cast<std::int64_t>(xm::kInstrumentSampleCountOffset),
+              SeekOrigin::kStart);
     const std::uint16_t sampleCount = Read16(reader);
     if (sampleCount > kSamplesPerInstrument) return false;
     instrument->sampleCount = sampleCount;
@@ -361,7 +363,8 @@ bool ParseModule(Song* song, ImageReader* reader) {
     song->flags = static_cast<std::int16_t>(flags);
     song->defaultSpeed = static_cast<std::int16_t>(speed);
     song->defaultBpm = static_cast<std::int16_t>(bpm);
-    SeekImage(reader, xm::kHeaderSizeOffset + headerSize, SeekOrigin::kStart);
+    SeekImage(reader, static_cast<std::int64_t>(xm::kHeaderSizeOffset) + headerSize,
+              SeekOrigin::kStart);
 
     std::int32_t usedPatternCount = 0;
     for (int i = 0; i < songLength; ++i) {

@@ -3,6 +3,7 @@
 #include "mix_kernels.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <initializer_list>
 
@@ -55,7 +56,7 @@ inline void AddRampFrames(float* out, const float* values, std::int32_t frames, 
                           float* rightGain, float leftStep, float rightStep) {
     float left = *leftGain;
     float right = *rightGain;
-    for (std::int32_t i = 0; i < frames; ++i) {
+    for (std::ptrdiff_t i = 0; i < frames; ++i) {
         out[2 * i] += values[i] * left;
         out[2 * i + 1] += values[i] * right;
         left += leftStep;
@@ -68,7 +69,7 @@ inline void AddRampFrames(float* out, const float* values, std::int32_t frames, 
 std::uint64_t MixRampPortable(float* out, std::int32_t frames, const std::int16_t* data,
                               std::uint32_t, std::uint64_t position, std::uint64_t signedStep,
                               float* leftGain, float* rightGain, float leftStep, float rightStep) {
-    for (std::int32_t i = 0; i < frames; ++i) {
+    for (std::ptrdiff_t i = 0; i < frames; ++i) {
         const float v = InterpolateAt(data, position);
         position += signedStep;
         AddRampFrames(out + 2 * i, &v, 1, leftGain, rightGain, leftStep, rightStep);

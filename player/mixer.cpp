@@ -3,6 +3,7 @@
 #include "mixer.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "mix_kernels.h"
@@ -122,7 +123,8 @@ std::uint64_t MixSteady(float* out, std::int32_t frames, const std::int16_t* dat
         kernels.mixSteady(out, paired, data, lastIndex, position, signedStep, leftGain, rightGain);
     if ((frames & 1) != 0) {
         position =
-            kernels.mixSteady(out + 2 * paired, 1, data, lastIndex, position, signedStep,
+            kernels.mixSteady(out + 2 * static_cast<std::ptrdiff_t>(paired), 1, data, lastIndex,
+                              position, signedStep,
                               static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255,
                               static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
     }
@@ -207,7 +209,7 @@ void MixOneVoice(const Mixer& mixer, MixVoice& voice, float* out, std::int32_t f
                 position =
                     MixSteady(out, chunk, sample->data, loopEnd, position, step, forward, voice);
             }
-            out += 2 * chunk;
+            out += 2 * static_cast<std::ptrdiff_t>(chunk);
             remaining -= chunk;
         }
 

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 namespace {
@@ -22,7 +23,7 @@ AmigaTable BuildAmigaTable() {
     AmigaTable table{};
     for (std::int32_t k = 0; k < static_cast<std::int32_t>(table.size()); ++k) {
         double exponent = static_cast<double>(132 - k) * static_cast<double>(kTwelfth);
-        table[k] = static_cast<std::int32_t>(std::nearbyint(kAmigaBase * std::exp2(exponent)));
+        table[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::nearbyint(kAmigaBase * std::exp2(exponent)));
     }
     return table;
 }
@@ -38,10 +39,9 @@ std::int32_t AmigaPeriod(std::int32_t note, std::int32_t finetune) {
     const AmigaTable& p = AmigaPeriods();
     if (note < 0) note = 0;
     if (note > kAmigaNoteLimit) note = kAmigaNoteLimit;
-    if (finetune < 0 && note > 0) {
-        return p[note] + (-finetune * (p[note - 1] - p[note])) / 128;
-    }
-    return p[note] - (finetune * (p[note] - p[note + 1])) / 128;
+    const auto k = static_cast<std::size_t>(note);  // clamped to the table above
+    if (finetune < 0 && k > 0) return p[k] + (-finetune * (p[k - 1] - p[k])) / 128;
+    return p[k] - (finetune * (p[k] - p[k + 1])) / 128;
 }
 
 std::int32_t NotePeriod(const Song* song, std::int32_t note, std::int32_t finetune) {
@@ -60,7 +60,9 @@ std::int32_t PeriodFrequency(const Song* song, std::int32_t period, std::int32_t
         double steps = static_cast<double>(kLinearMiddlePeriod - period + periodDelta);
         frequency = kMiddleFrequency * std::exp2(steps * static_cast<double>(kLinearStep));
     } else {
-        frequency = static_cast<double>(kAmigaClock / (period + periodDelta));
+        // The quotient truncates before it becomes a frequency, as every division here does.
+        const std::int32_t quotient = kAmigaClock / (period + periodDelta);
+        frequency = static_cast<double>(quotient);
     }
     // deliberate:
     // a period driven far past the note range gives at most the Amiga clock's frequency, so

@@ -4,6 +4,7 @@
 #include "output.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "mix_kernels.h"
@@ -129,7 +130,7 @@ void FillBlock() {
             MixVoices(Player.mixer, destination, n);
             done += n;
             left -= n;
-            destination += 2 * n;
+            destination += 2 * static_cast<std::ptrdiff_t>(n);
         }
         song->tickFramesLeft = left;
     }

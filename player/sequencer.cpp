@@ -73,7 +73,7 @@ SampleLookup LookupSample(const Song* song, const Channel* channel) {
 void ApplyChannelToVoice(Channel* channel, const Sample* sample, const Song* song) {
     if (channel->voice == nullptr) return;
     std::uint8_t requests = channel->requests;
-    if (channel->period + channel->periodDelta == 0) requests &= ~kRequestPitch;
+    if (channel->period + channel->periodDelta == 0) requests &= static_cast<std::uint8_t>(~kRequestPitch);
 
     if (requests & kRequestNoteStart) StartVoiceNote(Player.mixer, &channel->voice, sample);
     MixVoice* voice = channel->voice;

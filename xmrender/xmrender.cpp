@@ -1,6 +1,7 @@
 // xmrender: plays an XM module offline through the live block loop and writes a 44100 Hz 16-bit
 // stereo WAV file, or a per-tick trace of the sequencer's channels and voices.
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@ namespace {
 
 constexpr long kDefaultSeconds = 60;
 // The WAV format counts its data in 32 bits: six hours of 44100 Hz stereo 16-bit fit.
-constexpr long kMaxSeconds = 6 * 3600;
+constexpr long kMaxSeconds = 6L * 3600;
 
 const char* const kUsage =
     "usage: xmrender MODULE.xm OUT.wav [SECONDS]\n"
@@ -98,7 +99,7 @@ Failure ReadModuleImage(const char* path, std::vector<std::uint8_t>* image) {
     if (readFailure.Failed()) return readFailure;
     const std::uint64_t length = image->size() - 4;
     if (length > UINT32_MAX) return {"larger than 4 GiB", 0};
-    for (int i = 0; i < 4; ++i) (*image)[i] = static_cast<std::uint8_t>(length >> (8 * i));
+    for (std::size_t i = 0; i < 4; ++i) (*image)[i] = static_cast<std::uint8_t>(length >> (8 * i));
     return {};
 }
 
@@ -106,11 +107,17 @@ void PutLittleEndian(std::uint8_t* at, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+// A chunk's four-letter name, without the literal's terminating NUL.
+void PutTag(std::uint8_t* at, const char (&tag)[5]) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(tag[i]);
+}
+
 void WaveHeader(std::uint8_t header[44], std::uint32_t frames) {
     std::uint32_t dataBytes = frames * 4;
-    std::memcpy(header, "RIFF", 4);
+    PutTag(header, "RIFF");
     PutLittleEndian(header + 4, 36 + dataBytes, 4);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
+    PutTag(header + 8, "WAVE");
+    PutTag(header + 12, "fmt ");
     PutLittleEndian(header + 16, 16, 4);          // format chunk size
     PutLittleEndian(header + 20, 1, 2);           // PCM
     PutLittleEndian(header + 22, 2, 2);           // channels
@@ -118,7 +125,7 @@ void WaveHeader(std::uint8_t header[44], std::uint32_t frames) {
     PutLittleEndian(header + 28, kRenderRate * 4, 4);
     PutLittleEndian(header + 32, 4, 2);           // bytes per frame
     PutLittleEndian(header + 34, 16, 2);          // bits per sample
-    std::memcpy(header + 36, "data", 4);
+    PutTag(header + 36, "data");
     PutLittleEndian(header + 40, dataBytes, 4);
 }
 
@@ -129,7 +136,7 @@ Failure WriteFrames(std::FILE* file, const std::int16_t* frames, std::uint32_t c
     while (done < count) {
         std::uint32_t chunk = count - done < 1024 ? count - done : 1024;
         for (std::uint32_t i = 0; i < chunk * 2; ++i) {
-            PutLittleEndian(bytes + 2 * i, static_cast<std::uint16_t>(frames[done * 2 + i]), 2);
+            PutLittleEndian(bytes + std::size_t{2} * i, static_cast<std::uint16_t>(frames[done * 2 + i]), 2);
         }
         errno = 0;
         if (std::fwrite(bytes, 4, chunk, file) != chunk) return SystemFailure("write error");

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -48,10 +49,10 @@ void AllTwelve(benchmark::State& state) {
                                           std::vector<char>(DigestBufferLength(kLength)));
     unsigned char scratch[kDigestScratchBytes];
     for (auto _ : state) {
-        for (int i = 0; i < kWindowDigestCount; ++i) {
+        for (std::size_t i = 0; i < copies.size(); ++i) {
             std::memcpy(copies[i].data(), message.data(), kLength);
         }
-        for (int i = 0; i < kWindowDigestCount; ++i) {
+        for (std::size_t i = 0; i < copies.size(); ++i) {
             DigestTable[i].windowRoutine(copies[i].data(), kLength, scratch);
         }
         benchmark::ClobberMemory();

@@ -3,6 +3,8 @@
 // second and how many times faster than real time 64 voices at 44100 Hz are mixed.
 #include <benchmark/benchmark.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "mixer.h"
@@ -20,7 +22,7 @@ constexpr int kSampleFrames = 20000;
 void MixSixtyFourVoices(benchmark::State& state) {
     SetOutputParameters(kOutputRate);
     std::vector<std::int16_t> values(kSampleFrames + kSampleSlackBytes / 2);
-    for (int i = 0; i < kSampleFrames; ++i) values[i] = static_cast<std::int16_t>((i * 2654435761u) >> 17);
+    for (std::uint32_t i = 0; i < kSampleFrames; ++i) values[i] = static_cast<std::int16_t>((i * 2654435761u) >> 17);
     Sample looped{};
     looped.data = values.data();
     looped.length = kSampleFrames;
@@ -38,7 +40,7 @@ void MixSixtyFourVoices(benchmark::State& state) {
         SetVoicePitch(Player.mixer, voice, 22050 + 1400 * slot + 7);
         voice->positionInt = static_cast<std::uint32_t>(slot * 250);
     }
-    std::vector<float> mix(2 * kRunFrames);
+    std::vector<float> mix(std::size_t{2} * kRunFrames);
     int flip = 0;
     for (auto _ : state) {
         for (int run = 0; run < kRunsPerIteration; ++run) {

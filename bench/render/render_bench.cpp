@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -28,7 +29,7 @@ constexpr int kBlocksPerIteration = 500;  // about ten seconds of audio
 struct BusySong {
     Song song{};
     Pattern pattern{};
-    std::vector<Cell> cells = std::vector<Cell>(kRows * kChannels);
+    std::vector<Cell> cells = std::vector<Cell>(std::size_t{kRows} * kChannels);
     Instrument instruments[kInstruments]{};
     Sample samples[kInstruments]{};
     std::vector<std::int16_t> data[kInstruments];
@@ -72,7 +73,8 @@ struct BusySong {
         }
         for (int row = 0; row < kRows; ++row) {
             for (int c = 0; c < kChannels; ++c) {
-                Cell& cell = cells[row * kChannels + c];
+                const int index = row * kChannels + c;
+                Cell& cell = cells[static_cast<std::size_t>(index)];
                 const std::uint8_t* effect = effects[(row / 2 + c) % 8];
                 cell.effect = effect[0];
                 cell.effectParam = effect[1];

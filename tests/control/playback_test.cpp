@@ -207,7 +207,7 @@ TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
     std::ifstream file(recording, std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     std::remove(recording.c_str());
-    const std::size_t wanted = 150u * kBlockFrames * 4;
+    const std::size_t wanted = std::size_t{150} * kBlockFrames * 4;
     const auto* song = reinterpret_cast<const char*>(Reference().data());
     // The device played silence until the ring was handed over: the song starts where the
     // first sound does, as far after the recording's start as its own first sound.
@@ -222,8 +222,9 @@ TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
     EXPECT_EQ(start % 4, 0u);
     ASSERT_LE(start + wanted, bytes.size()) << "recorded " << bytes.size() << " bytes";
     for (std::size_t block = 0; block < 150; ++block) {
-        const std::size_t at = block * kBlockFrames * 4;
-        ASSERT_EQ(std::memcmp(bytes.data() + start + at, song + at, kBlockFrames * 4), 0)
+        const std::size_t blockBytes = std::size_t{kBlockFrames} * 4;
+        const std::size_t at = block * blockBytes;
+        ASSERT_EQ(std::memcmp(bytes.data() + start + at, song + at, blockBytes), 0)
             << "played block " << block;
     }
 }
@@ -232,7 +233,7 @@ TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
 // The device's byte count wraps at 2^32; the block the thread computes goes on regardless.
 TEST(DevicePositionTest, FollowsTheDeviceAcrossTheWrapOfItsByteCount) {
     SetOutputParameters(44100);
-    constexpr std::uint64_t kRingBytes = 88400u * 4u;
+    constexpr std::uint64_t kRingBytes = std::uint64_t{88400} * 4;
     const auto expectedBlock = [](std::uint64_t bytes) {
         return static_cast<std::int32_t>((bytes / 4) % 88400 / 884);
     };
@@ -250,7 +251,7 @@ TEST(DevicePositionTest, FollowsTheDeviceAcrossTheWrapOfItsByteCount) {
     position = DevicePosition{static_cast<std::uint32_t>(played), played};
     std::int32_t previous = FollowDevicePosition(position, static_cast<std::uint32_t>(played));
     for (int poll = 0; poll < 2000; ++poll) {
-        played += 882 * 4;
+        played += std::uint64_t{882} * 4;
         const std::int32_t block = FollowDevicePosition(position, static_cast<std::uint32_t>(played));
         ASSERT_EQ(block, expectedBlock(played)) << "poll " << poll;
         // At most one block on per poll, or the ring's turn from 99 to 0.

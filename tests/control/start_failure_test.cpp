@@ -47,8 +47,11 @@ using namespace control_test;
         return real##Import(arguments...);                                                     \
     }
 #else
+// `real` is the name being declared, which takes no parentheses.
+// NOLINTBEGIN(bugprone-macro-parentheses)
 #define SEAM(function, real, linuxName, argumentBytes) \
     decltype(::function) real asm("__real_" linuxName);
+// NOLINTEND(bugprone-macro-parentheses)
 #endif
 
 SEAM(GlobalAlloc, RealGlobalAlloc, "_Z11GlobalAllocj" SEAM_SIZE_T, 8)
@@ -80,8 +83,8 @@ namespace {
 
 enum class FailurePoint { kNone, kWaveBuffer, kPrepareHeader, kMixBuffer, kWrite, kCreateThread };
 
-constexpr SIZE_T kWaveBufferBytes = 88400 * 4;
-constexpr SIZE_T kMixBufferBytes = 88400 * 8 + 256;
+constexpr SIZE_T kWaveBufferBytes = SIZE_T{88400} * 4;
+constexpr SIZE_T kMixBufferBytes = SIZE_T{88400} * 8 + 256;
 
 struct Seam {
     FailurePoint failAt = FailurePoint::kNone;
@@ -331,7 +334,7 @@ TEST_F(StartFailure, StopBeforeTheThreadRanWaitsForItsEnd) {
 // 40 ms), which a loaded machine cannot promise, so it carries the stress label.
 using RealTime = StartFailure;
 TEST_F(RealTime, TheThreadFollowsTheDeviceAcrossTheWrapOfItsCount) {
-    constexpr std::uint64_t kRingBytes = 88400 * 4;
+    constexpr std::uint64_t kRingBytes = std::uint64_t{88400} * 4;
     // A whole number of rings, so that the shift alone moves no block; it wraps 0.8 s in.
     const auto shift = static_cast<std::uint32_t>((std::uint64_t{1} << 32) / kRingBytes * kRingBytes);
     PositionShift.store(shift);

@@ -309,6 +309,7 @@ TEST(Loader, OddSixteenBitLengthLendsItsLastByteToTheNextSample) {
 
 TEST(Loader, WrapAroundFrameFollowsTheLoop) {
     std::vector<std::int8_t> values;
+    values.reserve(400);
     for (int i = 0; i < 400; ++i) values.push_back(static_cast<std::int8_t>(i * 37));
     XmSample forward;
     forward.data = DeltaCode8(values);

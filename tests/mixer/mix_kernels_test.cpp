@@ -114,7 +114,7 @@ TEST_F(KernelSets, SteadyAndRampLoopsMatchThePlainOnesBitForBit) {
         for (const Call& call : calls) {
             SCOPED_TRACE(::testing::Message() << "frames " << call.frames << " position "
                                               << call.position << " step " << call.signedStep);
-            std::vector<float> expected(2 * 40, 0.25f), actual(2 * 40, 0.25f);
+            std::vector<float> expected(std::size_t{2} * 40, 0.25f), actual(std::size_t{2} * 40, 0.25f);
             EXPECT_EQ(vector.mixSteady(actual.data(), call.frames, data.data(), length,
                                        call.position, call.signedStep, 0.7f, 0.013f),
                       plainSteady(expected.data(), call.frames, data.data(), length, call.position,
@@ -145,10 +145,10 @@ TEST_F(KernelSets, IndexBelowSampleZeroReadsSampleZero) {
     for (MixKernelSet set : {MixKernelSet::kPortable, MixKernelSet::kSse2, MixKernelSet::kAvx2}) {
         if (!MixKernelSetAvailable(set)) continue;
         SCOPED_TRACE(SetName(set));
-        std::vector<float> out(2 * 8, 0.0f);
+        std::vector<float> out(std::size_t{2} * 8, 0.0f);
         // A tiny step keeps all eight frames on index -1.
         Kernels(set).mixSteady(out.data(), 8, data.data(), 3, belowZero - 100, 1, 1.0f, 0.5f);
-        for (int frame = 0; frame < 8; ++frame) {
+        for (std::size_t frame = 0; frame < 8; ++frame) {
             EXPECT_EQ(1000.0f, out[2 * frame]);
             EXPECT_EQ(500.0f, out[2 * frame + 1]);
         }
@@ -210,7 +210,7 @@ TEST_F(KernelSets, FadedOutVoiceEndsWhereAMixedOneWould) {
                 voice->rampLeftTarget = voice->leftVolume;
                 voice->rampRightTarget = voice->rightVolume;
             }
-            std::vector<float> mix(2 * 5000, 0.0f);
+            std::vector<float> mix(std::size_t{2} * 5000, 0.0f);
             for (std::int32_t run : {1, 883, 2, 4000}) MixVoices(Player.mixer, mix.data(), run);
             EXPECT_EQ(heard->positionInt, silent->positionInt)
                 << "kind " << int{kind} << " at " << frequency;
@@ -230,7 +230,7 @@ std::vector<std::int16_t> Render(Song* song, int blocks) {
     if (!BeginOfflinePlayback(song)) return out;
     for (int block = 0; block < blocks; ++block) {
         const std::int16_t* frames = RenderNextBlock();
-        out.insert(out.end(), frames, frames + 2 * Player.blockFrames);
+        out.insert(out.end(), frames, frames + 2 * static_cast<std::ptrdiff_t>(Player.blockFrames));
     }
     EndOfflinePlayback();
     return out;
@@ -254,7 +254,7 @@ TEST_F(KernelSets, RenderedSongsAreTheSameWithEverySet) {
     for (std::size_t index = 0; index < songs; ++index) {
         ASSERT_TRUE(UseMixKernelSet(MixKernelSet::kPortable));
         const std::vector<std::int16_t> expected = RenderFreshSong(index, kBlocks);
-        ASSERT_EQ(std::size_t{2} * kBlocks * Player.blockFrames, expected.size());
+        ASSERT_EQ(std::size_t{2} * kBlocks * static_cast<std::size_t>(Player.blockFrames), expected.size());
         for (MixKernelSet set : kVectorSets) {
             if (!UseMixKernelSet(set)) continue;
             const std::vector<std::int16_t> actual = RenderFreshSong(index, kBlocks);

@@ -121,7 +121,7 @@ TEST_F(Mixer, PitchFromFrequency) {
 TEST_F(Mixer, RampFromSilenceTakes128FramesAndLandsOnTarget) {
     OwnedSample sample(Constant(1000, 10000), kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 51);
-    std::vector<float> out(2 * 300, 0.0f);
+    std::vector<float> out(std::size_t{2} * 300, 0.0f);
     MixVoices(Player.mixer, out.data(), 100);
     EXPECT_EQ(voice->rampFramesLeft, 28);
     MixVoices(Player.mixer, out.data() + 200, 200);
@@ -130,11 +130,12 @@ TEST_F(Mixer, RampFromSilenceTakes128FramesAndLandsOnTarget) {
     EXPECT_EQ(voice->currentRight, 51 * 256);
     EXPECT_EQ(voice->positionInt, 300u);
     EXPECT_FLOAT_EQ(out[0], 0.0f);
-    for (int frame = 1; frame < 128; ++frame) {
-        EXPECT_NEAR(out[2 * frame], 10000.0f * frame / 128.0f, 0.05f) << frame;
-        EXPECT_NEAR(out[2 * frame + 1], 10000.0f * 51.0f / 255.0f * frame / 128.0f, 0.05f) << frame;
+    for (std::size_t frame = 1; frame < 128; ++frame) {
+        const auto ramp = static_cast<float>(frame);
+        EXPECT_NEAR(out[2 * frame], 10000.0f * ramp / 128.0f, 0.05f) << frame;
+        EXPECT_NEAR(out[2 * frame + 1], 10000.0f * 51.0f / 255.0f * ramp / 128.0f, 0.05f) << frame;
     }
-    for (int frame = 128; frame < 300; ++frame) {
+    for (std::size_t frame = 128; frame < 300; ++frame) {
         EXPECT_FLOAT_EQ(out[2 * frame], 10000.0f) << frame;
         EXPECT_FLOAT_EQ(out[2 * frame + 1], 2000.0f) << frame;
     }
@@ -143,7 +144,7 @@ TEST_F(Mixer, RampFromSilenceTakes128FramesAndLandsOnTarget) {
 TEST_F(Mixer, NewTargetDuringARampStartsAFreshRampFromTheLevelReached) {
     OwnedSample sample(Constant(1000, 1000), kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
-    std::vector<float> out(2 * 400, 0.0f);
+    std::vector<float> out(std::size_t{2} * 400, 0.0f);
     MixVoices(Player.mixer, out.data(), 64);
     EXPECT_NEAR(voice->currentLeft, 255 * 128, 2);
     SetVoiceGains(voice, 0, 255);
@@ -155,9 +156,9 @@ TEST_F(Mixer, NewTargetDuringARampStartsAFreshRampFromTheLevelReached) {
     EXPECT_EQ(voice->currentLeft, 0);
     EXPECT_EQ(voice->currentRight, 255 * 256);
     // The left side falls from half level over 128 frames, the right rises the rest of the way.
-    EXPECT_NEAR(out[2 * 64], 500.0f, 5.0f);
-    EXPECT_NEAR(out[2 * 128], 250.0f, 5.0f);
-    EXPECT_NEAR(out[2 * 191], 0.0f, 8.0f);
+    EXPECT_NEAR(out[std::size_t{2} * 64], 500.0f, 5.0f);
+    EXPECT_NEAR(out[std::size_t{2} * 128], 250.0f, 5.0f);
+    EXPECT_NEAR(out[std::size_t{2} * 191], 0.0f, 8.0f);
     EXPECT_NEAR(out[2 * 128 + 1], 750.0f, 5.0f);
 }
 
@@ -165,7 +166,7 @@ TEST_F(Mixer, NoteOnASoundingVoiceHandsTheOldNoteToThePartner) {
     OwnedSample first(Constant(2000, 8000), kLoopNone, 0, 0);
     OwnedSample second(Constant(2000, -4000), kLoopNone, 0, 0);
     MixVoice* channel = Start(3, &first.sample, 200, 100);
-    std::vector<float> out(2 * 1000, 0.0f);
+    std::vector<float> out(std::size_t{2} * 1000, 0.0f);
     MixVoices(Player.mixer, out.data(), 200);
     ASSERT_EQ(Player.mixer.voices[3].currentLeft, 200 * 256);
 
@@ -191,7 +192,7 @@ TEST_F(Mixer, NoteOnASoundingVoiceHandsTheOldNoteToThePartner) {
     EXPECT_EQ(channel->currentLeft, 200 * 256);
     // Halfway, the old note has half its level and the new one half of its own.
     const float expected = (8000.0f - 4000.0f) * 200.0f / 255.0f / 2.0f;
-    EXPECT_NEAR(out[2 * 64], expected, 20.0f);
+    EXPECT_NEAR(out[std::size_t{2} * 64], expected, 20.0f);
     // The sum of both ramps is linear from the old note's level to the new one's.
     EXPECT_NEAR(out[0], 8000.0f * 200.0f / 255.0f, 1.0f);
 
@@ -215,7 +216,7 @@ TEST_F(Mixer, WorkedLookAheadForwardAndPingPong) {
     MixVoice* voice = Start(0, &forward.sample, 0, 0);
     SetPosition(voice, 100, 0x80000000u);
     SetStep(voice, 0, 0xC0000000u);
-    std::vector<float> out(2 * 64, 0.0f);
+    std::vector<float> out(std::size_t{2} * 64, 0.0f);
     MixVoices(Player.mixer, out.data(), 13);
     EXPECT_EQ(voice->positionInt, 100u);
     EXPECT_EQ(voice->positionFrac, 0x40000000u);
@@ -244,11 +245,11 @@ TEST_F(Mixer, ForwardLoopWrapsWithinOneCallAndBySeveralLengths) {
     OwnedSample sample(values, kLoopForward, 2, 4);
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
     Settle(voice);
-    std::vector<float> out(2 * 16, 0.0f);
+    std::vector<float> out(std::size_t{2} * 16, 0.0f);
     MixVoices(Player.mixer, out.data(), 10);  // 0..5, then 2..5 again
     const float gain = 255.0f * (1.0f / 255.0f);
-    const int expectedIndex[10] = {0, 1, 2, 3, 4, 5, 2, 3, 4, 5};
-    for (int frame = 0; frame < 10; ++frame) {
+    const std::size_t expectedIndex[10] = {0, 1, 2, 3, 4, 5, 2, 3, 4, 5};
+    for (std::size_t frame = 0; frame < 10; ++frame) {
         EXPECT_FLOAT_EQ(out[2 * frame], values[expectedIndex[frame]] * gain) << frame;
     }
     EXPECT_EQ(voice->positionInt, 2u);
@@ -304,7 +305,7 @@ TEST_F(Mixer, ReflectionOntoALoopStartOfZeroReadsSampleZero) {
     Settle(voice);
     voice->direction = 2;
     SetPosition(voice, 1, 0);
-    std::vector<float> out(2 * 4, 0.0f);
+    std::vector<float> out(std::size_t{2} * 4, 0.0f);
     MixVoices(Player.mixer, out.data(), 3);
     // 1.0 backward to 0.0 (the start), reflected to one unit below 0, moving forward: that
     // frame weighs sample 0 against itself.
@@ -320,10 +321,10 @@ TEST_F(Mixer, SampleWithoutLoopEndsMidRun) {
     OwnedSample sample(Constant(10, 5000), kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 255);
     Settle(voice);
-    std::vector<float> out(2 * 20, 0.0f);
+    std::vector<float> out(std::size_t{2} * 20, 0.0f);
     MixVoices(Player.mixer, out.data(), 20);
-    for (int frame = 0; frame < 10; ++frame) EXPECT_FLOAT_EQ(out[2 * frame], 5000.0f);
-    for (int frame = 10; frame < 20; ++frame) {
+    for (std::size_t frame = 0; frame < 10; ++frame) EXPECT_FLOAT_EQ(out[2 * frame], 5000.0f);
+    for (std::size_t frame = 10; frame < 20; ++frame) {
         EXPECT_EQ(out[2 * frame], 0.0f);
         EXPECT_EQ(out[2 * frame + 1], 0.0f);
     }
@@ -339,13 +340,14 @@ TEST_F(Mixer, SampleWithoutLoopEndsMidRun) {
 
 TEST_F(Mixer, StepOfOneReproducesTheSampleExactly) {
     std::vector<std::int16_t> values;
+    values.reserve(301);
     for (int i = 0; i < 301; ++i) values.push_back(static_cast<std::int16_t>((i * 7919) % 65536 - 32768));
     OwnedSample sample(values, kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 0);
     Settle(voice);
-    std::vector<float> out(2 * 301, 0.0f);
+    std::vector<float> out(std::size_t{2} * 301, 0.0f);
     MixVoices(Player.mixer, out.data(), 301);  // an odd count: the last frame runs at the current level
-    for (int frame = 0; frame < 301; ++frame) {
+    for (std::size_t frame = 0; frame < 301; ++frame) {
         EXPECT_EQ(out[2 * frame], static_cast<float>(values[frame])) << frame;
         EXPECT_EQ(out[2 * frame + 1], 0.0f);
     }
@@ -357,7 +359,7 @@ TEST_F(Mixer, OddLastFrameOfARunUsesTheCurrentLevel) {
     MixVoice* voice = Start(0, &sample.sample, 100, 100);
     Settle(voice);
     voice->currentLeft = 100 * 256 + 128;  // within the level: no ramp is due
-    std::vector<float> out(2 * 3, 0.0f);
+    std::vector<float> out(std::size_t{2} * 3, 0.0f);
     MixVoices(Player.mixer, out.data(), 3);
     const float target = 25600.0f * (100.0f * (1.0f / 255.0f));
     const float current = 25600.0f * (25728.0f * (1.0f / 256.0f) * (1.0f / 255.0f));
@@ -402,7 +404,7 @@ TEST_F(Mixer, PositionJustBeyondTheEndWrapsAtOnce) {
     voice = Start(1, &unlooped.sample, 0, 0);
     SetPosition(voice, 1, 0xFFFFF000u);
     SetStep(voice, 0, 0x7F);
-    MixVoices(Player.mixer, std::vector<float>(2 * 64).data(), 64);
+    MixVoices(Player.mixer, std::vector<float>(std::size_t{2} * 64).data(), 64);
     EXPECT_EQ(voice->sample, nullptr);
 }
 
@@ -429,7 +431,7 @@ TEST_F(Mixer, HalfwayPastTheLastFrameHeadsWherePlaybackGoesNext) {
         Settle(voice);
         SetPosition(voice, 7, 0x80000000u);
         SetStep(voice, 0, 0x1000);  // stays short of the boundary for the two frames
-        std::vector<float> out(2 * 2, 0.0f);
+        std::vector<float> out(std::size_t{2} * 2, 0.0f);
         MixVoices(Player.mixer, out.data(), 2);
         EXPECT_FLOAT_EQ(out[0], c.expected);
         EXPECT_FLOAT_EQ(out[1], c.expected);

@@ -154,17 +154,17 @@ TEST_F(BlockLoop, MixesTheVoicesIntoTheBlockAndConvertsIt) {
     wave[2 * 3 * 884 - 2] = 77;  // the block before is left alone
     FillBlock();
     EXPECT_EQ(Player.writeBlock, 4);
-    const std::size_t start = 2 * 3 * 884;
+    const std::size_t start = std::size_t{2} * 3 * 884;
     EXPECT_EQ(wave[start], 0);  // the ramp starts from silence
-    EXPECT_EQ(wave[start + 2 * 200], 12000);
-    EXPECT_EQ(wave[start + 2 * 200 + 1], 0);
+    EXPECT_EQ(wave[start + std::size_t{2} * 200], 12000);
+    EXPECT_EQ(wave[start + std::size_t{2} * 200 + 1], 0);
     EXPECT_EQ(wave[start - 2], 77);
     EXPECT_EQ(voice->positionInt, 884u);
     // The float block is cleared before it is mixed again.
     Player.writeBlock = 3;
     voice->sample = nullptr;
     FillBlock();
-    EXPECT_EQ(wave[start + 2 * 200], 0);
+    EXPECT_EQ(wave[start + std::size_t{2} * 200], 0);
 }
 
 TEST(ConvertBlock, RoundsToNearestEvenAndClips) {

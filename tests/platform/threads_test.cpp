@@ -70,7 +70,7 @@ TEST(PlatformThreads, RunsTheRoutineWithItsParameterAndGivesDistinctIds) {
     DWORD firstId = 0;
     DWORD secondId = 0;
     HANDLE first = CreateThread(nullptr, 0, Noop, &runs, 0, &firstId);
-    HANDLE second = CreateThread(nullptr, 16 * 1024 * 1024, Noop, &runs, 0, &secondId);
+    HANDLE second = CreateThread(nullptr, SIZE_T{16} * 1024 * 1024, Noop, &runs, 0, &secondId);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(firstId, 0u);

@@ -74,10 +74,11 @@ TEST(WaveOutputDrivers, LoopingBufferIsPlayedWholeAndInOrderAcrossTheWrap) {
     // 1000 frames, not a divisor of SDL's 1024-frame requests, each frame marked by its
     // index: left = index + 1, right = -(index + 1).
     constexpr int kFrames = 1000;
-    std::vector<std::int16_t> ring(2 * kFrames);
+    std::vector<std::int16_t> ring(std::size_t{2} * kFrames);
     for (int frame = 0; frame < kFrames; ++frame) {
-        ring[2 * frame] = static_cast<std::int16_t>(frame + 1);
-        ring[2 * frame + 1] = static_cast<std::int16_t>(-(frame + 1));
+        const auto at = 2 * static_cast<std::size_t>(frame);
+        ring[at] = static_cast<std::int16_t>(frame + 1);
+        ring[at + 1] = static_cast<std::int16_t>(-(frame + 1));
     }
     WAVEHDR header = LoopingHeader(reinterpret_cast<char*>(ring.data()), kFrames * kFrameBytes);
     ASSERT_EQ(waveOutPrepareHeader(device, &header, sizeof header), MMSYSERR_NOERROR);
@@ -95,13 +96,15 @@ TEST(WaveOutputDrivers, LoopingBufferIsPlayedWholeAndInOrderAcrossTheWrap) {
     std::size_t first = 0;
     while (first < recorded.size() && recorded[first] == 0) ++first;
     ASSERT_EQ(first % 2, 0u) << "playback must begin on a whole frame";
-    ASSERT_GE(recorded.size(), first + 2 * playedFrames);
+    const std::size_t playedSamples = std::size_t{2} * playedFrames;
+    ASSERT_GE(recorded.size(), first + playedSamples);
     for (DWORD frame = 0; frame < playedFrames; ++frame) {
-        const std::size_t at = first + 2 * frame;
-        ASSERT_EQ(recorded[at], ring[2 * (frame % kFrames)]) << "frame " << frame;
-        ASSERT_EQ(recorded[at + 1], ring[2 * (frame % kFrames) + 1]) << "frame " << frame;
+        const std::size_t at = first + std::size_t{2} * frame;
+        const std::size_t from = std::size_t{2} * (frame % kFrames);
+        ASSERT_EQ(recorded[at], ring[from]) << "frame " << frame;
+        ASSERT_EQ(recorded[at + 1], ring[from + 1]) << "frame " << frame;
     }
-    for (std::size_t at = first + 2 * playedFrames; at < recorded.size(); ++at) {
+    for (std::size_t at = first + playedSamples; at < recorded.size(); ++at) {
         ASSERT_EQ(recorded[at], 0) << "nothing plays after the position stopped";
     }
 }

@@ -105,7 +105,7 @@ TEST_F(WaveOutput, BlocksBehindThePositionCanBeRewrittenWhileTheLoopPlays) {
     for (DWORD position = 0; position < until; position = BytePosition(device)) {
         const DWORD playing = position % kLoopBytes / kBlockBytes;
         while (writeBlock != playing) {
-            std::fill_n(buffer.data() + writeBlock * kBlockBytes, kBlockBytes, static_cast<char>(refills));
+            std::fill_n(buffer.data() + std::size_t{writeBlock} * kBlockBytes, kBlockBytes, static_cast<char>(refills));
             writeBlock = (writeBlock + 1) % kBlocks;
             ++refills;
         }
@@ -170,7 +170,7 @@ TEST_F(WaveOutput, PlainHeadersPlayOnceInOrderInWholeFramesAndComeBackDone) {
         ASSERT_EQ(waveOutPrepareHeader(device, queued, sizeof *queued), MMSYSERR_NOERROR);
         ASSERT_EQ(waveOutWrite(device, queued, sizeof *queued), MMSYSERR_NOERROR);
     }
-    const DWORD total = static_cast<DWORD>(first.size() + second.size() - 2 + 2 * kLoopBytes);
+    const DWORD total = static_cast<DWORD>(first.size() + second.size() - 2 + std::size_t{2} * kLoopBytes);
     ASSERT_TRUE(WaitUntil([&] { return BytePosition(device) >= total; }));
     Pause(100);
     EXPECT_EQ(BytePosition(device), total);

@@ -191,10 +191,11 @@ TEST(BadInput, RandomSongsKeepEveryValueInRange) {
         TestSong t(8, {16, 5, 33}, {0, 1, 2, 1, 0}, round % 2 == 0);
         for (int i = 0; i < 3; ++i) {
             std::int32_t ins = t.AddInstrument(byte(), byte(), static_cast<std::int8_t>(byte()),
-                                               static_cast<std::int8_t>(byte()), 64 + byte() * 4,
+                                               static_cast<std::int8_t>(byte()),
+                                               static_cast<std::uint32_t>(64 + byte() * 4),
                                                static_cast<std::uint8_t>(1 << (random() % 3)));
             Instrument& instrument = t.InstrumentAt(ins);
-            for (int p = 0; p < kEnvelopePointCount; ++p) {
+            for (std::uint32_t p = 0; p < kEnvelopePointCount; ++p) {
                 instrument.volumeEnvelope[p] = {static_cast<std::uint16_t>(p * (random() % 20)), byte()};
                 instrument.panningEnvelope[p] = {byte(), byte()};
             }
@@ -228,7 +229,7 @@ TEST(BadInput, RandomSongsKeepEveryValueInRange) {
         }
         t.song.defaultSpeed = static_cast<std::int16_t>(random() % 8);
         std::string trace;
-        TraceSong(&t.song, 44100 * 4, &trace);
+        TraceSong(&t.song, std::int64_t{44100} * 4, &trace);
         ASSERT_FALSE(trace.empty());
         for (int c = 0; c < 8; ++c) {
             const Channel& ch = Player.channels[c];

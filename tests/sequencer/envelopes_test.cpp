@@ -206,9 +206,9 @@ TEST(AutoVibrato, SweepGrowsTheDepthLinearly) {
     instrument.autoVibratoSweep = 29;
     instrument.autoVibratoRate = 0;
     Values deltas = e.Run(32, &Channel::periodDelta);
-    for (int t = 0; t < 32; ++t) {
+    for (std::int32_t t = 0; t < 32; ++t) {
         std::int32_t ticks = t < 29 ? t : 29;
-        EXPECT_EQ(deltas[t], (ticks * 29 * 64 / 29) >> 6) << t;
+        EXPECT_EQ(deltas[static_cast<std::size_t>(t)], (ticks * 29 * 64 / 29) >> 6) << t;
     }
 }
 

@@ -155,6 +155,7 @@ TEST(Loops, PatternLoopPlaysItsRowsThreeTimes) {
     StartTestPlayback(&t.song);
     std::vector<Position> played = RowsPlayed(&t.song, 2 * (8 + 3 * 8 + 4) + 2);
     std::vector<Position> expected;
+    expected.reserve(played.size());
     for (int r = 0; r < 8; ++r) expected.emplace_back(0, r);
     for (int pass = 0; pass < 3; ++pass) {
         for (int r = 8; r < 16; ++r) expected.emplace_back(0, r);

@@ -53,6 +53,7 @@ protected:
     // Runs xmrender with the arguments; returns its exit code and keeps what it printed.
     int Run(const std::vector<fs::path>& arguments) {
         std::vector<std::string> texts;
+        texts.reserve(arguments.size());
         for (const fs::path& argument : arguments) texts.push_back(argument.string());
         const test_support::ProcessResult run = test_support::RunProcess(XMRENDER_PATH, texts);
         standardError = run.standardError;
@@ -79,7 +80,7 @@ protected:
 
 std::uint32_t Little32(const std::string& bytes, std::size_t at) {
     std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
+    for (std::size_t i = 4; i-- > 0;) value = value << 8 | static_cast<std::uint8_t>(bytes[at + i]);
     return value;
 }
 
@@ -118,13 +119,14 @@ TEST_F(XmRender, FirstHundredBlocksAreTheBlockFillersOutput) {
     Player.waveBuffer = ring.data();
     Player.mixBuffer = mix.data();
     Player.writeBlock = 0;
-    std::int32_t blockBytes = Player.blockFrames * 4;
+    const auto blockValues = static_cast<std::size_t>(Player.blockFrames) * 2;
+    const std::size_t blockBytes = blockValues * 2;
     bool audible = false;
     for (int block = 0; block < 100; ++block) {
         FillBlock();
-        const std::int16_t* frames = ring.data() + static_cast<std::size_t>(block) * Player.blockFrames * 2;
+        const std::int16_t* frames = ring.data() + static_cast<std::size_t>(block) * blockValues;
         std::string expected(blockBytes, '\0');
-        for (std::int32_t i = 0; i < Player.blockFrames * 2; ++i) {
+        for (std::size_t i = 0; i < blockValues; ++i) {
             auto value = static_cast<std::uint16_t>(frames[i]);
             expected[2 * i] = static_cast<char>(value & 0xFF);
             expected[2 * i + 1] = static_cast<char>(value >> 8);
@@ -146,7 +148,7 @@ TEST_F(XmRender, TraceModeWritesThePerTickTrace) {
     ASSERT_EQ(Run({"--trace", out, module, "2"}), 0) << standardError;
     Song* song = LoadModule(image.data());
     std::string expected;
-    TraceSong(song, 2 * kRenderRate, &expected);
+    TraceSong(song, std::int64_t{2} * kRenderRate, &expected);
     FreeModule(song);
     EXPECT_EQ(ReadFile(out), expected);
 }

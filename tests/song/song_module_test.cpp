@@ -62,7 +62,8 @@ TEST_F(EmbeddedSongTest, EveryPatternHoldsTenChannelsOfSixtyFourRows) {
     ASSERT_TRUE(walk.ok);
     ASSERT_EQ(walk.patternCount, 15);
     for (int i = 0; i < walk.patternCount; ++i) {
-        EXPECT_EQ(walk.decodedBytes[i], walk.declaredBytes[i]) << "pattern " << i;
+        const auto at = static_cast<std::size_t>(i);
+        EXPECT_EQ(walk.decodedBytes.at(at), walk.declaredBytes.at(at)) << "pattern " << i;
     }
     EXPECT_EQ(walk.bytesWalked, EmbeddedSize());  // nothing left over after the last sample
 }

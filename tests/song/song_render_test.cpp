@@ -65,7 +65,7 @@ Rendering RenderPass(double after) {
     std::int64_t stopAt = limit;
     while (static_cast<std::int64_t>(out.frames.size() / 2) < stopAt) {
         const std::int16_t* block = RenderNextBlock();
-        out.frames.insert(out.frames.end(), block, block + 2 * Player.blockFrames);
+        out.frames.insert(out.frames.end(), block, block + 2 * static_cast<std::ptrdiff_t>(Player.blockFrames));
         if (Marks.loopArrival >= 0 && stopAt == limit) {
             stopAt = Marks.loopArrival * song->tickLength + static_cast<std::int64_t>(after * kRenderRate);
         }
@@ -94,7 +94,8 @@ int LargestStep(const std::vector<std::int16_t>& frames, std::int64_t from, std:
     int largest = 0;
     for (std::int64_t i = from + 1; i < to; ++i) {
         for (int side = 0; side < 2; ++side) {
-            const int step = std::abs(frames[2 * i + side] - frames[2 * (i - 1) + side]);
+            const auto at = static_cast<std::size_t>(2 * i + side);
+            const int step = std::abs(frames[at] - frames[at - 2]);
             largest = step > largest ? step : largest;
         }
     }
@@ -103,7 +104,7 @@ int LargestStep(const std::vector<std::int16_t>& frames, std::int64_t from, std:
 
 double Rms(const std::vector<std::int16_t>& frames, std::int64_t from, std::int64_t to) {
     double sum = 0.0;
-    for (std::int64_t i = 2 * from; i < 2 * to; ++i) {
+    for (auto i = static_cast<std::size_t>(2 * from); i < static_cast<std::size_t>(2 * to); ++i) {
         sum += static_cast<double>(frames[i]) * frames[i];
     }
     return std::sqrt(sum / static_cast<double>(2 * (to - from)));
@@ -142,7 +143,7 @@ TEST(EmbeddedSongRender, NeverSilentForMoreThanTwoSeconds) {
     const std::int64_t frameCount = static_cast<std::int64_t>(r.frames.size() / 2);
     for (std::int64_t start = 0; start + window <= frameCount; start += window) {
         int peak = 0;
-        for (std::int64_t i = 2 * start; i < 2 * (start + window); ++i) {
+        for (auto i = static_cast<std::size_t>(2 * start); i < static_cast<std::size_t>(2 * (start + window)); ++i) {
             peak = std::abs(r.frames[i]) > peak ? std::abs(r.frames[i]) : peak;
         }
         run = peak < quiet ? run + 1 : 0;

@@ -74,7 +74,7 @@ TEST(ModuleWriter, WritesWhatTheLoaderReadsBack) {
     const std::vector<std::uint8_t> image = SerializeModule(TinyModule());
     std::vector<std::uint8_t> prefixed(4 + image.size());
     const auto size = static_cast<std::uint32_t>(image.size());
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         prefixed[i] = static_cast<std::uint8_t>(size >> (8 * i));
     }
     std::memcpy(prefixed.data() + 4, image.data(), image.size());
@@ -194,7 +194,7 @@ TEST(ScoreNotation, HarmonyTakesTheChordToneAtLeastAMinorThirdBelow) {
     const std::vector<NoteEvent> line =
         HarmonyBelow(ParseLine("A4:4 C5:4 E5:4 D5:4 G#5:4 B5:4 E6:4 F5:4"), {ChordNamed("Am"), ChordNamed("E")});
     const char* const expected[8] = {"E-4", "A-4", "C-5", "A-4", "E-5", "G#5", "B-5", "B-4"};
-    for (int i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(line[i].note, NoteNumber(expected[i])) << i;
     }
 }

@@ -116,7 +116,8 @@ std::unique_ptr<TestSong> Flow() {
     t->song.defaultSpeed = 3;
     std::uint8_t tick = static_cast<std::uint8_t>(t->AddInstrument(40, 128, 0, 0, 128));
     for (int p = 0; p < 3; ++p) {
-        for (int r = 0; r < t->patterns[p].rowCount; r += 2) t->Put(p, r, 0, N("C-5"), tick);
+        const std::int32_t rows = t->patterns[static_cast<std::size_t>(p)].rowCount;
+        for (int r = 0; r < rows; r += 2) t->Put(p, r, 0, N("C-5"), tick);
     }
     t->Put(0, 1, 1, 0, 0, 0, kEffectExtended, 0x60);
     t->Put(0, 3, 1, 0, 0, 0, kEffectExtended, 0x61);

@@ -11,7 +11,7 @@
 #include "sequencer.h"
 #include "xm_file.h"
 
-TestSong::TestSong(std::int32_t channels, std::vector<std::int32_t> patternRows,
+TestSong::TestSong(std::int32_t channels, const std::vector<std::int32_t>& patternRows,
                    std::vector<std::uint8_t> order, bool linear) {
     instruments.reserve(128);
     for (std::int32_t rows : patternRows) {
@@ -33,7 +33,8 @@ TestSong::TestSong(std::int32_t channels, std::vector<std::int32_t> patternRows,
 }
 
 Cell& TestSong::At(std::int32_t pattern, std::int32_t row, std::int32_t channel) {
-    return cells[pattern][static_cast<std::size_t>(row * song.channelCount + channel)];
+    const std::int32_t index = row * song.channelCount + channel;
+    return cells[static_cast<std::size_t>(pattern)][static_cast<std::size_t>(index)];
 }
 
 void TestSong::Put(std::int32_t pattern, std::int32_t row, std::int32_t channel, std::uint8_t note,

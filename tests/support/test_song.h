@@ -18,7 +18,7 @@ struct TestSong {
     std::deque<std::vector<std::int16_t>> sampleData;
 
     // channels tracks; patternRows[i] rows for pattern i; order positions play patterns order.
-    TestSong(std::int32_t channels, std::vector<std::int32_t> patternRows,
+    TestSong(std::int32_t channels, const std::vector<std::int32_t>& patternRows,
              std::vector<std::uint8_t> order, bool linear = false);
 
     Cell& At(std::int32_t pattern, std::int32_t row, std::int32_t channel);
@@ -32,8 +32,10 @@ struct TestSong {
     std::int32_t AddInstrument(std::uint8_t volume = 64, std::int32_t panning = 128,
                                std::int8_t finetune = 0, std::int8_t relativeNote = 0,
                                std::uint32_t frames = 256, std::uint8_t loopKind = kLoopForward);
-    Instrument& InstrumentAt(std::int32_t number) { return instruments[number - 1]; }
-    Sample& SampleOf(std::int32_t number) { return *WritableSample(instruments[number - 1].samples[0]); }
+    Instrument& InstrumentAt(std::int32_t number) { return instruments[static_cast<std::size_t>(number - 1)]; }
+    Sample& SampleOf(std::int32_t number) {
+        return *WritableSample(instruments[static_cast<std::size_t>(number - 1)].samples[0]);
+    }
 
     // The song as a length-prefixed XM image, as LoadModule takes it.
     std::vector<std::uint8_t> XmImage() const;

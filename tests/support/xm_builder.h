@@ -37,6 +37,7 @@ inline XmModule SmallSongModule() {
     instrument.fadeout = 100;
     XmSample sample;
     std::vector<std::int8_t> saw;
+    saw.reserve(32);
     for (int i = 0; i < 32; ++i) saw.push_back(static_cast<std::int8_t>(i * 8 - 128));
     sample.data = DeltaCode8(saw);
     sample.length = 32;

@@ -328,16 +328,17 @@ Script Parse(const std::string& source) {
 // A C++ string literal with the same bytes as `value`.
 std::string Quote(const std::string& value) {
     std::string text = "\"";
-    for (const unsigned char c : value) {
+    for (const char byte : value) {
+        const auto c = static_cast<unsigned char>(byte);
         if (c == '"' || c == '\\') {
             text += '\\';
-            text += static_cast<char>(c);
+            text += byte;
         } else if (c < 0x20 || c >= 0x7F) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\%03o", c);
             text += escape;
         } else {
-            text += static_cast<char>(c);
+            text += byte;
         }
     }
     return text + "\"";

@@ -25,13 +25,13 @@ XmInstrument OneShot(const char* name, const Signal& signal, int relativeNote, s
 
 // A sine whose frequency glides from `high` to `low` Hz during `glideSeconds`.
 Signal SweptSine(int frames, double rate, double high, double low, double glideSeconds) {
-    Signal out(frames);
+    Signal out(ToSize(frames));
     double phase = 0.0;
     for (int i = 0; i < frames; ++i) {
         const double t = i / rate;
         const double frequency = low + (high - low) * Decay(t / glideSeconds, 3.0);
         phase += frequency / rate;
-        out[i] = Sine(phase);
+        out[ToSize(i)] = Sine(phase);
     }
     return out;
 }
@@ -48,7 +48,7 @@ XmInstrument MakeKick() {
     for (int i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / frames;
         const double clickPart = LowPass(click, NextNoise(noise)) * Decay(i / (rate * 0.004), 2.0);
-        body[i] = Saturate(1.3 * body[i] * AttackDecay(t, 0.01, 1.6) + 0.5 * clickPart);
+        body[ToSize(i)] = Saturate(1.3 * body[ToSize(i)] * AttackDecay(t, 0.01, 1.6) + 0.5 * clickPart);
     }
     Normalize(body, 0.98);
     return OneShot("kick", body, relativeNote, 58);
@@ -61,13 +61,13 @@ XmInstrument MakeSnare() {
     Signal tone = SweptSine(frames, rate, 240.0, 180.0, 0.03);
     NoiseSource noise{0x5A4Eu};
     StateVariable shaper{0.7, 0.0, 0.0};
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double seconds = i / rate;
         const FilterOutputs f = Filter(shaper, NextNoise(noise), 2600.0 / rate);
         const double rattle = (0.6 * f.band + 0.5 * f.high) * Decay(seconds / 0.2, 2.5);
-        const double body = tone[i] * Decay(seconds / 0.07, 2.0);
-        out[i] = Saturate(0.8 * body + 1.1 * rattle);
+        const double body = tone[ToSize(i)] * Decay(seconds / 0.07, 2.0);
+        out[ToSize(i)] = Saturate(0.8 * body + 1.1 * rattle);
     }
     Normalize(out, 0.98);
     return OneShot("snare", out, relativeNote, 56);
@@ -79,11 +79,11 @@ XmInstrument MakeClosedHat() {
     const int frames = RoundToInt(rate * 0.055);
     NoiseSource noise{0x4A7Fu};
     OnePole body{0.45, 0.0};
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double n = NextNoise(noise);
         const double high = n - LowPass(body, n);  // keep only the hiss above a few kHz
-        out[i] = high * AttackDecay(static_cast<double>(i) / frames, 0.02, 3.0);
+        out[ToSize(i)] = high * AttackDecay(static_cast<double>(i) / frames, 0.02, 3.0);
     }
     Normalize(out, 0.95);
     return OneShot("closed hat", out, relativeNote, 40, 152);
@@ -96,11 +96,11 @@ XmInstrument MakeOpenHat() {
     const int loop = 1024;
     NoiseSource noise{0x09E4u};
     OnePole body{0.4, 0.0};
-    Signal out(attack + loop);
+    Signal out(ToSize(attack + loop));
     for (int i = 0; i < attack + loop; ++i) {
         const double n = NextNoise(noise);
         const double level = i < attack ? 1.0 - 0.4 * i / attack : 0.6;
-        out[i] = (n - LowPass(body, n)) * level;
+        out[ToSize(i)] = (n - LowPass(body, n)) * level;
     }
     Normalize(out, 0.95);
     XmInstrument instrument;
@@ -119,7 +119,7 @@ XmInstrument MakeClap() {
     const int frames = RoundToInt(rate * 0.13);
     NoiseSource noise{0xC1A9u};
     StateVariable band{0.45, 0.0, 0.0};
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double seconds = i / rate;
         // Three quick claps, then the room.
@@ -132,7 +132,7 @@ XmInstrument MakeClap() {
         }
         const double tail = seconds >= 0.03 ? 0.7 * Decay((seconds - 0.03) / 0.1, 2.0) : 0.0;
         const FilterOutputs f = Filter(band, NextNoise(noise), 1300.0 / rate);
-        out[i] = f.band * (level + tail);
+        out[ToSize(i)] = f.band * (level + tail);
     }
     Normalize(out, 0.98);
     return OneShot("clap", out, relativeNote, 48, 120);
@@ -147,13 +147,13 @@ XmInstrument MakeCrash() {
     OnePole body{0.55, 0.0};
     StateVariable ring{0.2, 0.0, 0.0};
     const double rate = SampleRate(relativeNote);
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double n = NextNoise(noise);
         const double hiss = n - LowPass(body, n);
         const double shimmer = Filter(ring, n, 4200.0 / rate).band;
         const double level = i < loopStart ? 1.0 - 0.35 * i / loopStart : 0.65;
-        out[i] = (hiss + 0.3 * shimmer) * level;
+        out[ToSize(i)] = (hiss + 0.3 * shimmer) * level;
     }
     Normalize(out, 0.95);
     XmInstrument instrument;
@@ -175,7 +175,7 @@ XmInstrument MakeTom() {
     for (int i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / frames;
         const double skin = NextNoise(noise) * Decay(i / (rate * 0.01), 2.0);
-        out[i] = Saturate(1.2 * out[i] * AttackDecay(t, 0.01, 2.0) + 0.3 * skin);
+        out[ToSize(i)] = Saturate(1.2 * out[ToSize(i)] * AttackDecay(t, 0.01, 2.0) + 0.3 * skin);
     }
     Normalize(out, 0.98);
     return OneShot("tom", out, relativeNote, 52);
@@ -187,10 +187,10 @@ XmInstrument MakeShaker() {
     const int frames = RoundToInt(rate * 0.06);
     NoiseSource noise{0x5AC3u};
     OnePole body{0.6, 0.0};
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double n = NextNoise(noise);
-        out[i] = (n - LowPass(body, n)) * AttackDecay(static_cast<double>(i) / frames, 0.3, 2.0);
+        out[ToSize(i)] = (n - LowPass(body, n)) * AttackDecay(static_cast<double>(i) / frames, 0.3, 2.0);
     }
     Normalize(out, 0.95);
     return OneShot("shaker", out, relativeNote, 30, 100);
@@ -201,11 +201,11 @@ XmInstrument MakeRim() {
     const double rate = SampleRate(relativeNote);
     const int frames = RoundToInt(rate * 0.06);
     NoiseSource noise{0x0A11u};
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double seconds = i / rate;
         const double tone = 0.7 * Sine(seconds * 820.0) + 0.4 * Sine(seconds * 1730.0);
-        out[i] = tone * Decay(seconds / 0.05, 3.0) + 0.5 * NextNoise(noise) * Decay(seconds / 0.004, 1.0);
+        out[ToSize(i)] = tone * Decay(seconds / 0.05, 3.0) + 0.5 * NextNoise(noise) * Decay(seconds / 0.004, 1.0);
     }
     Normalize(out, 0.95);
     return OneShot("rim", out, relativeNote, 40, 112);

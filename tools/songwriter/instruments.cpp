@@ -25,9 +25,9 @@ Tuning OctaveTuning(int octaves) {
 template <typename Voice>
 Signal RenderCycles(const Tuning& tuning, int cycles, Voice voice) {
     const int frames = tuning.framesPerCycle * cycles;
-    Signal out(frames);
+    Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
-        out[i] = voice(static_cast<double>(i) / tuning.framesPerCycle, static_cast<double>(i) / frames);
+        out[ToSize(i)] = voice(static_cast<double>(i) / tuning.framesPerCycle, static_cast<double>(i) / frames);
     }
     return out;
 }
@@ -197,9 +197,9 @@ XmInstrument MakeSweep() {
     const int frames = 2048;
     NoiseSource noise{0x5EEBu};
     StateVariable band{0.3, 0.0, 0.0};
-    Signal signal(frames);
+    Signal signal(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
-        signal[i] = Filter(band, NextNoise(noise), 0.06).band;
+        signal[ToSize(i)] = Filter(band, NextNoise(noise), 0.06).band;
     }
     Normalize(signal, 0.95);
     return Named("sweep", MakeSample("sweep", signal,

@@ -3,6 +3,7 @@
 
 std::vector<Chord> Bars(const std::vector<std::string>& names) {
     std::vector<Chord> chords;
+    chords.reserve(names.size());
     for (const std::string& name : names) {
         chords.push_back(ChordNamed(name));
     }

@@ -134,12 +134,14 @@ std::uint8_t ArpeggioParam(const Chord& chord) {
 XmPattern EmptyPattern(int channelCount, int rowCount) {
     XmPattern pattern;
     pattern.rowCount = rowCount;
-    pattern.cells.assign(static_cast<std::size_t>(channelCount * rowCount), Cell{0, 0, 0, 0, 0});
+    pattern.cells.assign(static_cast<std::size_t>(channelCount) * static_cast<std::size_t>(rowCount),
+                         Cell{0, 0, 0, 0, 0});
     return pattern;
 }
 
 Cell& CellAt(XmPattern& pattern, int channelCount, int row, int channel) {
-    return pattern.cells[static_cast<std::size_t>(row * channelCount + channel)];
+    const int index = row * channelCount + channel;
+    return pattern.cells[static_cast<std::size_t>(index)];
 }
 
 namespace {

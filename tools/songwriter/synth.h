@@ -2,6 +2,7 @@
 // the conversion of a rendered signal into an 8- or 16-bit module sample.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -9,6 +10,10 @@
 #include "xm_writer.h"
 
 using Signal = std::vector<double>;
+
+// The instruments count frames in int, as their formulas use them; this makes a count or a
+// frame number (never negative) a signal's size or index.
+inline std::size_t ToSize(int frames) { return static_cast<std::size_t>(frames); }
 
 // The player plays a sample at 8363 Hz for C-4 when its relative note is 0; each relative
 // semitone scales that rate. A pitched sample tuned to C-4 holds one cycle per
