@@ -317,6 +317,39 @@ BOOL ShowContextMenu(HWND dialog, HWND target, LPARAM where) {
     return TRUE;
 }
 
+#ifdef _WIN32
+// On Windows an edit control answers WM_CONTEXTMENU itself with its own edit menu, so a right
+// click on a result field would never reach the dialog. The fields' procedure is replaced by
+// one that hands the message to the dialog and leaves everything else to the edit class.
+// (The Linux window layer already gives the dialog procedure the first word on every right
+// click, with the control under the pointer, so there is nothing to replace there.)
+WNDPROC EditClassProcedure = nullptr;
+
+LRESULT CALLBACK ResultFieldProc(HWND field, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CONTEXTMENU) {
+        return SendMessageA(GetParent(field), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(field),
+                            lParam);
+    }
+    return CallWindowProcA(EditClassProcedure, field, message, wParam, lParam);
+}
+
+void RouteFieldMenusToDialog(HWND dialog) {
+    // The class's procedure is the one every field starts with: reading it here keeps the
+    // conversion from the window's LONG_PTR slot out of the program.
+    WNDCLASSA editClass{};
+    if (!GetClassInfoA(nullptr, "EDIT", &editClass)) return;
+    EditClassProcedure = editClass.lpfnWndProc;
+    // Assigned first, so that the compiler checks the calling convention against WNDPROC.
+    const WNDPROC replacement = ResultFieldProc;
+    for (const int id : kResultFields) {
+        SetWindowLongPtrA(GetDlgItem(dialog, id), GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(replacement));
+    }
+}
+#else
+void RouteFieldMenusToDialog(HWND) {}
+#endif
+
 // Typing replaces a file's digests with the text's and cancels a file being hashed; the
 // field's focus notifications recompute the text's digests only while those are shown.
 BOOL InputNotification(HWND dialog, WORD code) {
@@ -373,6 +406,7 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             State.musicAvailable = PlayModule(EmbeddedSong) != nullptr;
             SetWindowPos(dialog, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
             DragAcceptFiles(dialog, TRUE);
+            RouteFieldMenusToDialog(dialog);
             // A file named on the command line is hashed once the window runs.
             if (lParam != 0) PostMessageA(dialog, kStartFileMessage, 0, lParam);
             return 0;

@@ -9,7 +9,6 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
@@ -84,12 +83,6 @@ std::vector<std::string> ShownTexts() {
     return texts;
 }
 
-// The widget that receives mouse events for a control: a multi-line edit's viewport.
-QWidget* MouseTarget(QWidget* control) {
-    if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) return edit->viewport();
-    return control;
-}
-
 // Drops `data` on `target` as a file manager does: enter, move, drop.
 void Drop(QWidget* target, QMimeData* data) {
     const QPointF at(target->width() / 2.0, target->height() / 2.0);
@@ -120,40 +113,6 @@ void AnswerNextMessageBox(std::string* text) {
         box->button(QMessageBox::Ok)->click();
     });
     poll->start(10);
-}
-
-// Right-clicks `control` and chooses `item` from the menu that opens; returns the items seen.
-std::vector<std::string> ChooseFromContextMenu(QWidget* control, const QString& item,
-                                               bool* checked = nullptr) {
-    std::vector<std::string> items;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr || !menu->isVisible()) return;
-        poll.stop();
-        QAction* chosen = nullptr;
-        for (QAction* action : menu->actions()) {
-            if (action->isSeparator()) continue;
-            items.push_back(action->text().toStdString());
-            if (action->text() == item) chosen = action;
-        }
-        if (chosen != nullptr && checked != nullptr) *checked = chosen->isChecked();
-        if (chosen == nullptr) {
-            menu->close();
-            return;
-        }
-        menu->setActiveAction(chosen);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    poll.start(20);
-    QWidget* target = MouseTarget(control);
-    const QPoint at(target->width() / 2, target->height() / 2);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
-    QApplication::sendEvent(target, &event);
-    // An edit's own menu pops up without waiting; it is handled here all the same.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 5000)) << "no menu opened";
-    poll.stop();
-    return items;
 }
 
 // Waits until the dialog has taken the end of a file's hashing.
@@ -363,22 +322,6 @@ TEST(FileWindow, DISABLED_HashAFileChosenFromTheMenu) {
         ASSERT_TRUE(WaitForFileEnd(&ends, 1));
         EXPECT_EQ(ShownTexts(), TextsOf("chosen"));
         EXPECT_EQ(window.windowTitle().toStdString(), "chosen.dat - Vorlan's Hash Calculation");
-    });
-}
-
-// Every dialog of this process starts the player again, and the player supports one start
-// only: pausing after an earlier dialog's start waits for ever. Passes run alone
-// (--gtest_also_run_disabled_tests --gtest_filter='*Music*').
-TEST(FileWindow, DISABLED_TurnTheMusicOffAndOn) {
-    RunMainDialog([&](QDialog& window) {
-        // The item is checked while the song plays (SDL's silent driver plays it here).
-        bool checked = false;
-        ChooseFromContextMenu(&window, QStringLiteral("Play music"), &checked);
-        EXPECT_TRUE(checked);
-        ChooseFromContextMenu(&window, QStringLiteral("Play music"), &checked);
-        EXPECT_FALSE(checked) << "the music did not stop";
-        ChooseFromContextMenu(&window, QStringLiteral("Play music"), &checked);
-        EXPECT_TRUE(checked) << "the music did not start again";
     });
 }
 

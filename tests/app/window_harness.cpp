@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -86,4 +88,42 @@ std::string ReadItem(int id) {
 bool ReceivedCommand(int id, int code) {
     return std::find(Observed.commands.begin(), Observed.commands.end(), MAKEWPARAM(id, code)) !=
            Observed.commands.end();
+}
+
+QWidget* MouseTarget(QWidget* control) {
+    if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) return edit->viewport();
+    return control;
+}
+
+std::vector<std::string> ChooseFromContextMenu(QWidget* control, const QString& item,
+                                               bool* checked) {
+    std::vector<std::string> items;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !menu->isVisible()) return;
+        poll.stop();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator()) continue;
+            items.push_back(action->text().toStdString());
+            if (action->text() == item) chosen = action;
+        }
+        if (chosen != nullptr && checked != nullptr) *checked = chosen->isChecked();
+        if (chosen == nullptr) {
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(chosen);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    poll.start(20);
+    QWidget* target = MouseTarget(control);
+    const QPoint at(target->width() / 2, target->height() / 2);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    // An edit's own menu pops up without waiting; it is handled here all the same.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 5000)) << "no menu opened";
+    poll.stop();
+    return items;
 }

@@ -36,5 +36,12 @@ std::string ReadItem(int id);
 // True when the procedure received WM_COMMAND with this id and notification code.
 bool ReceivedCommand(int id, int code);
 
+// The widget that receives mouse events for a control: a multi-line edit's viewport.
+QWidget* MouseTarget(QWidget* control);
+// Right-clicks `control` and chooses `item` from the menu that opens (closes it when there
+// is no such item); returns the items seen and, in `checked`, the item's check mark.
+std::vector<std::string> ChooseFromContextMenu(QWidget* control, const QString& item,
+                                               bool* checked = nullptr);
+
 // The twelve result fields in field order (the digest table's order).
 extern const int ResultFieldIds[12];
