@@ -12,6 +12,9 @@
 #                       the seeds are added to it and what the run finds stays there
 #   ./dev.sh fuzz-lists [SECONDS [CORPUS_DIR [LIBFUZZER_OPTION...]]]
 #                       the same for hashcalc-cli's check-list reader (fuzz/corpus/check_lists)
+#   ./dev.sh soak [SECONDS]  drive the window under a private X server for SECONDS (600 by
+#                       default): typing, pastes, files, About, compare, copy, music; digests
+#                       checked against hashcalc-cli, memory, threads and open files bounded
 #   ./dev.sh long       the 4 GiB cases the suite leaves out (digests, hashcalc-cli): minutes of
 #                       work and gigabytes of disk, to run before closing work on those areas
 #   ./dev.sh lint [CHECK...]  formatting (format: .clang-format), include circles (includes),
@@ -339,6 +342,12 @@ case "$command" in
     install_missing
     run_long
     ;;
+  soak)
+    PACKAGES+=(xdotool xclip)
+    install_missing
+    build dev
+    tests/soak/soak.sh "${2:-600}"
+    ;;
   lint)
     install_missing
     install_missing "${LINT_TOOLS[@]}"
@@ -382,7 +391,7 @@ case "$command" in
     JOBS=$JOBS packaging/windows_zip.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|lint|bench|bench-cli|package|i386|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|soak [SECONDS]|lint|bench|bench-cli|package|i386|windows|windows-zip]" >&2
     exit 1
     ;;
 esac
