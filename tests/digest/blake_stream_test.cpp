@@ -247,6 +247,7 @@ TEST(BlakeStreams, Blake3OnTwoThreadsMatchesTheStream) {
     const std::string message = Pattern251(lengths.back());
     const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
     std::vector<std::string> expected;
+    expected.reserve(lengths.size());
     for (std::size_t length : lengths) {
         expected.push_back(StreamWhole(ChosenForm(kBLAKE3), message.substr(0, length)));
     }
