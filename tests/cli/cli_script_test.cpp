@@ -138,7 +138,7 @@ TEST(CliSharedOutput, ParallelRunsIntoOnePipeWriteWholeLines) {
             folder.Write("file_" + std::to_string(i) + std::string(90, 'n'), "abc");
         names += file;
         names += "\n";
-        expected.insert(d + "  " + file);
+        expected.insert(std::string(d).append("  ").append(file));
     }
     const std::string list = folder.Write("names", names);
     const ProgramRun run = RunShell("xargs -P2 -n2000 " + Quoted(HASHCALC_CLI_PATH) + " -a md5 < " +

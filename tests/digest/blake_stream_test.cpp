@@ -270,7 +270,7 @@ TEST(BlakeStreams, Blake3FedOnTwoThreadsMatchesTheStream) {
         {kMiB, kMiB, 5000},
         {3 * kMiB + 1},
         {100, kMiB, kMiB},
-        {kMiB + 1024, kMiB - 1024, 300 * 1024, 1023, kMiB / 2},
+        {kMiB + 1024, kMiB - 1024, std::size_t{300} * 1024, 1023, kMiB / 2},
         {kMiB, 0, kMiB, 1},
     };
     const std::string message = Pattern251(4 * kMiB);
