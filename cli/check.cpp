@@ -14,8 +14,8 @@ namespace {
 
 // Longer lines are counted as malformed without being kept, so memory stays bounded even
 // when a list is not a list at all.
-constexpr std::size_t kLongestLine = 64 * 1024;
-constexpr std::size_t kListReadBytes = 64 * 1024;
+constexpr std::size_t kLongestLine = std::size_t{64} * 1024;
+constexpr std::size_t kListReadBytes = std::size_t{64} * 1024;
 
 bool IsHexDigit(char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
@@ -384,7 +384,11 @@ bool CheckList(const std::string& listName, const CliOptions& options, const Has
                         "a line without an algorithm name needs -a with exactly one algorithm");
             tally.hintGiven = true;
         } else if (options.warn) {
-            ReportError(where + "improperly formatted " + lineKind + "checksum line");
+            std::string message = where;
+            message += "improperly formatted ";
+            message += lineKind;
+            message += "checksum line";
+            ReportError(message);
         }
     }
     VerifyGroup(group, options, context, &tally);

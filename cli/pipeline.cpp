@@ -13,7 +13,7 @@ namespace {
 
 // Inputs that end within this many bytes are hashed on the reading thread: handing them to
 // the workers would cost more than it saves.
-constexpr std::size_t kInlineBytes = 64 * 1024;
+constexpr std::size_t kInlineBytes = std::size_t{64} * 1024;
 constexpr std::align_val_t kRingAlignment{4096};
 
 struct RingBlock {

@@ -1,5 +1,6 @@
 #include "progress.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "output_forms.h"
@@ -26,7 +27,7 @@ std::string Bytes(double bytes) {
 }
 
 std::string Duration(double seconds) {
-    const auto whole = static_cast<unsigned long long>(seconds + 0.5);
+    const auto whole = static_cast<unsigned long long>(std::llround(seconds));
     char text[32];
     if (whole >= 3600) {
         std::snprintf(text, sizeof text, "%llu:%02llu:%02llu", whole / 3600, whole / 60 % 60,
@@ -54,7 +55,8 @@ std::string ProgressText(std::string_view name, std::uint64_t bytesDone, std::ui
     if (total > 0) {
         const std::uint64_t done = bytesDone < total ? bytesDone : total;
         char percent[16];
-        std::snprintf(percent, sizeof percent, " (%d%%)", static_cast<int>(done * 100.0 / total));
+        const double share = static_cast<double>(done) * 100.0 / static_cast<double>(total);
+        std::snprintf(percent, sizeof percent, " (%d%%)", static_cast<int>(share));
         text += " of " + Bytes(static_cast<double>(total)) + percent;
     }
     text += ", " + Bytes(rate) + "/s";

@@ -33,7 +33,7 @@ void PortableBlocks(Word* h, Word* counter, const unsigned char* blocks, std::si
         counter[0] += counted;
         if (counter[0] < counted) ++counter[1];
         Word m[16];
-        for (int i = 0; i < 16; ++i) {
+        for (std::size_t i = 0; i < 16; ++i) {
             m[i] = LoadWord<Word>(blocks + (16 * block + i) * sizeof(Word));
         }
         Word v[16];

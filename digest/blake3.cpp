@@ -52,7 +52,7 @@ struct Node {
 };
 
 void LoadBlock(const unsigned char* bytes, std::uint32_t* m) {
-    for (int i = 0; i < 16; ++i) m[i] = LoadLE32(bytes + 4 * i);
+    for (std::size_t i = 0; i < 16; ++i) m[i] = LoadLE32(bytes + 4 * i);
 }
 
 Node ParentNode(const std::uint32_t* left, const std::uint32_t* right) {
@@ -364,7 +364,7 @@ void HashBLAKE3OnTwoThreads(const unsigned char* bytes, std::size_t count, char*
 }
 
 // Ranges shorter than this are fed on the calling thread alone.
-constexpr std::size_t kTwoThreadsFeedFromBytes = 256 * 1024;
+constexpr std::size_t kTwoThreadsFeedFromBytes = std::size_t{256} * 1024;
 
 void FeedBLAKE3OnTwoThreads(const StreamForm& form, void* state, const unsigned char* bytes,
                             std::size_t count) {

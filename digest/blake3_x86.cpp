@@ -71,11 +71,11 @@ HASHCALC_ALWAYS_INLINE void LoadMessage(const unsigned char* block, std::size_t 
 #if defined(__GNUC__)
 #pragma GCC unroll 4
 #endif
-    for (int quarter = 0; quarter < 4; ++quarter) {
+    for (std::size_t quarter = 0; quarter < 4; ++quarter) {
 #if defined(__GNUC__)
 #pragma GCC unroll 4
 #endif
-        for (int lane = 0; lane < 4; ++lane) {
+        for (std::size_t lane = 0; lane < 4; ++lane) {
             m[4 * quarter + lane] =
                 _mm_loadu_si128(reinterpret_cast<const V*>(block + lane * stride + 16 * quarter));
         }
@@ -144,18 +144,18 @@ HASHCALC_ALWAYS_INLINE V Rotr7(V x) {
 // 128-bit half, then the halves exchanged.
 HASHCALC_ALWAYS_INLINE void Transpose8(V* r) {
     V t[8];
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         t[2 * i] = _mm256_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
         t[2 * i + 1] = _mm256_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
     }
     V u[8];
-    for (int i = 0; i < 2; ++i) {
+    for (std::size_t i = 0; i < 2; ++i) {
         u[4 * i + 0] = _mm256_unpacklo_epi64(t[4 * i], t[4 * i + 2]);
         u[4 * i + 1] = _mm256_unpackhi_epi64(t[4 * i], t[4 * i + 2]);
         u[4 * i + 2] = _mm256_unpacklo_epi64(t[4 * i + 1], t[4 * i + 3]);
         u[4 * i + 3] = _mm256_unpackhi_epi64(t[4 * i + 1], t[4 * i + 3]);
     }
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         r[i] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x20);
         r[i + 4] = _mm256_permute2x128_si256(u[i], u[i + 4], 0x31);
     }
@@ -165,11 +165,11 @@ HASHCALC_ALWAYS_INLINE void LoadMessage(const unsigned char* block, std::size_t 
 #if defined(__GNUC__)
 #pragma GCC unroll 2
 #endif
-    for (int half = 0; half < 2; ++half) {
+    for (std::size_t half = 0; half < 2; ++half) {
 #if defined(__GNUC__)
 #pragma GCC unroll 8
 #endif
-        for (int lane = 0; lane < 8; ++lane) {
+        for (std::size_t lane = 0; lane < 8; ++lane) {
             m[8 * half + lane] =
                 _mm256_loadu_si256(reinterpret_cast<const V*>(block + lane * stride + 32 * half));
         }
@@ -237,19 +237,19 @@ HASHCALC_ALWAYS_INLINE V Rotr7(V x) {
 // 128-bit quarter, one word of four lanes; two passes over whole quarters finish the job.
 HASHCALC_ALWAYS_INLINE void Transpose16(V* r) {
     V t[16];
-    for (int i = 0; i < 8; ++i) {
+    for (std::size_t i = 0; i < 8; ++i) {
         t[2 * i] = _mm512_unpacklo_epi32(r[2 * i], r[2 * i + 1]);
         t[2 * i + 1] = _mm512_unpackhi_epi32(r[2 * i], r[2 * i + 1]);
     }
     // u[4 * g + j]: word j + 4 * q of lanes 4g to 4g + 3 in quarter q.
     V u[16];
-    for (int g = 0; g < 4; ++g) {
+    for (std::size_t g = 0; g < 4; ++g) {
         u[4 * g + 0] = _mm512_unpacklo_epi64(t[4 * g], t[4 * g + 2]);
         u[4 * g + 1] = _mm512_unpackhi_epi64(t[4 * g], t[4 * g + 2]);
         u[4 * g + 2] = _mm512_unpacklo_epi64(t[4 * g + 1], t[4 * g + 3]);
         u[4 * g + 3] = _mm512_unpackhi_epi64(t[4 * g + 1], t[4 * g + 3]);
     }
-    for (int j = 0; j < 4; ++j) {
+    for (std::size_t j = 0; j < 4; ++j) {
         const V low01 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0x44);
         const V high01 = _mm512_shuffle_i32x4(u[j], u[4 + j], 0xEE);
         const V low23 = _mm512_shuffle_i32x4(u[8 + j], u[12 + j], 0x44);
@@ -265,7 +265,9 @@ HASHCALC_ALWAYS_INLINE void LoadMessage(const unsigned char* block, std::size_t 
 #if defined(__GNUC__)
 #pragma GCC unroll 16
 #endif
-    for (int lane = 0; lane < 16; ++lane) m[lane] = _mm512_loadu_si512(block + lane * stride);
+    for (std::size_t lane = 0; lane < 16; ++lane) {
+        m[lane] = _mm512_loadu_si512(block + lane * stride);
+    }
     Transpose16(m);
 }
 

@@ -13,7 +13,7 @@ namespace {
 using digest_internal::LoadBE32;
 using digest_internal::LoadLE32;
 
-constexpr int kSlices = 16;
+constexpr std::size_t kSlices = 16;
 using SliceTables = std::array<std::array<std::uint32_t, 256>, kSlices>;
 
 // Tables of a CRC of up to 32 bits. Reflected (least significant bit first), the register sits
@@ -33,8 +33,8 @@ constexpr SliceTables MakeTables(std::uint32_t polynomial, bool reflected) {
         }
         tables[0][index] = value;
     }
-    for (int k = 1; k < kSlices; ++k) {
-        for (int index = 0; index < 256; ++index) {
+    for (std::size_t k = 1; k < kSlices; ++k) {
+        for (std::size_t index = 0; index < 256; ++index) {
             const std::uint32_t previous = tables[k - 1][index];
             tables[k][index] = reflected ? (previous >> 8) ^ tables[0][previous & 0xFF]
                                          : (previous << 8) ^ tables[0][previous >> 24];
@@ -58,13 +58,13 @@ template <const SliceTables& kTables, bool kReflected>
 std::uint32_t UpdateSliced(std::uint32_t crc, const unsigned char* bytes, std::size_t count) {
     while (count >= kSlices) {
         std::uint32_t words[kSlices / 4];
-        for (int i = 0; i < kSlices / 4; ++i) {
+        for (std::size_t i = 0; i < kSlices / 4; ++i) {
             words[i] = kReflected ? LoadLE32(bytes + 4 * i) : LoadBE32(bytes + 4 * i);
         }
         words[0] ^= crc;
         crc = 0;
-        for (int i = 0; i < kSlices; ++i) {
-            const int shift = kReflected ? 8 * (i % 4) : 24 - 8 * (i % 4);
+        for (std::size_t i = 0; i < kSlices; ++i) {
+            const std::size_t shift = kReflected ? 8 * (i % 4) : 24 - 8 * (i % 4);
             crc ^= kTables[kSlices - 1 - i][(words[i / 4] >> shift) & 0xFF];
         }
         bytes += kSlices;

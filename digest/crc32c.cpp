@@ -12,7 +12,7 @@ namespace {
 using namespace digest_internal;
 
 constexpr std::uint32_t kCrc32cReflectedPolynomial = 0x82F63B78;  // 0x1EDC6F41 reflected
-constexpr int kSlices = 8;
+constexpr std::size_t kSlices = 8;
 
 // Table k advances the register over a byte with k more bytes behind it.
 constexpr std::array<std::array<std::uint32_t, 256>, kSlices> MakeTables() {
@@ -24,8 +24,8 @@ constexpr std::array<std::array<std::uint32_t, 256>, kSlices> MakeTables() {
         }
         tables[0][index] = value;
     }
-    for (int k = 1; k < kSlices; ++k) {
-        for (int index = 0; index < 256; ++index) {
+    for (std::size_t k = 1; k < kSlices; ++k) {
+        for (std::size_t index = 0; index < 256; ++index) {
             const std::uint32_t previous = tables[k - 1][index];
             tables[k][index] = (previous >> 8) ^ tables[0][previous & 0xFF];
         }

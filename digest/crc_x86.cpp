@@ -111,12 +111,12 @@ struct Folding {
                                                       std::size_t count) {
         if (count < 64) return finish(crc, bytes, count);
         __m128i pieces[4];
-        for (int i = 0; i < 4; ++i) pieces[i] = Load(bytes + 16 * i);
+        for (std::size_t i = 0; i < 4; ++i) pieces[i] = Load(bytes + 16 * i);
         pieces[0] = _mm_xor_si128(pieces[0], Register(crc));
         bytes += 64;
         count -= 64;
         while (count >= 64) {
-            for (int i = 0; i < 4; ++i) {
+            for (std::size_t i = 0; i < 4; ++i) {
                 pieces[i] = _mm_xor_si128(Fold(pieces[i], folds.by512), Load(bytes + 16 * i));
             }
             bytes += 64;

@@ -74,7 +74,7 @@ void FinishMD2(BlockStreamState* stream, char* text) {
     std::memcpy(checksum, stateAndChecksum + 16, 16);
     MD2Blocks(stateAndChecksum, checksum, 1);
     std::uint32_t words[4];
-    for (int i = 0; i < 4; ++i) words[i] = LoadBE32(stateAndChecksum + 4 * i);
+    for (std::size_t i = 0; i < 4; ++i) words[i] = LoadBE32(stateAndChecksum + 4 * i);
     FormatWords(text, words, 4);
 }
 

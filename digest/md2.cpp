@@ -30,7 +30,7 @@ constexpr unsigned char kSubstitution[256] = {
 // byte extraction between them.
 constexpr std::array<std::uint32_t, 256> MakeWideSubstitution() {
     std::array<std::uint32_t, 256> wide{};
-    for (int i = 0; i < 256; ++i) wide[i] = kSubstitution[i];
+    for (std::size_t i = 0; i < 256; ++i) wide[i] = kSubstitution[i];
     return wide;
 }
 constexpr auto kWideSubstitution = MakeWideSubstitution();

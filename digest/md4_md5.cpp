@@ -86,7 +86,7 @@ HASHCALC_ALWAYS_INLINE void Step(std::uint32_t* v, const unsigned char* block) {
     const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
     const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
     const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
-    const std::uint32_t sum = a + LoadLE32(block + 4 * kWord) + kConstant;
+    const std::uint32_t sum = a + LoadLE32(block + 4 * static_cast<std::size_t>(kWord)) + kConstant;
     std::uint32_t mixed;
     if constexpr (kRound == 0) mixed = AddChoose(sum, b, c, d);
     if constexpr (kRound == 1) mixed = kMD5 ? AddChooseByD(sum, b, c, d) : AddMajority(sum, b, c, d);

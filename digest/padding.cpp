@@ -31,7 +31,7 @@ void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned ch
         words, message, static_cast<std::size_t>(paddedLength / 64));
     for (int i = 0; i < algorithm.wordCount; ++i) {
         words[i] = ByteSwap32(words[i]);
-        StoreLE32(state + 4 * i, words[i]);
+        StoreLE32(state + 4 * static_cast<std::size_t>(i), words[i]);
     }
     FormatWords(reinterpret_cast<char*>(message), words, algorithm.wordCount);
 }
@@ -50,8 +50,10 @@ void FormatWords(char* text, const std::uint32_t* w, int count) {
                       w[6], w[7]);
             break;
         default:
-            for (int i = 0; i < count; ++i) wsprintfA(text + 8 * i, "%.8x", w[i]);
-            text[8 * count] = '\0';
+            for (int i = 0; i < count; ++i) {
+                wsprintfA(text + 8 * static_cast<std::size_t>(i), "%.8x", w[i]);
+            }
+            text[8 * static_cast<std::size_t>(count)] = '\0';
             break;
     }
 }

@@ -88,7 +88,7 @@ HASHCALC_ALWAYS_INLINE void FourWordStep(std::uint32_t* v, const unsigned char* 
     const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
     const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
     const std::uint32_t d = v[RoleIndex(4, kStep, 3)];
-    const std::uint32_t sum = a + LoadLE32(block + 4 * kWord) + kConstant;
+    const std::uint32_t sum = a + LoadLE32(block + 4 * static_cast<std::size_t>(kWord)) + kConstant;
     a = Rotl(AddBoolean<kFunctionOf<4, kRight, kRound>>(sum, b, c, d), kShift);
 }
 
@@ -106,7 +106,7 @@ HASHCALC_ALWAYS_INLINE void FiveWordStep(std::uint32_t* v, const unsigned char* 
     std::uint32_t& c = v[RoleIndex(5, kStep, 2)];
     const std::uint32_t d = v[RoleIndex(5, kStep, 3)];
     const std::uint32_t e = v[RoleIndex(5, kStep, 4)];
-    const std::uint32_t sum = a + LoadLE32(block + 4 * kWord) + kConstant;
+    const std::uint32_t sum = a + LoadLE32(block + 4 * static_cast<std::size_t>(kWord)) + kConstant;
     a = Rotl(AddBoolean<kFunctionOf<5, kRight, kRound>>(sum, b, c, d), kShift) + e;
     c = Rotl(c, 10);
 }

@@ -56,7 +56,7 @@ template <bool kRotate>
 void CompressBlocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
     for (std::size_t i = 0; i < blockCount; ++i) {
         std::uint32_t w[16];
-        for (int t = 0; t < 16; ++t) w[t] = LoadBE32(blocks + 64 * i + 4 * t);
+        for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBE32(blocks + 64 * i + 4 * t);
         std::uint32_t v[5] = {state[0], state[1], state[2], state[3], state[4]};
         Steps<kRotate>(v, w, std::make_integer_sequence<int, 80>());
         for (int k = 0; k < 5; ++k) state[k] += v[k];

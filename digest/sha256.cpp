@@ -71,7 +71,7 @@ namespace digest_internal {
 void SHA256Blocks(std::uint32_t* state, const unsigned char* blocks, std::size_t blockCount) {
     for (std::size_t i = 0; i < blockCount; ++i) {
         std::uint32_t w[16];
-        for (int t = 0; t < 16; ++t) w[t] = LoadBE32(blocks + 64 * i + 4 * t);
+        for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBE32(blocks + 64 * i + 4 * t);
         std::uint32_t v[8];
         for (int k = 0; k < 8; ++k) v[k] = state[k];
         Steps(v, w, std::make_integer_sequence<int, 64>());

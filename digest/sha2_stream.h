@@ -104,9 +104,10 @@ void FinishSha2(void* opaque, char* text) {
     kBlocks(state->chain, tail, (lengthFieldAt + kLengthFieldBytes) / kBlockBytes);
 
     unsigned char digest[8 * sizeof(Word)];
-    for (int i = 0; i < 8; ++i) StoreBEWord(digest + sizeof(Word) * i, state->chain[i]);
-    std::uint32_t words[kDigestBytes / 4];
-    for (int i = 0; i < kDigestBytes / 4; ++i) words[i] = LoadBE32(digest + 4 * i);
+    for (std::size_t i = 0; i < 8; ++i) StoreBEWord(digest + sizeof(Word) * i, state->chain[i]);
+    constexpr auto kWordCount = static_cast<std::size_t>(kDigestBytes / 4);
+    std::uint32_t words[kWordCount];
+    for (std::size_t i = 0; i < kWordCount; ++i) words[i] = LoadBE32(digest + 4 * i);
     FormatWords(text, words, kDigestBytes / 4);
 }
 

@@ -35,7 +35,7 @@ constexpr std::array<int, kLaneCount> MakeRhoOffsets() {
     int x = 1;
     int y = 0;
     for (int t = 0; t < 24; ++t) {
-        offsets[LaneIndex(x, y)] = (t + 1) * (t + 2) / 2 % 64;
+        offsets[static_cast<std::size_t>(LaneIndex(x, y))] = (t + 1) * (t + 2) / 2 % 64;
         const int nextY = (2 * x + 3 * y) % 5;
         x = y;
         y = nextY;
@@ -59,7 +59,7 @@ constexpr std::array<std::uint64_t, kRounds> MakeRoundConstants() {
     for (int round = 0; round < kRounds; ++round) {
         for (int j = 0; j < 7; ++j) {
             if (RoundConstantBit(j + 7 * round)) {
-                constants[round] |= std::uint64_t{1} << ((1 << j) - 1);
+                constants[static_cast<std::size_t>(round)] |= std::uint64_t{1} << ((1 << j) - 1);
             }
         }
     }
@@ -104,7 +104,7 @@ HASHCALC_ALWAYS_INLINE void Round(const std::uint64_t* a, std::uint64_t* e,
         std::uint64_t row[5];
         HASHCALC_UNROLL_5
         for (int x = 0; x < 5; ++x) {
-            const int from = LaneIndex(x + 3 * y, x);
+            const auto from = static_cast<std::size_t>(LaneIndex(x + 3 * y, x));
             row[x] = std::rotl(a[from] ^ d[(x + 3 * y) % 5], kRhoOffsets[from]);
         }
         HASHCALC_UNROLL_5
@@ -118,7 +118,7 @@ HASHCALC_ALWAYS_INLINE void Round(const std::uint64_t* a, std::uint64_t* e,
 // The rounds alternate between the state's lanes and a second set.
 HASHCALC_ALWAYS_INLINE void Rounds(std::uint64_t* lanes) {
     std::uint64_t other[kLaneCount];
-    for (int round = 0; round < kRounds; round += 2) {
+    for (std::size_t round = 0; round < kRoundConstants.size(); round += 2) {
         Round(lanes, other, kRoundConstants[round]);
         Round(other, lanes, kRoundConstants[round + 1]);
     }
@@ -154,7 +154,7 @@ static_assert(sizeof(Sha3State) <= kStreamStateBytes &&
 template <int kRateBytes, Permutation* kPermute>
 void AbsorbBlocks(std::uint64_t* lanes, const unsigned char* bytes, std::size_t blockCount) {
     for (std::size_t block = 0; block < blockCount; ++block) {
-        for (int i = 0; i < kRateBytes / 8; ++i) lanes[i] ^= LoadLE64(bytes + 8 * i);
+        for (std::size_t i = 0; i < kRateBytes / 8; ++i) lanes[i] ^= LoadLE64(bytes + 8 * i);
         kPermute(lanes);
         bytes += kRateBytes;
     }
@@ -193,7 +193,7 @@ void FeedSha3(void* opaque, const unsigned char* bytes, std::size_t count) {
 template <int kDigestBits, Permutation* kPermute>
 void FinishSha3(void* opaque, char* text) {
     constexpr int kRateBytes = 200 - 2 * kDigestBits / 8;
-    constexpr int kDigestBytes = kDigestBits / 8;
+    constexpr std::size_t kDigestBytes = kDigestBits / 8;
     auto* state = static_cast<Sha3State*>(opaque);
     unsigned char* block = state->pending;
     std::memset(block + state->pendingCount, 0, kRateBytes - state->pendingCount);
@@ -202,14 +202,14 @@ void FinishSha3(void* opaque, char* text) {
     AbsorbBlocks<kRateBytes, kPermute>(state->lanes, block, 1);
 
     unsigned char digest[kDigestBytes];
-    for (int i = 0; i < (kDigestBytes + 7) / 8; ++i) {
+    for (std::size_t i = 0; i < (kDigestBytes + 7) / 8; ++i) {
         StoreLE32(digest + 8 * i, static_cast<std::uint32_t>(state->lanes[i]));
         if (8 * i + 4 < kDigestBytes) {
             StoreLE32(digest + 8 * i + 4, static_cast<std::uint32_t>(state->lanes[i] >> 32));
         }
     }
     std::uint32_t words[kDigestBytes / 4];
-    for (int i = 0; i < kDigestBytes / 4; ++i) words[i] = LoadBE32(digest + 4 * i);
+    for (std::size_t i = 0; i < kDigestBytes / 4; ++i) words[i] = LoadBE32(digest + 4 * i);
     FormatWords(text, words, kDigestBytes / 4);
 }
 

@@ -29,7 +29,7 @@ template <bool kExpand, int... kSteps>
 HASHCALC_ALWAYS_INLINE void SixteenSteps(std::uint64_t* v, std::uint64_t* w,
                                          std::uint64_t& carriedXor, int group,
                                          std::integer_sequence<int, kSteps...>) {
-    const std::uint64_t* constants = kSHA512RoundConstants + 16 * group;
+    const std::uint64_t* constants = kSHA512RoundConstants + 16 * static_cast<std::size_t>(group);
     (SHA512Step<kSteps>(v, Schedule<kSteps, kExpand>(w) + constants[kSteps], carriedXor), ...);
 }
 
@@ -37,7 +37,7 @@ HASHCALC_ALWAYS_INLINE void CompressBlocks(std::uint64_t* chain, const unsigned 
                                            std::size_t blockCount) {
     for (std::size_t i = 0; i < blockCount; ++i) {
         std::uint64_t w[16];
-        for (int t = 0; t < 16; ++t) w[t] = LoadBE64(blocks + 128 * i + 8 * t);
+        for (std::size_t t = 0; t < 16; ++t) w[t] = LoadBE64(blocks + 128 * i + 8 * t);
         std::uint64_t v[8];
         for (int k = 0; k < 8; ++k) v[k] = chain[k];
         std::uint64_t carriedXor = v[1] ^ v[2];

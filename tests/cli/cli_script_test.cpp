@@ -45,7 +45,12 @@ TEST(CliCheckLists, AListOnStandardInputCannotNameStandardInput) {
         folder.Write("short", digest + "  -\n" + digest + "  " + abc + "\n");
     // Past the first read of the list: every line after the one naming "-" is still checked.
     std::string longText = "d41d8cd98f00b204e9800998ecf8427e  -\n";
-    for (int i = 0; i < 2000; ++i) longText += digest + "  " + abc + "\n";
+    for (int i = 0; i < 2000; ++i) {
+        longText += digest;
+        longText += "  ";
+        longText += abc;
+        longText += "\n";
+    }
     const std::string longList = folder.Write("long", longText);
     for (const std::string& list : {shortList, longList}) {
         for (const char* option : {"--quiet", "-w", "--strict"}) {
@@ -131,8 +136,9 @@ TEST(CliSharedOutput, ParallelRunsIntoOnePipeWriteWholeLines) {
     for (int i = 0; i < kFiles; ++i) {
         const std::string file =
             folder.Write("file_" + std::to_string(i) + std::string(90, 'n'), "abc");
-        names += file + "\n";
-        expected.insert(d + "  " + file);
+        names += file;
+        names += "\n";
+        expected.insert(std::string(d).append("  ").append(file));
     }
     const std::string list = folder.Write("names", names);
     const ProgramRun run = RunShell("xargs -P2 -n2000 " + Quoted(HASHCALC_CLI_PATH) + " -a md5 < " +

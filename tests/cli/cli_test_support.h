@@ -29,7 +29,7 @@ struct TempFolder {
     TempFolder& operator=(const TempFolder&) = delete;
 
     std::string Write(const std::string& name, const std::string& content) const {
-        const std::string file = path + "/" + name;
+        std::string file = path + "/" + name;
         std::ofstream(file, std::ios::binary) << content;
         return file;
     }
@@ -75,7 +75,7 @@ inline ProgramRun ExpectSameAsPeer(const Peer& peer, const std::vector<std::stri
     const ProgramRun theirs = RunProgram(peer.program, arguments, input);
     std::vector<std::string> ours = {"-a", peer.algorithm};
     ours.insert(ours.end(), arguments.begin(), arguments.end());
-    const ProgramRun run = RunCli(ours, input);
+    ProgramRun run = RunCli(ours, input);
     std::string shown;
     for (const std::string& argument : arguments) shown += " " + argument;
     EXPECT_EQ(run.status, theirs.status) << peer.program << shown << "\n" << run.err;

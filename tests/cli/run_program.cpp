@@ -53,6 +53,7 @@ ProgramRun RunProgram(const std::string& program, const std::vector<std::string>
     std::vector<std::string> all = {program};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(all.size() + 1);
     for (std::string& argument : all) argv.push_back(argument.data());
     argv.push_back(nullptr);
 

@@ -247,6 +247,7 @@ TEST(BlakeStreams, Blake3OnTwoThreadsMatchesTheStream) {
     const std::string message = Pattern251(lengths.back());
     const auto* bytes = reinterpret_cast<const unsigned char*>(message.data());
     std::vector<std::string> expected;
+    expected.reserve(lengths.size());
     for (std::size_t length : lengths) {
         expected.push_back(StreamWhole(ChosenForm(kBLAKE3), message.substr(0, length)));
     }
@@ -269,7 +270,7 @@ TEST(BlakeStreams, Blake3FedOnTwoThreadsMatchesTheStream) {
         {kMiB, kMiB, 5000},
         {3 * kMiB + 1},
         {100, kMiB, kMiB},
-        {kMiB + 1024, kMiB - 1024, 300 * 1024, 1023, kMiB / 2},
+        {kMiB + 1024, kMiB - 1024, std::size_t{300} * 1024, 1023, kMiB / 2},
         {kMiB, 0, kMiB, 1},
     };
     const std::string message = Pattern251(4 * kMiB);

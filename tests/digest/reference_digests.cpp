@@ -98,9 +98,11 @@ std::string CryptoppSHA512_256(const std::string& message) {
     for (int i = 7; i >= 0; --i) padded.push_back(static_cast<unsigned char>(bits >> (8 * i)));
     for (std::size_t block = 0; block < padded.size(); block += 128) {
         CryptoPP::word64 words[16];
-        for (int w = 0; w < 16; ++w) {
+        for (std::size_t w = 0; w < 16; ++w) {
             words[w] = 0;
-            for (int b = 0; b < 8; ++b) words[w] = (words[w] << 8) | padded[block + 8 * w + b];
+            for (std::size_t b = 0; b < 8; ++b) {
+                words[w] = (words[w] << 8) | padded[block + 8 * w + b];
+            }
         }
         CryptoPP::SHA512::Transform(state, words);
     }

@@ -63,7 +63,7 @@ TEST(DigestStreamLength, MD5PadsWithTheWhole64BitBitCount) {
     const std::uint64_t bits = (kFourGiB + kTail.size()) * 8;
     for (int i = 0; i < 8; ++i) block[56 + i] = static_cast<unsigned char>(bits >> (8 * i));
     CryptoPP::word32 words[16];
-    for (int i = 0; i < 16; ++i) {
+    for (std::size_t i = 0; i < 16; ++i) {
         words[i] = block[4 * i] | block[4 * i + 1] << 8 | block[4 * i + 2] << 16 |
                    static_cast<CryptoPP::word32>(block[4 * i + 3]) << 24;
     }

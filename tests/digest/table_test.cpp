@@ -22,7 +22,7 @@ using digest_test::StreamDigest;
 
 TEST(DigestTable, EveryRowsRoutineAndStreamGiveOneTextOfTheRowsLength) {
     for (const DigestAlgorithm& row : DigestTable) {
-        for (std::size_t length : {0, 1, 55, 56, 64, 247, 767}) {
+        for (std::size_t length : std::initializer_list<std::size_t>{0, 1, 55, 56, 64, 247, 767}) {
             const std::string message = PatternMessage(length);
             const std::string text = Digest(row, message);
             if (row.textForm == TextForm::kDecimal) {
