@@ -24,12 +24,12 @@ StartRequest ParseCommandLine(int argc, const char* const* argv) {
         const bool isOption = !optionsEnded && argument[0] == '-' && argument[1] != '\0';
         if (isOption && std::strcmp(argument, "--") == 0) {
             optionsEnded = true;
-        } else if (isOption && (std::strcmp(argument, "-h") == 0 ||
-                                std::strcmp(argument, "--help") == 0)) {
+        } else if (isOption &&
+                   (std::strcmp(argument, "-h") == 0 || std::strcmp(argument, "--help") == 0)) {
             request.action = StartAction::kPrintHelp;
             return request;
-        } else if (isOption && (std::strcmp(argument, "-V") == 0 ||
-                                std::strcmp(argument, "--version") == 0)) {
+        } else if (isOption &&
+                   (std::strcmp(argument, "-V") == 0 || std::strcmp(argument, "--version") == 0)) {
             request.action = StartAction::kPrintVersion;
             return request;
         } else if (isOption) {

@@ -32,7 +32,8 @@ DWORD WINAPI HashFileThread(LPVOID parameter) {
     } else {
         const std::unique_ptr<unsigned char[]> piece(new unsigned char[kPieceBytes]);
         DigestStream streams[kWindowDigestCount];
-        for (int k = 0; k < kWindowDigestCount; ++k) StartDigest(&streams[k], static_cast<DigestKind>(k));
+        for (int k = 0; k < kWindowDigestCount; ++k)
+            StartDigest(&streams[k], static_cast<DigestKind>(k));
         std::uint64_t fed = 0;
         long shownPercent = -1;
         while (job->outcome == FileHashOutcome::kRunning) {
@@ -47,7 +48,8 @@ DWORD WINAPI HashFileThread(LPVOID parameter) {
                 job->outcome = FileHashOutcome::kUnreadable;
                 job->error = errno != 0 ? errno : EIO;
             } else if (count < kPieceBytes) {
-                for (int k = 0; k < kWindowDigestCount; ++k) FinishDigest(&streams[k], job->texts[k]);
+                for (int k = 0; k < kWindowDigestCount; ++k)
+                    FinishDigest(&streams[k], job->texts[k]);
                 job->outcome = FileHashOutcome::kDone;
             } else if (job->size > 0) {
                 // The size may have grown since the start; the per cent then stays at 99.
@@ -128,12 +130,11 @@ std::string FileNameOf(const std::string& path) {
 std::string FileProblemText(const std::string& path, FileHashOutcome outcome, int error) {
     const std::string named = "\"" + path + "\"";
     switch (outcome) {
-        case FileHashOutcome::kMissing:
-            return "The file " + named + " does not exist (any more).";
+        case FileHashOutcome::kMissing: return "The file " + named + " does not exist (any more).";
         case FileHashOutcome::kFolder:
             return named + " is a folder, not a file; only files can be hashed.";
         default:
-            return "The file " + named + " cannot be read: " +
-                   std::strerror(error != 0 ? error : EIO) + ".";
+            return "The file " + named +
+                   " cannot be read: " + std::strerror(error != 0 ? error : EIO) + ".";
     }
 }

@@ -9,17 +9,12 @@
 int main(int argc, char** argv) {
     const StartRequest request = ParseCommandLine(argc, argv);
     switch (request.action) {
-        case StartAction::kPrintHelp:
-            std::fputs(HelpText, stdout);
-            return 0;
-        case StartAction::kPrintVersion:
-            std::fputs(VersionText, stdout);
-            return 0;
+        case StartAction::kPrintHelp: std::fputs(HelpText, stdout); return 0;
+        case StartAction::kPrintVersion: std::fputs(VersionText, stdout); return 0;
         case StartAction::kUsageError:
             std::fprintf(stderr, "hashcalc: %s\n", request.error.c_str());
             return 2;
-        case StartAction::kOpenWindow:
-            break;
+        case StartAction::kOpenWindow: break;
     }
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     // The dialog hashes the file given here as soon as it is up.

@@ -9,10 +9,10 @@
 #include "about_config.h"
 #include "clipboard_text.h"
 #include "digest.h"
-#include "digest_table.h"
 #include "digest_lines.h"
-#include "file_hashing.h"
+#include "digest_table.h"
 #include "embedded_song.h"
+#include "file_hashing.h"
 #include "player.h"
 #include "resource.h"
 
@@ -37,9 +37,7 @@ const char AboutText[] =
     "Vorlan's Hash Calculation\r\n"
     "Support to MD2,MD4,MD5,SHA0,SHA1,SHA256,RIPEMD128,RIPEMD160\r\n"
     "RIPEMD256,CRC16,CRC32,CRC32b\r\n"
-    "Compiled by " HASHCALC_COMPILER
-    "\r\n"
-    HASHCALC_ABOUT_ADDRESS;
+    "Compiled by " HASHCALC_COMPILER "\r\n" HASHCALC_ABOUT_ADDRESS;
 
 namespace {
 
@@ -109,12 +107,12 @@ enum MenuCommand : UINT {
 
 // What the window shows and does besides the typed text's digests; dialog thread only.
 struct WindowState {
-    char caption[128] = "";          // the template's caption, the title for typed text
-    bool showsFile = false;           // the fields show shownFile's digests, not the text's
+    char caption[128] = "";  // the template's caption, the title for typed text
+    bool showsFile = false;  // the fields show shownFile's digests, not the text's
     std::string shownFile;
-    FileHashJob* running = nullptr;   // the file being hashed, if any
+    FileHashJob* running = nullptr;  // the file being hashed, if any
     long runningPercent = 0;
-    bool musicAvailable = false;      // the player started
+    bool musicAvailable = false;  // the player started
     bool musicPaused = false;
 };
 WindowState State;
@@ -296,23 +294,12 @@ BOOL ShowContextMenu(HWND dialog, HWND target, LPARAM where) {
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, dialog, nullptr));
     DestroyMenu(menu);
     switch (chosen) {
-        case kMenuCopyField:
-            CopyField(dialog, fieldId);
-            break;
-        case kMenuHashFile:
-            ChooseFileToHash(dialog);
-            break;
-        case kMenuCompare:
-            CompareWithClipboard(dialog);
-            break;
-        case kMenuCopyAll:
-            CopyAllDigests(dialog);
-            break;
-        case kMenuMusic:
-            ToggleMusic();
-            break;
-        default:
-            break;
+        case kMenuCopyField: CopyField(dialog, fieldId); break;
+        case kMenuHashFile: ChooseFileToHash(dialog); break;
+        case kMenuCompare: CompareWithClipboard(dialog); break;
+        case kMenuCopyAll: CopyAllDigests(dialog); break;
+        case kMenuMusic: ToggleMusic(); break;
+        default: break;
     }
     return TRUE;
 }
@@ -418,11 +405,8 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             if (LOWORD(wParam) == IDC_INPUT) return InputNotification(dialog, HIWORD(wParam));
             if (LOWORD(wParam) == IDC_ABOUT) ShowAboutBox(dialog);
             return 0;
-        case WM_DROPFILES:
-            TakeDroppedFiles(dialog, reinterpret_cast<HDROP>(wParam));
-            return 0;
-        case WM_CONTEXTMENU:
-            return ShowContextMenu(dialog, reinterpret_cast<HWND>(wParam), lParam);
+        case WM_DROPFILES: TakeDroppedFiles(dialog, reinterpret_cast<HDROP>(wParam)); return 0;
+        case WM_CONTEXTMENU: return ShowContextMenu(dialog, reinterpret_cast<HWND>(wParam), lParam);
         case kStartFileMessage:
             StartHashingFile(dialog, reinterpret_cast<const char*>(lParam));
             return 0;
@@ -435,7 +419,6 @@ INT_PTR CALLBACK MainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case kFileHashEndedMessage:
             FinishFileJob(dialog, reinterpret_cast<FileHashJob*>(wParam));
             return 0;
-        default:
-            return 0;
+        default: return 0;
     }
 }

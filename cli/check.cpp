@@ -212,26 +212,19 @@ LineForm ParseChecksumLine(std::string_view line, AlgorithmSet selected, Checksu
 std::string ChecksumLineText(const ChecksumLine& line) {
     LineFormat format;
     switch (line.style) {
-        case ListLineStyle::kTag:
-            format.style = LineStyle::kTag;
-            break;
-        case ListLineStyle::kGnuText:
-            break;
-        case ListLineStyle::kGnuBinary:
-            format.binary = true;
-            break;
+        case ListLineStyle::kTag: format.style = LineStyle::kTag; break;
+        case ListLineStyle::kGnuText: break;
+        case ListLineStyle::kGnuBinary: format.binary = true; break;
         case ListLineStyle::kOneSpace: {
             std::string escaped;
             std::string text = EscapeFileName(line.fileName, &escaped) ? "\\" : "";
             return text.append(line.expected).append(" ").append(escaped);
         }
-        case ListLineStyle::kSfv:
-            format.style = LineStyle::kSfv;
-            break;
-        case ListLineStyle::kCksum:
-            break;
+        case ListLineStyle::kSfv: format.style = LineStyle::kSfv; break;
+        case ListLineStyle::kCksum: break;
     }
-    const std::uint64_t length = line.expectedLength < 0 ? 0 : static_cast<std::uint64_t>(line.expectedLength);
+    const std::uint64_t length =
+        line.expectedLength < 0 ? 0 : static_cast<std::uint64_t>(line.expectedLength);
     std::string text = DigestLine(line.kind, line.fileName, line.expected, format, length);
     text.pop_back();
     return text;
@@ -307,10 +300,9 @@ void VerifyGroup(const std::vector<ChecksumLine>& lines, const CliOptions& optio
         return;
     }
     for (const ChecksumLine& line : lines) {
-        const bool matched =
-            SameText(line.expected, texts.text[static_cast<int>(line.kind)]) &&
-            (line.expectedLength < 0 ||
-             static_cast<std::uint64_t>(line.expectedLength) == texts.byteCount);
+        const bool matched = SameText(line.expected, texts.text[static_cast<int>(line.kind)]) &&
+                             (line.expectedLength < 0 ||
+                              static_cast<std::uint64_t>(line.expectedLength) == texts.byteCount);
         if (matched) {
             tally->anyMatched = true;
         } else {

@@ -21,8 +21,8 @@ enum class ListLineStyle {
 
 struct ChecksumLine {
     DigestKind kind{};
-    std::string expected;  // the digest text as written, in either letter case
-    std::string fileName;  // unescaped
+    std::string expected;              // the digest text as written, in either letter case
+    std::string fileName;              // unescaped
     std::int64_t expectedLength = -1;  // the byte count a cksum line gives, or -1
     ListLineStyle style = ListLineStyle::kGnuText;
 };

@@ -86,9 +86,9 @@ std::string Wrap(std::string_view paragraph) {
 // "twelve": the default set's size, in words while it is small.
 std::string CountInWords(int count) {
     static const char* const kWords[] = {
-        "zero",    "one",     "two",       "three",    "four",     "five",    "six",
-        "seven",   "eight",   "nine",      "ten",      "eleven",   "twelve",  "thirteen",
-        "fourteen", "fifteen", "sixteen",  "seventeen", "eighteen", "nineteen", "twenty"};
+        "zero",     "one",     "two",     "three",     "four",     "five",     "six",
+        "seven",    "eight",   "nine",    "ten",       "eleven",   "twelve",   "thirteen",
+        "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen", "twenty"};
     return count >= 0 && count < static_cast<int>(std::size(kWords)) ? kWords[count]
                                                                      : std::to_string(count);
 }
@@ -212,9 +212,7 @@ bool Apply(const OptionEntry& entry, const std::string& value, CliOptions* optio
             options->algorithmsGiven = true;
             return true;
         }
-        case OptionId::kString:
-            options->inputs.push_back({true, value});
-            return true;
+        case OptionId::kString: options->inputs.push_back({true, value}); return true;
         case OptionId::kTag:
             options->tagForm = true;
             options->untagged = false;
@@ -223,27 +221,13 @@ bool Apply(const OptionEntry& entry, const std::string& value, CliOptions* optio
             options->untagged = true;
             options->tagForm = false;
             return true;
-        case OptionId::kSfv:
-            options->sfv = true;
-            return true;
-        case OptionId::kNoNames:
-            options->noNames = true;
-            return true;
-        case OptionId::kBinary:
-            options->mode = NameMode::kBinary;
-            return true;
-        case OptionId::kText:
-            options->mode = NameMode::kText;
-            return true;
-        case OptionId::kZero:
-            options->zeroEnded = true;
-            return true;
-        case OptionId::kRecursive:
-            options->recursive = true;
-            return true;
-        case OptionId::kFollow:
-            options->followLinks = true;
-            return true;
+        case OptionId::kSfv: options->sfv = true; return true;
+        case OptionId::kNoNames: options->noNames = true; return true;
+        case OptionId::kBinary: options->mode = NameMode::kBinary; return true;
+        case OptionId::kText: options->mode = NameMode::kText; return true;
+        case OptionId::kZero: options->zeroEnded = true; return true;
+        case OptionId::kRecursive: options->recursive = true; return true;
+        case OptionId::kFollow: options->followLinks = true; return true;
         case OptionId::kLength: {
             const char* end = nullptr;
             long bits = 0;
@@ -256,33 +240,15 @@ bool Apply(const OptionEntry& entry, const std::string& value, CliOptions* optio
             options->lengthBits = static_cast<int>(bits);
             return true;
         }
-        case OptionId::kCheck:
-            options->check = true;
-            return true;
-        case OptionId::kNoHardware:
-            options->noHardware = true;
-            return true;
-        case OptionId::kHelp:
-            options->help = true;
-            return true;
-        case OptionId::kVersion:
-            options->version = true;
-            return true;
-        case OptionId::kIgnoreMissing:
-            options->ignoreMissing = true;
-            return true;
-        case OptionId::kQuiet:
-            SetVerbosity(CheckVerbosity::kQuiet, options);
-            return true;
-        case OptionId::kStatus:
-            SetVerbosity(CheckVerbosity::kStatus, options);
-            return true;
-        case OptionId::kStrict:
-            options->strict = true;
-            return true;
-        case OptionId::kWarn:
-            SetVerbosity(CheckVerbosity::kWarn, options);
-            return true;
+        case OptionId::kCheck: options->check = true; return true;
+        case OptionId::kNoHardware: options->noHardware = true; return true;
+        case OptionId::kHelp: options->help = true; return true;
+        case OptionId::kVersion: options->version = true; return true;
+        case OptionId::kIgnoreMissing: options->ignoreMissing = true; return true;
+        case OptionId::kQuiet: SetVerbosity(CheckVerbosity::kQuiet, options); return true;
+        case OptionId::kStatus: SetVerbosity(CheckVerbosity::kStatus, options); return true;
+        case OptionId::kStrict: options->strict = true; return true;
+        case OptionId::kWarn: SetVerbosity(CheckVerbosity::kWarn, options); return true;
     }
     return true;
 }

@@ -24,7 +24,7 @@ enum class NameMode { kUnset, kText, kBinary };
 
 struct CliOptions {
     AlgorithmSet algorithms = kDefaultAlgorithms;  // when checking, every row
-    bool algorithmsGiven = false;  // -a was given
+    bool algorithmsGiven = false;                  // -a was given
     bool tagForm = false;
     bool untagged = false;
     bool sfv = false;

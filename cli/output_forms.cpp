@@ -19,8 +19,7 @@ bool EscapeFileName(std::string_view name, std::string* escaped) {
                 *escaped += "\\r";
                 changed = true;
                 break;
-            default:
-                *escaped += c;
+            default: *escaped += c;
         }
     }
     return changed;
@@ -35,17 +34,10 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
         }
         if (++i == escaped.size()) return false;
         switch (escaped[i]) {
-            case '\\':
-                *name += '\\';
-                break;
-            case 'n':
-                *name += '\n';
-                break;
-            case 'r':
-                *name += '\r';
-                break;
-            default:
-                return false;
+            case '\\': *name += '\\'; break;
+            case 'n': *name += '\n'; break;
+            case 'r': *name += '\r'; break;
+            default: return false;
         }
     }
     return true;
@@ -54,7 +46,8 @@ bool UnescapeFileName(std::string_view escaped, std::string* name) {
 PrintedNames PrintedNamesOf(DigestKind kind) {
     // cksum's CRC is printed as cksum prints it; every other tag is the name itself, which is
     // what sha512sum --tag and b2sum --tag write for theirs.
-    if (kind == DigestKind::kCksum) return {AlgorithmName(kind), UntaggedStyle::kDecimalCrcLengthName};
+    if (kind == DigestKind::kCksum)
+        return {AlgorithmName(kind), UntaggedStyle::kDecimalCrcLengthName};
     return {AlgorithmName(kind)};
 }
 
@@ -90,12 +83,8 @@ std::string ResultLine(const PrintedNames& names, std::string_view fileName, std
         case LineStyle::kTag:
             line.append(names.tag).append(" (").append(escaped).append(") = ").append(text);
             break;
-        case LineStyle::kSfv:
-            line.append(escaped).append(" ").append(text);
-            break;
-        case LineStyle::kDigestOnly:
-            line.append(text);
-            break;
+        case LineStyle::kSfv: line.append(escaped).append(" ").append(text); break;
+        case LineStyle::kDigestOnly: line.append(text); break;
     }
     line += format.zeroEnded ? '\0' : '\n';
     return line;
@@ -141,33 +130,23 @@ bool IsPlain(unsigned char c, bool first) {
         case ']':
         case '_':
         case '{':
-        case '}':
-            return true;
+        case '}': return true;
         case '~':
-        case '#':
-            return !first;  // only special where a word starts
-        default:
-            return false;
+        case '#': return !first;  // only special where a word starts
+        default: return false;
     }
 }
 
 // A control character as the shell's $'...' form writes it.
 std::string ControlEscape(unsigned char c) {
     switch (c) {
-        case '\a':
-            return "\\a";
-        case '\b':
-            return "\\b";
-        case '\t':
-            return "\\t";
-        case '\n':
-            return "\\n";
-        case '\v':
-            return "\\v";
-        case '\f':
-            return "\\f";
-        case '\r':
-            return "\\r";
+        case '\a': return "\\a";
+        case '\b': return "\\b";
+        case '\t': return "\\t";
+        case '\n': return "\\n";
+        case '\v': return "\\v";
+        case '\f': return "\\f";
+        case '\r': return "\\r";
         default: {
             char octal[8];
             std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned>(c));

@@ -152,7 +152,8 @@ bool HashFile(HashPipeline* pipeline, const InputFile& file, AlgorithmSet algori
     // The workers are idle between inputs: every algorithm has taken every published block.
     std::unique_lock<std::mutex> guard(pipeline->lock);
     pipeline->selected = algorithms;
-    pipeline->spareProcessors = static_cast<unsigned>(CountAlgorithms(algorithms)) < ProcessorCount();
+    pipeline->spareProcessors =
+        static_cast<unsigned>(CountAlgorithms(algorithms)) < ProcessorCount();
     pipeline->published = 0;
     for (int k = 0; k < kDigestCount; ++k) pipeline->fed[k] = 0;
     for (RingBlock& slot : pipeline->blocks) slot = RingBlock{};

@@ -35,8 +35,8 @@ unsigned Probe() {
     if (c & bit_PCLMUL) features |= kFeatureCLMUL;
     const bool osSavesVectors = (c & bit_OSXSAVE) != 0;
     const unsigned long long saved = osSavesVectors ? SavedStateMask() : 0;
-    const bool ymmSaved = (saved & 0x6) == 0x6;     // SSE and AVX halves
-    const bool zmmSaved = (saved & 0xE6) == 0xE6;   // and the AVX-512 mask and upper registers
+    const bool ymmSaved = (saved & 0x6) == 0x6;    // SSE and AVX halves
+    const bool zmmSaved = (saved & 0xE6) == 0xE6;  // and the AVX-512 mask and upper registers
     unsigned b7 = 0, c7 = 0, d7 = 0, a7 = 0;
     if (__get_cpuid_count(7, 0, &a7, &b7, &c7, &d7) != 0) {
         if (b7 & bit_SHA) features |= kFeatureSHA;

@@ -10,8 +10,7 @@ namespace {
 using namespace digest_internal;
 
 // The table's slots for the updates are unused: each form names its own.
-const CrcAlgorithm kCksumAlgorithm = {0, 0xFFFFFFFF, "%u", UpdateCrc32bPortable, nullptr,
-                                    0};
+const CrcAlgorithm kCksumAlgorithm = {0, 0xFFFFFFFF, "%u", UpdateCrc32bPortable, nullptr, 0};
 
 // The message's length follows it, least significant byte first, in as few bytes as hold it.
 template <CrcUpdate* kUpdate>

@@ -6,6 +6,7 @@
 #include "crc_functions.h"
 #include "digest.h"
 #include "digest_internal.h"
+#include "digest_table.h"
 #include "win32.h"
 
 namespace {
@@ -81,8 +82,8 @@ std::uint32_t UpdateSliced(std::uint32_t crc, const unsigned char* bytes, std::s
 // start. Only locals and constant tables, so these three may run on several threads at once.
 void HashWithCrc(DigestKind kind, char* buffer, std::uint32_t length) {
     const CrcAlgorithm& algorithm = DigestRow(kind).crc;
-    CrcUpdate* update = digest_internal::ChooseCrcUpdate(
-        algorithm, digest_internal::UseCrcHardware(algorithm));
+    CrcUpdate* update =
+        digest_internal::ChooseCrcUpdate(algorithm, digest_internal::UseCrcHardware(algorithm));
     const std::uint32_t crc =
         update(algorithm.initial, reinterpret_cast<const unsigned char*>(buffer), length);
     digest_internal::FormatCrc(algorithm, crc, buffer);

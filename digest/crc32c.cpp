@@ -37,8 +37,8 @@ constexpr auto kTables = MakeTables();
 // Spot checks against the published table.
 static_assert(kTables[0][1] == 0xF26B8303 && kTables[0][255] == 0xAD7D5351);
 
-const CrcAlgorithm kCrc32cAlgorithm = {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32cPortable,
-                                       nullptr, 0};
+const CrcAlgorithm kCrc32cAlgorithm = {0xFFFFFFFF,           0xFFFFFFFF, "%.8X",
+                                       UpdateCrc32cPortable, nullptr,    0};
 
 void FinishCrc32c(void* opaque, char* text) {
     FormatCrc(kCrc32cAlgorithm, static_cast<CrcStreamState*>(opaque)->crc, text);

@@ -6,6 +6,7 @@
 
 #include "digest_internal.h"
 #include "processor.h"
+#include "stream_records.h"
 
 namespace digest_internal {
 
@@ -47,7 +48,6 @@ CrcUpdate UpdateCrc32cPortable;
 CrcUpdate UpdateCrc32cInstruction;
 CrcUpdate UpdateCrc32cInterleaved;
 #endif
-
 
 // Writes the text of a finished register (final XOR applied here) and its NUL.
 void FormatCrc(const CrcAlgorithm& algorithm, std::uint32_t crc, char* text);

@@ -95,19 +95,17 @@ struct Folding {
     // The piece moved on by the multipliers' distance.
     HASHCALC_CLMUL_TARGET static __m128i Fold(__m128i piece, const FoldMultipliers& by) {
         // Reflected, the first half is the low lane; otherwise the high lane.
-        const __m128i multipliers =
-            kReflected ? _mm_set_epi64x(static_cast<long long>(by.secondHalf),
-                                        static_cast<long long>(by.firstHalf))
-                       : _mm_set_epi64x(static_cast<long long>(by.firstHalf),
-                                        static_cast<long long>(by.secondHalf));
+        const __m128i multipliers = kReflected
+                                        ? _mm_set_epi64x(static_cast<long long>(by.secondHalf),
+                                                         static_cast<long long>(by.firstHalf))
+                                        : _mm_set_epi64x(static_cast<long long>(by.firstHalf),
+                                                         static_cast<long long>(by.secondHalf));
         return _mm_xor_si128(_mm_clmulepi64_si128(piece, multipliers, 0x00),
                              _mm_clmulepi64_si128(piece, multipliers, 0x11));
     }
 
-    HASHCALC_CLMUL_TARGET static std::uint32_t Update(const FoldConstants& folds,
-                                                      CrcUpdate* finish,
-                                                      std::uint32_t crc,
-                                                      const unsigned char* bytes,
+    HASHCALC_CLMUL_TARGET static std::uint32_t Update(const FoldConstants& folds, CrcUpdate* finish,
+                                                      std::uint32_t crc, const unsigned char* bytes,
                                                       std::size_t count) {
         if (count < 64) return finish(crc, bytes, count);
         __m128i pieces[4];

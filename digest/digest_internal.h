@@ -7,8 +7,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "digest_table.h"
-
 // Processor-specific paths exist only for x86; the portable ones are always built.
 #if defined(__i386__) || defined(__x86_64__)
 #define HASHCALC_DIGEST_X86 1
@@ -78,25 +76,6 @@ inline constexpr unsigned char kPaddingBytes[64] = {0x80};
 // count as a 64-bit little-endian number in the last 8 bytes. Returns the padded length, a
 // multiple of 64; the buffer must have that many writable bytes.
 std::uint64_t PadInPlace(unsigned char* message, std::uint32_t length);
-
-// The body shared by the routines that pad inside the caller's buffer: pads the message in
-// place, starts the algorithm's chaining words, compresses every block of the padded message,
-// leaves the chaining words at `state` byte-swapped and stored little-endian (printed as
-// numbers they give the digest bytes in their published order), and writes that text at the
-// start of the message.
-void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned char* state,
-                       const BlockAlgorithm& algorithm);
-
-// Whether a compression started now runs on the processor-specific path: it exists and its
-// features may be used (cpu/processor.h). ChooseBlocks gives the function for that choice.
-bool UseBlocksHardware(const BlockAlgorithm& algorithm);
-inline BlocksFunction* ChooseBlocks(const BlockAlgorithm& algorithm, bool hardware) {
-    return hardware ? algorithm.hardware : algorithm.portable;
-}
-
-// Starts `stream` on `row`, which need not be one of the table's (tests drive rows of their
-// own through it); null makes a stream that finishes into an empty text.
-void StartDigestOnRow(DigestStream* stream, const DigestAlgorithm* row);
 
 // Writes `count` words as "%.8x" each, one after another, and a NUL: 8 * count + 1 bytes.
 // The four-, five- and eight-word texts of the digests take one call each.

@@ -10,6 +10,7 @@
 #include "digest_internal.h"
 #include "file_digests.h"
 #include "processor.h"
+#include "row_streams.h"
 
 namespace {
 
@@ -90,8 +91,7 @@ void StartTableStream(BlockStreamState* stream, const DigestAlgorithm& row) {
             stream->state[0] = row.crc.initial;
             break;
         case StreamShape::kMD2:  // starts from an all-zero state and checksum
-        case StreamShape::kForms:
-            break;
+        case StreamShape::kForms: break;
     }
 }
 
@@ -119,24 +119,16 @@ void FeedTableStream(BlockStreamState* stream, const DigestAlgorithm& row,
                        });
             break;
         }
-        case StreamShape::kForms:
-            break;
+        case StreamShape::kForms: break;
     }
 }
 
 void FinishTableStream(BlockStreamState* stream, const DigestAlgorithm& row, char* text) {
     switch (row.shape) {
-        case StreamShape::kBlocks64:
-            FinishBlocks(stream, row.blocks, text);
-            return;
-        case StreamShape::kCrc:
-            FormatCrc(row.crc, stream->state[0], text);
-            return;
-        case StreamShape::kMD2:
-            FinishMD2(stream, text);
-            return;
-        case StreamShape::kForms:
-            break;
+        case StreamShape::kBlocks64: FinishBlocks(stream, row.blocks, text); return;
+        case StreamShape::kCrc: FormatCrc(row.crc, stream->state[0], text); return;
+        case StreamShape::kMD2: FinishMD2(stream, text); return;
+        case StreamShape::kForms: break;
     }
     text[0] = '\0';
 }
@@ -150,8 +142,7 @@ const StreamForm* ChooseForm(const StreamFormList& list) {
 }
 
 // One-shot routines with a static context: the whole message as one stream.
-void HashAsStream(BlockStreamState* context, DigestKind kind, char* buffer,
-                  std::uint32_t length) {
+void HashAsStream(BlockStreamState* context, DigestKind kind, char* buffer, std::uint32_t length) {
     const DigestAlgorithm& row = DigestRow(kind);
     StartTableStream(context, row);
     FeedTableStream(context, row, reinterpret_cast<const unsigned char*>(buffer), length);
@@ -208,7 +199,8 @@ void StartDigest(DigestStream* stream, DigestKind kind) {
 }
 
 void FeedDigest(DigestStream* stream, const void* bytes, std::size_t count) {
-    if (count == 0 || stream->row == nullptr) return;  // an empty range may come with a null pointer
+    if (count == 0 || stream->row == nullptr)
+        return;  // an empty range may come with a null pointer
     const auto* data = static_cast<const unsigned char*>(bytes);
     if (stream->form != nullptr) {
         stream->form->feed(stream->formState, data, count);

@@ -11,16 +11,12 @@
 #include "digest_table.h"
 #include "stream_forms.h"
 
-// Bytes of the longest text a stream writes, NUL included: 128 digits. The window's twelve
-// stay within kLongestTextBytes.
-inline constexpr int kLongestStreamTextBytes = 129;
-
 // The state of the streams the table drives itself: 64-byte blocks, MD2's 16-byte blocks, or
 // a CRC register. The one-shot routines with a static context keep one of these.
 struct BlockStreamState {
-    bool hardware;               // runs on the processor-specific path chosen at the start
-    std::uint32_t pendingCount;  // bytes waiting in `pending`
-    std::uint64_t length;        // bytes fed so far
+    bool hardware;                       // runs on the processor-specific path chosen at the start
+    std::uint32_t pendingCount;          // bytes waiting in `pending`
+    std::uint64_t length;                // bytes fed so far
     alignas(16) std::uint32_t state[8];  // chaining words, MD2's state and checksum, or the CRC
     // The bytes of a block not yet complete; at the finish, the padded last one or two blocks.
     alignas(16) unsigned char pending[128];

@@ -14,7 +14,6 @@
 
 #include "block_functions.h"
 #include "crc_functions.h"
-#include "digest_stream.h"
 #include "file_digests.h"
 
 namespace {
@@ -33,8 +32,8 @@ constexpr bool kBigEndian = false;
 constexpr DigestAlgorithm BlocksRow(DigestKind kind, const char* name, int textLength,
                                     ScratchDigestRoutine* windowRoutine, bool padsInPlace,
                                     BlockAlgorithm blocks) {
-    DigestAlgorithm row{kind, name, textLength, windowRoutine, padsInPlace,
-                        StreamShape::kBlocks64, {}};
+    DigestAlgorithm row{kind, name, textLength, windowRoutine, padsInPlace, StreamShape::kBlocks64,
+                        {}};
     row.blocks = blocks;
     return row;
 }
@@ -89,12 +88,12 @@ constexpr DigestAlgorithm DigestTable[kDigestCount] = {
               {kRIPEMD256InitialWords, 8, kLittleEndian, RIPEMD256Blocks, nullptr, 0}),
     CrcRow(DigestKind::kCRC16, "CRC16", 4, IgnoringScratch<HashCRC16>,
            {0, 0, "%.4X", UpdateCrc16Portable, kCrc16Folding, kCarrylessFeatures}),
-    CrcRow(DigestKind::kCRC32, "CRC32", 8, IgnoringScratch<HashCRC32>,
-           {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable, kCrc32Folding,
-            kCarrylessFeatures}),
-    CrcRow(DigestKind::kCRC32b, "CRC32b", 8, IgnoringScratch<HashCRC32b>,
-           {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable, kCrc32bFolding,
-            kCarrylessFeatures}),
+    CrcRow(
+        DigestKind::kCRC32, "CRC32", 8, IgnoringScratch<HashCRC32>,
+        {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32Portable, kCrc32Folding, kCarrylessFeatures}),
+    CrcRow(
+        DigestKind::kCRC32b, "CRC32b", 8, IgnoringScratch<HashCRC32b>,
+        {0xFFFFFFFF, 0xFFFFFFFF, "%.8X", UpdateCrc32bPortable, kCrc32bFolding, kCarrylessFeatures}),
     FormsRow(DigestKind::kSHA224, "SHA224", 56, kSHA224Forms),
     FormsRow(DigestKind::kSHA384, "SHA384", 96, kSHA384Forms),
     FormsRow(DigestKind::kSHA512, "SHA512", 128, kSHA512Forms),
@@ -137,12 +136,9 @@ constexpr bool RowIsSound(int index) {
         case StreamShape::kBlocks64:
             return row.blocks.wordCount >= 1 && row.blocks.wordCount <= 8 &&
                    row.textLength == 8 * row.blocks.wordCount;
-        case StreamShape::kCrc:
-            return row.textLength == 4 || row.textLength == 8;
-        case StreamShape::kMD2:
-            return row.textLength == 32;
-        case StreamShape::kForms:
-            return row.forms.count >= 1;
+        case StreamShape::kCrc: return row.textLength == 4 || row.textLength == 8;
+        case StreamShape::kMD2: return row.textLength == 32;
+        case StreamShape::kForms: return row.forms.count >= 1;
     }
     return false;
 }

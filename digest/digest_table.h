@@ -12,6 +12,7 @@
 
 #include "digest.h"
 #include "stream_forms.h"
+#include "stream_records.h"
 
 // Row order of the table; the compiler checks that row k describes kind k.
 enum class DigestKind : int {
@@ -48,34 +49,9 @@ inline constexpr int kDigestCount = static_cast<int>(DigestKind::kCount);
 // The window shows the first twelve rows, in this order.
 inline constexpr int kWindowDigestCount = 12;
 
-// Compresses `blockCount` consecutive 64-byte blocks into the chaining words at `state`.
-using BlocksFunction = void(std::uint32_t* state, const unsigned char* blocks,
-                            std::size_t blockCount);
-// Advances a CRC register over `count` bytes.
-using CrcUpdate = std::uint32_t(std::uint32_t crc, const unsigned char* bytes, std::size_t count);
-
-// A digest over 64-byte blocks with a 64-bit bit count in its padding, started from
-// `initialWords` and printed as its first `wordCount` chaining words.
-struct BlockAlgorithm {
-    const std::uint32_t* initialWords;
-    int wordCount;  // at most 8
-    // The MD and RIPEMD families count bits little-endian and publish their words' bytes
-    // least significant first (so the words are printed byte-swapped); SHA is big-endian.
-    bool littleEndian;
-    BlocksFunction* portable;
-    BlocksFunction* hardware;   // the processor-specific path, or null
-    unsigned hardwareFeatures;  // the ProcessorFeature bits `hardware` needs
-};
-
-// A checksum of up to 32 bits kept in one register.
-struct CrcAlgorithm {
-    std::uint32_t initial;   // register before the first byte
-    std::uint32_t finalXor;  // applied once after the last
-    const char* format;      // "%.4X" or "%.8X"
-    CrcUpdate* portable;     // slicing tables, any processor
-    CrcUpdate* hardware;     // carry-less multiplication; null where the build has none
-    unsigned hardwareFeatures;
-};
+// Bytes of the longest text a stream writes, NUL included: 128 digits. The window's twelve
+// stay within kLongestTextBytes.
+inline constexpr int kLongestStreamTextBytes = 129;
 
 // An algorithm with stream forms of its own (stream_forms.h): best first, portable last.
 struct StreamFormList {

@@ -7,6 +7,7 @@
 #include "block_functions.h"
 #include "digest.h"
 #include "digest_internal.h"
+#include "row_streams.h"
 
 namespace {
 
@@ -24,8 +25,8 @@ constexpr std::uint8_t kMD5Word[64] = {
 };
 // clang-format on
 // The four steps of a round rotate by these amounts in turn.
-constexpr std::uint8_t kMD5Shift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23},
-                                          {6, 10, 15, 21}};
+constexpr std::uint8_t kMD5Shift[4][4] = {
+    {7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
 constexpr std::uint32_t kMD5Constant[64] = {
     0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
     0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
@@ -52,16 +53,16 @@ constexpr std::uint32_t kMD4Constant[3] = {0x00000000, 0x5A827999, 0x6ED9EBA1};
 // the fewer operations follow it, the shorter the chain through the block. Where the two
 // halves of a function never have a bit set in the same place, OR is written as an addition
 // so that the half without b joins the sum early.
-HASHCALC_ALWAYS_INLINE std::uint32_t AddChoose(std::uint32_t sum, std::uint32_t b,
-                                               std::uint32_t c, std::uint32_t d) {
+HASHCALC_ALWAYS_INLINE std::uint32_t AddChoose(std::uint32_t sum, std::uint32_t b, std::uint32_t c,
+                                               std::uint32_t d) {
     return sum + (d ^ (b & (c ^ d)));  // b ? c : d
 }
 HASHCALC_ALWAYS_INLINE std::uint32_t AddChooseByD(std::uint32_t sum, std::uint32_t b,
                                                   std::uint32_t c, std::uint32_t d) {
     return (sum + (c & ~d)) + (b & d);  // d ? b : c
 }
-HASHCALC_ALWAYS_INLINE std::uint32_t AddParity(std::uint32_t sum, std::uint32_t b,
-                                               std::uint32_t c, std::uint32_t d) {
+HASHCALC_ALWAYS_INLINE std::uint32_t AddParity(std::uint32_t sum, std::uint32_t b, std::uint32_t c,
+                                               std::uint32_t d) {
     return sum + (b ^ (c ^ d));
 }
 HASHCALC_ALWAYS_INLINE std::uint32_t AddMD5Round4(std::uint32_t sum, std::uint32_t b,
@@ -89,7 +90,8 @@ HASHCALC_ALWAYS_INLINE void Step(std::uint32_t* v, const unsigned char* block) {
     const std::uint32_t sum = a + LoadLE32(block + 4 * static_cast<std::size_t>(kWord)) + kConstant;
     std::uint32_t mixed;
     if constexpr (kRound == 0) mixed = AddChoose(sum, b, c, d);
-    if constexpr (kRound == 1) mixed = kMD5 ? AddChooseByD(sum, b, c, d) : AddMajority(sum, b, c, d);
+    if constexpr (kRound == 1)
+        mixed = kMD5 ? AddChooseByD(sum, b, c, d) : AddMajority(sum, b, c, d);
     if constexpr (kRound == 2) mixed = AddParity(sum, b, c, d);
     if constexpr (kRound == 3) mixed = AddMD5Round4(sum, b, c, d);
     a = kMD5 ? b + Rotl(mixed, kShift) : Rotl(mixed, kShift);

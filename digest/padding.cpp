@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "digest_internal.h"
+#include "row_streams.h"
 #include "win32.h"
 
 namespace digest_internal {
@@ -39,12 +40,8 @@ void HashPaddedInPlace(unsigned char* message, std::uint32_t length, unsigned ch
 void FormatWords(char* text, const std::uint32_t* w, int count) {
     // One call per text: formatting costs as much as hashing a short message, per call.
     switch (count) {
-        case 4:
-            wsprintfA(text, "%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3]);
-            break;
-        case 5:
-            wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4]);
-            break;
+        case 4: wsprintfA(text, "%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3]); break;
+        case 5: wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4]); break;
         case 8:
             wsprintfA(text, "%.8x%.8x%.8x%.8x%.8x%.8x%.8x%.8x", w[0], w[1], w[2], w[3], w[4], w[5],
                       w[6], w[7]);

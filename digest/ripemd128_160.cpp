@@ -3,6 +3,7 @@
 #include "block_functions.h"
 #include "digest.h"
 #include "ripemd_schedule.h"
+#include "row_streams.h"
 
 namespace digest_internal {
 

@@ -61,13 +61,13 @@ inline constexpr std::uint32_t kRightConstant128[4] = {0x50A28BE6, 0x5C4DD124, 0
 // late as possible: every step waits for x, so the fewer operations follow it, the shorter the
 // chain through the block.
 template <int kFunction>
-HASHCALC_ALWAYS_INLINE std::uint32_t AddBoolean(std::uint32_t sum, std::uint32_t x,
-                                                std::uint32_t y, std::uint32_t z) {
-    if constexpr (kFunction == 0) return sum + (x ^ (y ^ z));                // x XOR y XOR z
-    if constexpr (kFunction == 1) return sum + (z ^ (x & (y ^ z)));          // x ? y : z
-    if constexpr (kFunction == 2) return sum + ((x | ~y) ^ z);               // (x OR NOT y) XOR z
-    if constexpr (kFunction == 3) return (sum + (y & ~z)) + (x & z);         // z ? x : y
-    if constexpr (kFunction == 4) return sum + (x ^ (y | ~z));               // x XOR (y OR NOT z)
+HASHCALC_ALWAYS_INLINE std::uint32_t AddBoolean(std::uint32_t sum, std::uint32_t x, std::uint32_t y,
+                                                std::uint32_t z) {
+    if constexpr (kFunction == 0) return sum + (x ^ (y ^ z));         // x XOR y XOR z
+    if constexpr (kFunction == 1) return sum + (z ^ (x & (y ^ z)));   // x ? y : z
+    if constexpr (kFunction == 2) return sum + ((x | ~y) ^ z);        // (x OR NOT y) XOR z
+    if constexpr (kFunction == 3) return (sum + (y & ~z)) + (x & z);  // z ? x : y
+    if constexpr (kFunction == 4) return sum + (x ^ (y | ~z));        // x XOR (y OR NOT z)
 }
 
 // The function each line uses in round r: the left line counts up from f1, the right line
@@ -82,8 +82,7 @@ HASHCALC_ALWAYS_INLINE void FourWordStep(std::uint32_t* v, const unsigned char* 
     constexpr int kRound = kStep / 16;
     constexpr int kWord = kRight ? kRightWord[kStep] : kLeftWord[kStep];
     constexpr int kShift = kRight ? kRightShift[kStep] : kLeftShift[kStep];
-    constexpr std::uint32_t kConstant =
-        kRight ? kRightConstant128[kRound] : kLeftConstant[kRound];
+    constexpr std::uint32_t kConstant = kRight ? kRightConstant128[kRound] : kLeftConstant[kRound];
     std::uint32_t& a = v[RoleIndex(4, kStep, 0)];
     const std::uint32_t b = v[RoleIndex(4, kStep, 1)];
     const std::uint32_t c = v[RoleIndex(4, kStep, 2)];
@@ -99,8 +98,7 @@ HASHCALC_ALWAYS_INLINE void FiveWordStep(std::uint32_t* v, const unsigned char* 
     constexpr int kRound = kStep / 16;
     constexpr int kWord = kRight ? kRightWord[kStep] : kLeftWord[kStep];
     constexpr int kShift = kRight ? kRightShift[kStep] : kLeftShift[kStep];
-    constexpr std::uint32_t kConstant =
-        kRight ? kRightConstant160[kRound] : kLeftConstant[kRound];
+    constexpr std::uint32_t kConstant = kRight ? kRightConstant160[kRound] : kLeftConstant[kRound];
     std::uint32_t& a = v[RoleIndex(5, kStep, 0)];
     const std::uint32_t b = v[RoleIndex(5, kStep, 1)];
     std::uint32_t& c = v[RoleIndex(5, kStep, 2)];

@@ -18,8 +18,8 @@ constexpr std::uint32_t kConstant[4] = {0x5A827999, 0x6ED9EBA1, 0x8F1BBCDC, 0xCA
 template <bool kRotate, int kStep>
 HASHCALC_ALWAYS_INLINE std::uint32_t Schedule(std::uint32_t* w) {
     if constexpr (kStep >= 16) {
-        const std::uint32_t mixed = w[(kStep - 3) & 15] ^ w[(kStep - 8) & 15] ^
-                                    w[(kStep - 14) & 15] ^ w[kStep & 15];
+        const std::uint32_t mixed =
+            w[(kStep - 3) & 15] ^ w[(kStep - 8) & 15] ^ w[(kStep - 14) & 15] ^ w[kStep & 15];
         w[kStep & 15] = kRotate ? Rotl(mixed, 1) : mixed;
     }
     return w[kStep & 15];

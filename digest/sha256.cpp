@@ -47,9 +47,9 @@ HASHCALC_ALWAYS_INLINE void Step(std::uint32_t* v, std::uint32_t* w, std::uint32
     const std::uint32_t g = v[RoleIndex(8, kStep, 6)];
     std::uint32_t& h = v[RoleIndex(8, kStep, 7)];
     // e, the newest word, joins the sum last.
-    const std::uint32_t t1 = (h + digest_internal::kSHA256RoundConstants[kStep] +
-                              Schedule<kStep>(w)) +
-                             BigSigma1(e) + (g ^ (e & (f ^ g)));
+    const std::uint32_t t1 =
+        (h + digest_internal::kSHA256RoundConstants[kStep] + Schedule<kStep>(w)) + BigSigma1(e) +
+        (g ^ (e & (f ^ g)));
     const std::uint32_t aXorB = a ^ b;
     const std::uint32_t t2 = BigSigma0(a) + (b ^ (aXorB & carriedXor));
     carriedXor = aXorB;

@@ -29,8 +29,8 @@ HASHCALC_SHA_TARGET inline void Sha1Group(__m128i& abcd, __m128i& previousAbcd, 
                                           __m128i* words) {
     __m128i& w = words[kGroup % 4];
     if constexpr (kGroup >= 4) {
-        const __m128i mixed = _mm_xor_si128(_mm_sha1msg1_epu32(w, words[(kGroup + 1) % 4]),
-                                            words[(kGroup + 2) % 4]);
+        const __m128i mixed =
+            _mm_xor_si128(_mm_sha1msg1_epu32(w, words[(kGroup + 1) % 4]), words[(kGroup + 2) % 4]);
         w = _mm_sha1msg2_epu32(mixed, words[(kGroup + 3) % 4]);
     }
     const __m128i e = kGroup == 0 ? _mm_add_epi32(e0, w) : _mm_sha1nexte_epu32(previousAbcd, w);
@@ -47,8 +47,7 @@ HASHCALC_SHA_TARGET inline void Sha1Groups(__m128i& abcd, __m128i& previousAbcd,
 // Loads four big-endian message words in lane order, word 0 in the lowest lane.
 HASHCALC_SHA_TARGET inline __m128i LoadSha256Words(const unsigned char* bytes) {
     const __m128i swapEachWord = _mm_set_epi64x(0x0C0D0E0F08090A0B, 0x0405060700010203);
-    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)),
-                            swapEachWord);
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)), swapEachWord);
 }
 
 }  // namespace
@@ -59,8 +58,8 @@ HASHCALC_SHA_TARGET void SHA1BlocksOnShaInstructions(std::uint32_t* state,
                                                      const unsigned char* blocks,
                                                      std::size_t blockCount) {
     // A in the highest lane, as the instructions want it; E alone in the highest lane.
-    __m128i abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)),
-                                     0x1B);
+    __m128i abcd =
+        _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
     __m128i e = _mm_set_epi32(static_cast<int>(state[4]), 0, 0, 0);
     for (std::size_t i = 0; i < blockCount; ++i) {
         const unsigned char* block = blocks + 64 * i;

@@ -92,9 +92,7 @@ bool MutateCell(XmLayout& layout, Random& random) {
             if (Below(random, 2) == 0)
                 cell.instrument = static_cast<std::uint8_t>(1 + Below(random, instruments + 1));
             break;
-        case 1:
-            cell.instrument = static_cast<std::uint8_t>(Below(random, instruments + 2));
-            break;
+        case 1: cell.instrument = static_cast<std::uint8_t>(Below(random, instruments + 2)); break;
         case 2:  // volume column: a command in the high nibble, its parameter in the low one
             cell.volume =
                 Below(random, 4) == 0
@@ -105,9 +103,7 @@ bool MutateCell(XmLayout& layout, Random& random) {
             cell.effect = Below(random, 8) == 0 ? EdgeOrRandomByte(random) : Pick(random, kEffects);
             cell.param = EffectParam(random, cell.effect);
             break;
-        default:
-            cell.param = EffectParam(random, cell.effect);
-            break;
+        default: cell.param = EffectParam(random, cell.effect); break;
     }
     return true;
 }
@@ -211,7 +207,8 @@ bool MutateSampleHeader(XmLayout& layout, Random& random) {
                 Below(random, 4) | (Below(random, 2) * xm::kSampleType16Bit));
             break;
         case 2:  // finetune or relative note
-            header[Below(random, 2) == 0 ? xm::kSampleFinetuneOffset : xm::kSampleRelativeNoteOffset] =
+            header[Below(random, 2) == 0 ? xm::kSampleFinetuneOffset
+                                         : xm::kSampleRelativeNoteOffset] =
                 EdgeOrRandomByte(random);
             break;
         default:  // volume or panning
@@ -254,18 +251,13 @@ bool MutateStructure(XmLayout& layout, Random& random) {
         case 0:
         case 1:
         case 2:
-        case 3:
-            return MutateCell(layout, random);
+        case 3: return MutateCell(layout, random);
         case 4:
-        case 5:
-            return MutateEnvelope(layout, random);
-        case 6:
-            return MutateInstrumentField(layout, random);
+        case 5: return MutateEnvelope(layout, random);
+        case 6: return MutateInstrumentField(layout, random);
         case 7:
-        case 8:
-            return MutateSampleHeader(layout, random);
-        default:
-            return MutateModuleHeader(layout, random);
+        case 8: return MutateSampleHeader(layout, random);
+        default: return MutateModuleHeader(layout, random);
     }
 }
 

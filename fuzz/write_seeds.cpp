@@ -40,7 +40,8 @@ void ShortenSamples(xmfuzz::XmLayout* layout) {
             if (data.size() > kKeptSampleBytes) data.resize(kKeptSampleBytes);
             xmfuzz::Bytes& header = instrument.sampleHeaders[s];
             const std::uint32_t length = static_cast<std::uint32_t>(data.size());
-            std::uint32_t loopStart = xmfuzz::Get32(header, xm::kSampleLoopStartOffset) % (length / 2 + 1);
+            std::uint32_t loopStart =
+                xmfuzz::Get32(header, xm::kSampleLoopStartOffset) % (length / 2 + 1);
             loopStart &= ~1u;  // whole 16-bit frames
             xmfuzz::Set32(header, xm::kSampleLoopStartOffset, loopStart);
             xmfuzz::Set32(header, xm::kSampleLoopLengthOffset, (length - loopStart) & ~1u);

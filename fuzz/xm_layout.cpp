@@ -60,13 +60,21 @@ void PackCell(const XmCell& cell, Bytes* out) {
 
 }  // namespace
 
-std::uint16_t Get16(const Bytes& bytes, std::size_t offset) { return xm::Load16(&bytes[offset]); }
+std::uint16_t Get16(const Bytes& bytes, std::size_t offset) {
+    return xm::Load16(&bytes[offset]);
+}
 
-std::uint32_t Get32(const Bytes& bytes, std::size_t offset) { return xm::Load32(&bytes[offset]); }
+std::uint32_t Get32(const Bytes& bytes, std::size_t offset) {
+    return xm::Load32(&bytes[offset]);
+}
 
-void Set16(Bytes& bytes, std::size_t offset, std::uint16_t value) { xm::Store16(&bytes[offset], value); }
+void Set16(Bytes& bytes, std::size_t offset, std::uint16_t value) {
+    xm::Store16(&bytes[offset], value);
+}
 
-void Set32(Bytes& bytes, std::size_t offset, std::uint32_t value) { xm::Store32(&bytes[offset], value); }
+void Set32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
+    xm::Store32(&bytes[offset], value);
+}
 
 bool ParseXm(const std::uint8_t* data, std::size_t size, XmLayout* layout) {
     *layout = XmLayout{};

@@ -38,7 +38,8 @@ constexpr std::size_t kInstrumentVolumePoints = xm::kInstrumentVolumeEnvelopeOff
 constexpr std::size_t kInstrumentPanningPoints = xm::kInstrumentPanningEnvelopeOffset;
 // Point counts, sustain and loop points, envelope types.
 constexpr std::size_t kInstrumentEnvelopeFields = xm::kInstrumentVolumePointCountOffset;
-constexpr std::size_t kInstrumentVibrato = xm::kInstrumentVibratoTypeOffset;  // type, sweep, depth, rate
+constexpr std::size_t kInstrumentVibrato =
+    xm::kInstrumentVibratoTypeOffset;  // type, sweep, depth, rate
 constexpr std::size_t kInstrumentFadeout = xm::kInstrumentFadeoutOffset;
 constexpr std::size_t kInstrumentFullHeader = xm::kInstrumentFieldsEnd;  // all of the above present
 constexpr std::size_t kSampleHeaderBytes = xm::kSampleHeaderSize;

@@ -5,8 +5,8 @@
 // whichever lets go last frees it, so closing the handle of a running thread is safe and the
 // thread carries on. Handles are only ever looked up in the set of open ones, never read
 // through: a handle closed before (its record possibly freed) or any other pointer is refused
-// without touching the memory it points at. Suspension is cooperative: SuspendThread raises a count and the thread
-// waits at its next call into the platform layer (WaitWhileSuspended).
+// without touching the memory it points at. Suspension is cooperative: SuspendThread raises a count
+// and the thread waits at its next call into the platform layer (WaitWhileSuspended).
 #include <pthread.h>
 #include <sched.h>
 
@@ -147,8 +147,9 @@ BOOL WINAPI SetThreadPriority(HANDLE thread, int priority) {
         if (!record.running) return TRUE;
         sched_param parameters{};
         if (priority == THREAD_PRIORITY_TIME_CRITICAL) {
-            parameters.sched_priority = std::clamp(kRealTimePriority, sched_get_priority_min(SCHED_FIFO),
-                                                   sched_get_priority_max(SCHED_FIFO));
+            parameters.sched_priority =
+                std::clamp(kRealTimePriority, sched_get_priority_min(SCHED_FIFO),
+                           sched_get_priority_max(SCHED_FIFO));
             // deliberate:
             // Without the privilege for real-time scheduling the request is refused and the
             // thread keeps its ordinary priority; the program carries on as if it had been granted.

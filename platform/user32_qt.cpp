@@ -20,8 +20,8 @@
 #include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QSignalBlocker>
+#include <QSocketNotifier>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -36,9 +36,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <tuple>
 #include <memory>
 #include <mutex>
+#include <tuple>
 #include <vector>
 
 #include "dialog_template.h"
@@ -376,8 +376,7 @@ protected:
                 event->ignore();
                 SendToProcedure(dialog_, WM_CLOSE, 0, 0);
                 return true;
-            case QEvent::KeyPress:
-                return RouteKey(watched, static_cast<QKeyEvent*>(event));
+            case QEvent::KeyPress: return RouteKey(watched, static_cast<QKeyEvent*>(event));
             case QEvent::FocusIn:
             case QEvent::FocusOut: {
                 const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
@@ -405,10 +404,8 @@ protected:
             }
             case QEvent::DragEnter:
             case QEvent::DragMove:
-            case QEvent::Drop:
-                return RouteDropEvent(dialog_, watched, event);
-            default:
-                return false;
+            case QEvent::Drop: return RouteDropEvent(dialog_, watched, event);
+            default: return false;
         }
     }
 
@@ -532,10 +529,10 @@ void StackInReadingOrder(const DialogTemplate& dialog, const std::vector<QWidget
     }
     // A label reads where its field does, just before it.
     auto place = [&](int i) {
-        const int at = fieldOfLabel[static_cast<size_t>(i)] >= 0 ? fieldOfLabel[static_cast<size_t>(i)] : i;
+        const int at =
+            fieldOfLabel[static_cast<size_t>(i)] >= 0 ? fieldOfLabel[static_cast<size_t>(i)] : i;
         const DialogItemTemplate& item = dialog.items[at];
-        return std::make_tuple(static_cast<int>(item.y), static_cast<int>(item.x),
-                               at == i ? 1 : 0);
+        return std::make_tuple(static_cast<int>(item.y), static_cast<int>(item.x), at == i ? 1 : 0);
     };
     std::vector<int> order(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) order[static_cast<size_t>(i)] = i;
@@ -775,8 +772,8 @@ HICON WINAPI LoadIconA(HINSTANCE, LPCSTR iconName) {
     for (int i = 0; i < IconImageCount; ++i) {
         if (IconImages[i].resourceId != id) continue;
         const unsigned char* image = IconImages[i].png;
-        const unsigned size = image[0] | (image[1] << 8) | (image[2] << 16) |
-                              (static_cast<unsigned>(image[3]) << 24);
+        const unsigned size =
+            image[0] | (image[1] << 8) | (image[2] << 16) | (static_cast<unsigned>(image[3]) << 24);
         QPixmap pixmap;
         if (pixmap.loadFromData(image + 4, size, "PNG")) icon.addPixmap(pixmap);
     }
@@ -812,8 +809,8 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (wParam != ICON_SMALL && wParam != ICON_BIG) return 0;
     const HICON previous = window->icons[wParam];
     window->icons[wParam] = reinterpret_cast<HICON>(lParam);
-    const HICON shown = window->icons[ICON_BIG] != nullptr ? window->icons[ICON_BIG]
-                                                           : window->icons[ICON_SMALL];
+    const HICON shown =
+        window->icons[ICON_BIG] != nullptr ? window->icons[ICON_BIG] : window->icons[ICON_SMALL];
     if (window->window != nullptr) window->window->setWindowIcon(shown ? shown->icon : QIcon());
     return reinterpret_cast<LRESULT>(previous);
 }
@@ -827,9 +824,8 @@ BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
     // Delivered on the dialog's thread by its event loop; dropped if the dialog is gone by then.
     return QMetaObject::invokeMethod(
-        window->window, [window, message, wParam, lParam] {
-            SendToProcedure(window, message, wParam, lParam);
-        },
+        window->window,
+        [window, message, wParam, lParam] { SendToProcedure(window, message, wParam, lParam); },
         Qt::QueuedConnection);
 }
 

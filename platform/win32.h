@@ -58,7 +58,9 @@ using HICON = HICON__*;
 #define HIWORD(l) (static_cast<WORD>((static_cast<DWORD_PTR>(l) >> 16) & 0xFFFF))
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPCSTR>(static_cast<UINT_PTR>(static_cast<WORD>(i))))
 #define MAKELPARAM(low, high) (static_cast<LPARAM>(static_cast<DWORD>(MAKEWPARAM(low, high))))
-#define MAKEWPARAM(low, high) (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
+#define MAKEWPARAM(low, high)                                           \
+    (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | \
+                         (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
 
 // ---- kernel32: strings and memory -------------------------------------------------------------
 int WINAPIV wsprintfA(LPSTR destination, LPCSTR format, ...);

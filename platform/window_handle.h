@@ -17,10 +17,10 @@ struct HWND__ {
     QWidget* control = nullptr;  // a control: its widget; null for a dialog
     HWND__* dialog = nullptr;    // a control: the dialog it belongs to
     DLGPROC procedure = nullptr;
-    std::vector<QWidget*> controls;  // template order
+    std::vector<QWidget*> controls;                       // template order
     std::vector<std::unique_ptr<HWND__>> controlHandles;  // same order
-    HICON icons[2] = {nullptr, nullptr};  // WM_SETICON: ICON_SMALL, ICON_BIG
-    bool acceptsFiles = false;            // DragAcceptFiles
+    HICON icons[2] = {nullptr, nullptr};                  // WM_SETICON: ICON_SMALL, ICON_BIG
+    bool acceptsFiles = false;                            // DragAcceptFiles
 };
 
 // The procedure's answer, or 0 when the dialog has none (any more).

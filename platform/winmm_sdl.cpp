@@ -26,9 +26,9 @@ struct HWAVEOUT__ {
     // Guarded by the device lock:
     WAVEHDR* queueHead = nullptr;  // playing now; the rest are chained through lpNext
     WAVEHDR* queueTail = nullptr;
-    DWORD playOffset = 0;          // next byte of queueHead to hand to SDL
-    DWORD playsLeft = 0;           // passes of queueHead still to start after this one
-    DWORD position = 0;            // bytes played since open or reset; wraps like Windows' DWORD
+    DWORD playOffset = 0;  // next byte of queueHead to hand to SDL
+    DWORD playsLeft = 0;   // passes of queueHead still to start after this one
+    DWORD position = 0;    // bytes played since open or reset; wraps like Windows' DWORD
 };
 
 namespace {
@@ -42,7 +42,9 @@ std::mutex sdlAudioUse;
 
 class DeviceLock {
 public:
-    explicit DeviceLock(HWAVEOUT device) : device_(device->sdlDevice) { SDL_LockAudioDevice(device_); }
+    explicit DeviceLock(HWAVEOUT device) : device_(device->sdlDevice) {
+        SDL_LockAudioDevice(device_);
+    }
     ~DeviceLock() { SDL_UnlockAudioDevice(device_); }
     DeviceLock(const DeviceLock&) = delete;
     DeviceLock& operator=(const DeviceLock&) = delete;
@@ -216,9 +218,7 @@ MMRESULT WINAPI waveOutGetPosition(HWAVEOUT device, LPMMTIME time, UINT timeSize
         bytes = device->position;
     }
     switch (time->wType) {
-        case TIME_SAMPLES:
-            time->u.sample = bytes / device->blockAlign;
-            break;
+        case TIME_SAMPLES: time->u.sample = bytes / device->blockAlign; break;
         default:
             // As Windows does with a format it does not offer (milliseconds among them):
             // answer in bytes and say so.

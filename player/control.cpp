@@ -89,7 +89,8 @@ bool StartPlayback(Song* song) {
     Player.header.dwBufferLength = static_cast<DWORD>(Player.ringFrames) * 4;
     Player.header.dwFlags = WHDR_BEGINLOOP | WHDR_ENDLOOP;
     Player.header.dwLoops = 0xFFFFFFFF;
-    if (waveOutPrepareHeader(Player.device, &Player.header, sizeof Player.header) != MMSYSERR_NOERROR) {
+    if (waveOutPrepareHeader(Player.device, &Player.header, sizeof Player.header) !=
+        MMSYSERR_NOERROR) {
         return false;
     }
 

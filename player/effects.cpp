@@ -30,8 +30,8 @@ std::array<std::int32_t, 64> BuildWaveSine() {
 std::array<std::int32_t, 256> BuildAutoVibratoSine() {
     std::array<std::int32_t, 256> table{};
     for (std::int32_t phase = 0; phase < 256; ++phase) {
-        table[static_cast<std::size_t>(phase)] =
-            static_cast<std::int32_t>(std::nearbyint(64.0 * std::sin(phase * std::numbers::pi / 128.0)));
+        table[static_cast<std::size_t>(phase)] = static_cast<std::int32_t>(
+            std::nearbyint(64.0 * std::sin(phase * std::numbers::pi / 128.0)));
     }
     return table;
 }
@@ -40,8 +40,12 @@ std::int32_t Clamp(std::int32_t value, std::int32_t low, std::int32_t high) {
     return value < low ? low : (value > high ? high : value);
 }
 
-std::uint8_t High(std::uint8_t value) { return value >> 4; }
-std::uint8_t Low(std::uint8_t value) { return value & 0x0F; }
+std::uint8_t High(std::uint8_t value) {
+    return value >> 4;
+}
+std::uint8_t Low(std::uint8_t value) {
+    return value & 0x0F;
+}
 
 void ClearRequests(Channel* channel, std::uint8_t bits) {
     channel->requests = static_cast<std::uint8_t>(channel->requests & ~bits);
@@ -105,7 +109,9 @@ std::int32_t PointCount(std::uint8_t count) {
 }
 
 // Envelope heights are 0..64; larger stored values are clamped so that 16.16 arithmetic holds.
-std::int32_t PointY(const EnvelopePoint& point) { return point.y <= 64 ? point.y : 64; }
+std::int32_t PointY(const EnvelopePoint& point) {
+    return point.y <= 64 ? point.y : 64;
+}
 
 // The 16.16 value as an output; an envelope whose first point lies after tick 0 can be set
 // to a position before it, where the value leaves 0..64.
@@ -121,19 +127,35 @@ std::int32_t SegmentSlope(const EnvelopePoint& from, const EnvelopePoint& to) {
 }
 
 EnvelopeRun VolumeEnvelope(Channel* channel, const Instrument* instrument) {
-    return {instrument->volumeEnvelope, PointCount(instrument->volumePointCount),
-            instrument->volumeType, instrument->volumeSustainPoint, instrument->volumeLoopStart,
-            instrument->volumeLoopEnd, &channel->volEnvTick, &channel->volEnvPoint,
-            &channel->volEnvValue, &channel->volEnvOutput, &channel->volEnvSlope,
-            &channel->volEnvDone, kRequestVolume};
+    return {instrument->volumeEnvelope,
+            PointCount(instrument->volumePointCount),
+            instrument->volumeType,
+            instrument->volumeSustainPoint,
+            instrument->volumeLoopStart,
+            instrument->volumeLoopEnd,
+            &channel->volEnvTick,
+            &channel->volEnvPoint,
+            &channel->volEnvValue,
+            &channel->volEnvOutput,
+            &channel->volEnvSlope,
+            &channel->volEnvDone,
+            kRequestVolume};
 }
 
 EnvelopeRun PanningEnvelope(Channel* channel, const Instrument* instrument) {
-    return {instrument->panningEnvelope, PointCount(instrument->panningPointCount),
-            instrument->panningType, instrument->panningSustainPoint, instrument->panningLoopStart,
-            instrument->panningLoopEnd, &channel->panEnvTick, &channel->panEnvPoint,
-            &channel->panEnvValue, &channel->panEnvOutput, &channel->panEnvSlope,
-            &channel->panEnvDone, kRequestPanning};
+    return {instrument->panningEnvelope,
+            PointCount(instrument->panningPointCount),
+            instrument->panningType,
+            instrument->panningSustainPoint,
+            instrument->panningLoopStart,
+            instrument->panningLoopEnd,
+            &channel->panEnvTick,
+            &channel->panEnvPoint,
+            &channel->panEnvValue,
+            &channel->panEnvOutput,
+            &channel->panEnvSlope,
+            &channel->panEnvDone,
+            kRequestPanning};
 }
 
 void StepEnvelope(Channel* channel, const EnvelopeRun& run) {
@@ -250,9 +272,7 @@ void RowExtended(Channel* channel, const Cell& cell, const Sample* sample, Song*
         case 0x7:
             channel->waveforms = static_cast<std::uint8_t>((channel->waveforms & 0x0F) | (y << 4));
             break;
-        case 0x8:
-            SetPanning(channel, y * 16);
-            break;
+        case 0x8: SetPanning(channel, y * 16); break;
         case 0xA:
             if (y != 0) channel->fineVolumeMemory = y;
             channel->volume += channel->fineVolumeMemory;
@@ -269,13 +289,11 @@ void RowExtended(Channel* channel, const Cell& cell, const Sample* sample, Song*
             channel->volume = channel->rowStartVolume;
             channel->period = channel->rowStartPeriod;
             channel->panning = channel->rowStartPanning;
-            ClearRequests(channel, kRequestPitch | kRequestVolume | kRequestPanning | kRequestNoteStart);
+            ClearRequests(channel,
+                          kRequestPitch | kRequestVolume | kRequestPanning | kRequestNoteStart);
             break;
-        case 0xE:
-            song->extraTicks = song->speed * y;
-            break;
-        default:
-            break;  // E0y, E3y, E9y, ECy and EFy do nothing on the first tick
+        case 0xE: song->extraTicks = song->speed * y; break;
+        default: break;  // E0y, E3y, E9y, ECy and EFy do nothing on the first tick
     }
 }
 
@@ -305,8 +323,7 @@ void TickExtended(Channel* channel, const Cell& cell, const Sample* sample, Song
                               kRequestPitch | kRequestVolume | kRequestPanning | kRequestNoteStart);
             }
             break;
-        default:
-            break;
+        default: break;
     }
 }
 
@@ -381,8 +398,8 @@ void VolumeColumnTick(Channel* channel, std::uint8_t command) {
     }
 }
 
-void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument, const Sample* sample,
-               Song* song, RowState* row) {
+void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument,
+               const Sample* sample, Song* song, RowState* row) {
     std::uint8_t param = cell.effectParam;
     std::uint8_t x = High(param);
     std::uint8_t y = Low(param);
@@ -480,8 +497,7 @@ void RowEffect(Channel* channel, const Cell& cell, const Instrument* instrument,
                 SlidePeriod(channel, channel->extraFineDownMemory);
             }
             break;
-        default:
-            break;  // arpeggio and key off act elsewhere; unknown numbers do nothing
+        default: break;  // arpeggio and key off act elsewhere; unknown numbers do nothing
     }
 }
 

@@ -158,7 +158,8 @@ void ReadInstrumentHeader(ImageReader* reader, Instrument* instrument) {
     instrument->autoVibratoSweep = *at(xm::kInstrumentVibratoSweepOffset);
     instrument->autoVibratoDepth = *at(xm::kInstrumentVibratoDepthOffset);
     instrument->autoVibratoRate = *at(xm::kInstrumentVibratoRateOffset);
-    instrument->fadeout = static_cast<std::uint16_t>(2 * xm::Load16(at(xm::kInstrumentFadeoutOffset)));
+    instrument->fadeout =
+        static_cast<std::uint16_t>(2 * xm::Load16(at(xm::kInstrumentFadeoutOffset)));
     ClampEnvelope(&instrument->volumePointCount, &instrument->volumeSustainPoint,
                   &instrument->volumeLoopStart, &instrument->volumeLoopEnd,
                   &instrument->volumeType);
@@ -228,8 +229,8 @@ bool ReadSampleData(ImageReader* reader, Sample* sample) {
     if (sample->length == 0) return true;
 
     const std::uint32_t length = sample->length;
-    auto* data = static_cast<std::int16_t*>(
-        AllocateZeroed(2 * std::size_t{length} + kSampleSlackBytes));
+    auto* data =
+        static_cast<std::int16_t*>(AllocateZeroed(2 * std::size_t{length} + kSampleSlackBytes));
     if (data == nullptr) return false;
     auto* bytes = reinterpret_cast<std::uint8_t*>(data);
     if (sample->bits == 16) {
@@ -304,7 +305,8 @@ std::int32_t ReadImage(ImageReader* reader, void* destination, std::int32_t coun
     std::int32_t available = reader->size - reader->position;
     if (available < 0) available = 0;
     const std::int32_t copied = count < available ? count : available;
-    if (copied > 0) std::memcpy(destination, reader->base + reader->position, static_cast<std::size_t>(copied));
+    if (copied > 0)
+        std::memcpy(destination, reader->base + reader->position, static_cast<std::size_t>(copied));
     reader->position += copied;
     return copied;
 }
@@ -371,14 +373,16 @@ bool ParseModule(Song* song, ImageReader* reader) {
         if (song->orderTable[i] >= usedPatternCount) usedPatternCount = song->orderTable[i] + 1;
     }
     song->usedPatternCount = usedPatternCount;
-    std::int32_t slotCount = filePatternCount > usedPatternCount ? filePatternCount : usedPatternCount;
+    std::int32_t slotCount =
+        filePatternCount > usedPatternCount ? filePatternCount : usedPatternCount;
     if (slotCount > kMaxPatternSlots) slotCount = kMaxPatternSlots;
     // Order entries after the song's end name an existing pattern too, should anything
     // ever reach them.
     for (int i = songLength; i < kOrderTableSize; ++i) {
         if (song->orderTable[i] >= slotCount) song->orderTable[i] = 0;
     }
-    song->patterns = static_cast<Pattern*>(AllocateZeroed(sizeof(Pattern) * static_cast<std::size_t>(slotCount)));
+    song->patterns = static_cast<Pattern*>(
+        AllocateZeroed(sizeof(Pattern) * static_cast<std::size_t>(slotCount)));
     if (song->patterns == nullptr) return false;
     song->patternSlotCount = slotCount;
 
@@ -394,8 +398,8 @@ bool ParseModule(Song* song, ImageReader* reader) {
         pattern.rowCount = kEmptyPatternRows;
     }
 
-    song->instruments = static_cast<Instrument*>(
-        AllocateZeroed(sizeof(Instrument) * std::size_t{instrumentCount}));
+    song->instruments =
+        static_cast<Instrument*>(AllocateZeroed(sizeof(Instrument) * std::size_t{instrumentCount}));
     if (song->instruments == nullptr) return false;
     song->instrumentCount = static_cast<std::int16_t>(instrumentCount);
     for (int i = 0; i < instrumentCount; ++i) {

@@ -337,8 +337,7 @@ constexpr MixKernels kAvx2Kernels{"avx2", MixSteadyAvx2, MixRampAvx2, ConvertSse
 // The set's loops if this build has them, whatever the processor offers.
 const MixKernels* BuiltKernels(MixKernelSet set) {
     switch (set) {
-        case MixKernelSet::kPortable:
-            return &kPortableKernels;
+        case MixKernelSet::kPortable: return &kPortableKernels;
         case MixKernelSet::kSse2:
 #if HASHCALC_MIX_SSE2
             return &kSse2Kernels;
@@ -359,10 +358,8 @@ const MixKernels* BuiltKernels(MixKernelSet set) {
 
 unsigned MixKernelSetFeatures(MixKernelSet set) {
     switch (set) {
-        case MixKernelSet::kPortable:
-            return 0;
-        case MixKernelSet::kSse2:
-            return kFeatureSSE2;
+        case MixKernelSet::kPortable: return 0;
+        case MixKernelSet::kSse2: return kFeatureSSE2;
         case MixKernelSet::kAvx2:
             return kFeatureSSE2 | kFeatureAVX2;  // its conversion is the SSE2 one
     }
@@ -375,14 +372,17 @@ const MixKernels* MixKernelsOf(MixKernelSet set) {
     return BuiltKernels(set);
 }
 
-bool MixKernelSetAvailable(MixKernelSet set) { return MixKernelsOf(set) != nullptr; }
+bool MixKernelSetAvailable(MixKernelSet set) {
+    return MixKernelsOf(set) != nullptr;
+}
 
 // Asked at every use rather than remembered: the processor limit may change between renders
 // (tests, benchmarks), and asking costs one atomic load.
 const MixKernels& ActiveMixKernels() {
     for (MixKernelSet set : {MixKernelSet::kAvx2, MixKernelSet::kSse2}) {
         const MixKernels* kernels = BuiltKernels(set);
-        if (kernels != nullptr && ProcessorFeaturesUsable(MixKernelSetFeatures(set))) return *kernels;
+        if (kernels != nullptr && ProcessorFeaturesUsable(MixKernelSetFeatures(set)))
+            return *kernels;
     }
     return kPortableKernels;
 }

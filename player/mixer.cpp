@@ -122,11 +122,10 @@ std::uint64_t MixSteady(float* out, std::int32_t frames, const std::int16_t* dat
     position =
         kernels.mixSteady(out, paired, data, lastIndex, position, signedStep, leftGain, rightGain);
     if ((frames & 1) != 0) {
-        position =
-            kernels.mixSteady(out + 2 * static_cast<std::ptrdiff_t>(paired), 1, data, lastIndex,
-                              position, signedStep,
-                              static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255,
-                              static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
+        position = kernels.mixSteady(
+            out + 2 * static_cast<std::ptrdiff_t>(paired), 1, data, lastIndex, position, signedStep,
+            static_cast<float>(voice.currentLeft) * kInverse256 * kInverse255,
+            static_cast<float>(voice.currentRight) * kInverse256 * kInverse255);
     }
     return position;
 }
@@ -157,10 +156,12 @@ std::int32_t PrepareRamp(const Mixer& mixer, MixVoice& voice) {
     voice.rampRightTarget = voice.rightVolume;
     const std::int32_t leftDifference = voice.leftVolume - voice.currentLeft / 256;
     const std::int32_t rightDifference = voice.rightVolume - voice.currentRight / 256;
-    voice.rampLeftStep = leftDifference != 0
-        ? static_cast<float>(leftDifference) * kInverse255 * mixer.rampReciprocal : 0.0f;
-    voice.rampRightStep = rightDifference != 0
-        ? static_cast<float>(rightDifference) * kInverse255 * mixer.rampReciprocal : 0.0f;
+    voice.rampLeftStep = leftDifference != 0 ? static_cast<float>(leftDifference) * kInverse255 *
+                                                   mixer.rampReciprocal
+                                             : 0.0f;
+    voice.rampRightStep = rightDifference != 0 ? static_cast<float>(rightDifference) * kInverse255 *
+                                                     mixer.rampReciprocal
+                                               : 0.0f;
     voice.rampFramesLeft = (leftDifference != 0 || rightDifference != 0) ? mixer.rampFrames : 0;
     return voice.rampFramesLeft;
 }
@@ -257,7 +258,8 @@ void ResetVoiceTable(Mixer& mixer) {
 
 MixVoice* PartnerVoice(Mixer& mixer, MixVoice* voice) {
     const std::ptrdiff_t slot = voice - mixer.voices;
-    return &mixer.voices[slot < kPartnerDistance ? slot + kPartnerDistance : slot - kPartnerDistance];
+    return &mixer.voices[slot < kPartnerDistance ? slot + kPartnerDistance
+                                                 : slot - kPartnerDistance];
 }
 
 void MixVoices(Mixer& mixer, float* destination, std::int32_t frames) {
@@ -328,4 +330,6 @@ void ResetVoicePosition(MixVoice* voice) {
     voice->startOffset = 0;
 }
 
-void SetVoiceStartOffset(MixVoice* voice, std::uint32_t offset) { voice->startOffset = offset; }
+void SetVoiceStartOffset(MixVoice* voice, std::uint32_t offset) {
+    voice->startOffset = offset;
+}

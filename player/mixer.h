@@ -6,9 +6,9 @@
 
 struct Sample;
 
-constexpr int kVoiceCount = 256;       // slots in the voice table
-constexpr int kMixedVoiceCount = 64;   // slots 0..63 are mixed
-constexpr int kPartnerDistance = 32;   // channel k plays on voice k or k + 32
+constexpr int kVoiceCount = 256;      // slots in the voice table
+constexpr int kMixedVoiceCount = 64;  // slots 0..63 are mixed
+constexpr int kPartnerDistance = 32;  // channel k plays on voice k or k + 32
 
 struct MixVoice {
     std::int32_t index;
@@ -18,7 +18,7 @@ struct MixVoice {
     std::int32_t volume;   // 0..128
     std::int32_t panning;  // 0..255
     std::uint32_t startOffset;
-    const Sample* sample;  // null: silent
+    const Sample* sample;      // null: silent
     std::int32_t leftVolume;   // target gain 0..255
     std::int32_t rightVolume;  // target gain 0..255
     std::uint32_t positionInt;

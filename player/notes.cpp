@@ -23,7 +23,8 @@ AmigaTable BuildAmigaTable() {
     AmigaTable table{};
     for (std::int32_t k = 0; k < static_cast<std::int32_t>(table.size()); ++k) {
         double exponent = static_cast<double>(132 - k) * static_cast<double>(kTwelfth);
-        table[static_cast<std::size_t>(k)] = static_cast<std::int32_t>(std::nearbyint(kAmigaBase * std::exp2(exponent)));
+        table[static_cast<std::size_t>(k)] =
+            static_cast<std::int32_t>(std::nearbyint(kAmigaBase * std::exp2(exponent)));
     }
     return table;
 }
@@ -96,4 +97,3 @@ void TriggerInstrument(Channel* channel, const Sample* sample) {
     if ((channel->waveforms >> 4) < 4) channel->tremoloPosition = 0;
     channel->requests |= kRequestVolume | kRequestPanning;
 }
-

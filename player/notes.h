@@ -19,7 +19,7 @@ constexpr std::int32_t kAmigaNoteLimit = 255 + 15;  // highest real note plus an
 
 // Playback frequency in Hz of a period plus its delta; clamped to 0..kMaxFrequency.
 std::int32_t PeriodFrequency(const Song* song, std::int32_t period, std::int32_t periodDelta);
-constexpr std::int32_t kAmigaClock = 14317056;     // Hz: Amiga period p plays at kAmigaClock / p
+constexpr std::int32_t kAmigaClock = 14317056;       // Hz: Amiga period p plays at kAmigaClock / p
 constexpr std::int32_t kMaxFrequency = kAmigaClock;  // the Amiga clock over period 1
 
 // Bounds that keep a period inside int32 arithmetic however long a slide runs.

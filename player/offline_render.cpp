@@ -70,7 +70,8 @@ void TraceTick(Song* song) {
     std::int32_t tick = song->tick;
     SequencerTick(song);
     RowPosition position = PlayingRow();
-    std::int32_t channelCount = song->channelCount < kMaxChannels ? song->channelCount : kMaxChannels;
+    std::int32_t channelCount =
+        song->channelCount < kMaxChannels ? song->channelCount : kMaxChannels;
     for (std::int32_t c = 0; c < channelCount; ++c) {
         const Channel& channel = Player.channels[c];
         const MixVoice& voice = *channel.voice;
@@ -84,13 +85,14 @@ void TraceTick(Song* song) {
         FormatEffect(channel.rowCell.effect, channel.rowCell.effectParam, effect, sizeof effect);
         char line[256];
         int length = std::snprintf(line, sizeof line,
-                      "%3d %3d %3d %2d %-3s %3d %s %s %6d %5d %3d %4d %4d %3d %3d %6d %3d %3d %3d %8d %" PRIu32
-                      "\n",
-                      position.orderPosition, position.row, tick, c, note, channel.rowCell.instrument,
-                      volumeColumn, effect, channel.period, channel.periodDelta, channel.volume, channel.volumeDelta,
-                      channel.panning, channel.volEnvOutput, channel.panEnvOutput,
-                      channel.fadeoutVolume, voice.index, voice.leftVolume, voice.rightVolume,
-                      voice.frequency, voice.positionInt);
+                                   "%3d %3d %3d %2d %-3s %3d %s %s %6d %5d %3d %4d %4d %3d %3d %6d "
+                                   "%3d %3d %3d %8d %" PRIu32 "\n",
+                                   position.orderPosition, position.row, tick, c, note,
+                                   channel.rowCell.instrument, volumeColumn, effect, channel.period,
+                                   channel.periodDelta, channel.volume, channel.volumeDelta,
+                                   channel.panning, channel.volEnvOutput, channel.panEnvOutput,
+                                   channel.fadeoutVolume, voice.index, voice.leftVolume,
+                                   voice.rightVolume, voice.frequency, voice.positionInt);
         if (length > 0) Emit(line, std::min(static_cast<std::size_t>(length), sizeof line - 1));
     }
 }
@@ -115,7 +117,9 @@ const std::int16_t* RenderNextBlock() {
     return Player.waveBuffer + static_cast<std::int64_t>(block) * Player.blockFrames * 2;
 }
 
-std::int32_t RenderedBlockFrames() { return Player.blockFrames; }
+std::int32_t RenderedBlockFrames() {
+    return Player.blockFrames;
+}
 
 void EndOfflinePlayback() {
     FreeWaveRing();

@@ -30,7 +30,8 @@ bool OpenWaveOutput(std::int32_t rate) {
     format.nBlockAlign = kFrameBytes;
     format.wBitsPerSample = 16;
     format.cbSize = 0;
-    if (waveOutOpen(&Player.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) != MMSYSERR_NOERROR) {
+    if (waveOutOpen(&Player.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL) !=
+        MMSYSERR_NOERROR) {
         Player.device = nullptr;
         return false;
     }
@@ -88,8 +89,8 @@ bool AllocateWaveRing() {
 }
 
 bool AllocateMixRing() {
-    Player.mixBufferAllocation = GlobalAlloc(
-        GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 8 + 256);
+    Player.mixBufferAllocation =
+        GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, static_cast<SIZE_T>(Player.ringFrames) * 8 + 256);
     if (Player.mixBufferAllocation == nullptr) return false;
     const auto address = reinterpret_cast<std::uintptr_t>(Player.mixBufferAllocation);
     Player.mixBuffer = reinterpret_cast<float*>((address + 15) & ~static_cast<std::uintptr_t>(15));

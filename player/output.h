@@ -12,7 +12,7 @@ struct Song;
 // bits, which wrap after about 6.8 hours at 44100 Hz; the thread adds up the differences
 // between its polls instead, so that the count runs on past the wrap.
 struct DevicePosition {
-    std::uint32_t lastBytes = 0;  // the device's count at the previous poll
+    std::uint32_t lastBytes = 0;   // the device's count at the previous poll
     std::uint64_t totalBytes = 0;  // bytes played since the ring was handed to the device
 };
 

@@ -53,7 +53,9 @@ std::int32_t NextOrderPosition(const Song* song, std::int32_t position) {
 
 }  // namespace
 
-RowPosition PlayingRow() { return Player.playingRow; }
+RowPosition PlayingRow() {
+    return Player.playingRow;
+}
 
 SampleLookup LookupSample(const Song* song, const Channel* channel) {
     if (channel->instrumentIndex >= song->instrumentCount || song->instruments == nullptr) {
@@ -73,7 +75,8 @@ SampleLookup LookupSample(const Song* song, const Channel* channel) {
 void ApplyChannelToVoice(Channel* channel, const Sample* sample, const Song* song) {
     if (channel->voice == nullptr) return;
     std::uint8_t requests = channel->requests;
-    if (channel->period + channel->periodDelta == 0) requests &= static_cast<std::uint8_t>(~kRequestPitch);
+    if (channel->period + channel->periodDelta == 0)
+        requests &= static_cast<std::uint8_t>(~kRequestPitch);
 
     if (requests & kRequestNoteStart) StartVoiceNote(Player.mixer, &channel->voice, sample);
     MixVoice* voice = channel->voice;
@@ -82,7 +85,8 @@ void ApplyChannelToVoice(Channel* channel, const Sample* sample, const Song* son
         // Volume 0..64, envelope 0..64, fade-out 0..65536 and global volume 0..64 scaled to
         // 0..255 and divided by 2^35: exact in a double, so rounding ties to even works.
         double product = static_cast<double>(channel->volume + channel->volumeDelta) *
-                         channel->volEnvOutput * channel->fadeoutVolume * song->globalVolume * 255.0;
+                         channel->volEnvOutput * channel->fadeoutVolume * song->globalVolume *
+                         255.0;
         std::int32_t level = static_cast<std::int32_t>(std::nearbyint(std::ldexp(product, -35)));
         SetVoiceVolume(voice, level);
     }
@@ -97,7 +101,8 @@ void ApplyChannelToVoice(Channel* channel, const Sample* sample, const Song* son
     }
 
     if (requests & kRequestPitch) {
-        SetVoicePitch(Player.mixer, voice, PeriodFrequency(song, channel->period, channel->periodDelta));
+        SetVoicePitch(Player.mixer, voice,
+                      PeriodFrequency(song, channel->period, channel->periodDelta));
     }
 
     if (requests & kRequestPositionReset) ResetVoicePosition(voice);
@@ -129,7 +134,8 @@ void ProcessRow(Song* song) {
 
         bool tonePortamentoRow =
             cell.effect == kEffectTonePorta || cell.effect == kEffectTonePortaVolumeSlide;
-        if (cell.instrument != 0 && !tonePortamentoRow) channel->instrumentIndex = cell.instrument - 1;
+        if (cell.instrument != 0 && !tonePortamentoRow)
+            channel->instrumentIndex = cell.instrument - 1;
         if (hasNote && !tonePortamentoRow) channel->lastNote = cell.note - 1;
         SampleLookup found = LookupSample(song, channel);
 
@@ -190,7 +196,8 @@ void SequencerTick(Song* song) {
         // deliberate:
         // a break or jump to a row the landing pattern does not have plays its row 0, and an
         // order position outside the song plays position 0.
-        if (song->orderPosition < 0 || song->orderPosition >= kOrderTableSize) song->orderPosition = 0;
+        if (song->orderPosition < 0 || song->orderPosition >= kOrderTableSize)
+            song->orderPosition = 0;
         if (song->row < 0 || song->row >= CurrentRowCount(song)) song->row = 0;
 
         ProcessRow(song);

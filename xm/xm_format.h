@@ -102,9 +102,11 @@ constexpr std::size_t kInstrumentFadeoutOffset = 239;
 constexpr std::size_t kInstrumentFieldsEnd = 241;
 constexpr std::uint32_t kInstrumentHeaderSize = 263;
 
-static_assert(kInstrumentSampleMapOffset + kInstrumentSampleMapLength == kInstrumentVolumeEnvelopeOffset);
+static_assert(kInstrumentSampleMapOffset + kInstrumentSampleMapLength ==
+              kInstrumentVolumeEnvelopeOffset);
 static_assert(kInstrumentVolumeEnvelopeOffset + kEnvelopeBytes == kInstrumentPanningEnvelopeOffset);
-static_assert(kInstrumentPanningEnvelopeOffset + kEnvelopeBytes == kInstrumentVolumePointCountOffset);
+static_assert(kInstrumentPanningEnvelopeOffset + kEnvelopeBytes ==
+              kInstrumentVolumePointCountOffset);
 static_assert(kInstrumentFadeoutOffset + 2 == kInstrumentFieldsEnd);
 
 // ---- Sample header, after the instrument header, one per sample ----

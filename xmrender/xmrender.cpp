@@ -118,13 +118,13 @@ void WaveHeader(std::uint8_t header[44], std::uint32_t frames) {
     PutLittleEndian(header + 4, 36 + dataBytes, 4);
     PutTag(header + 8, "WAVE");
     PutTag(header + 12, "fmt ");
-    PutLittleEndian(header + 16, 16, 4);          // format chunk size
-    PutLittleEndian(header + 20, 1, 2);           // PCM
-    PutLittleEndian(header + 22, 2, 2);           // channels
+    PutLittleEndian(header + 16, 16, 4);  // format chunk size
+    PutLittleEndian(header + 20, 1, 2);   // PCM
+    PutLittleEndian(header + 22, 2, 2);   // channels
     PutLittleEndian(header + 24, kRenderRate, 4);
     PutLittleEndian(header + 28, kRenderRate * 4, 4);
-    PutLittleEndian(header + 32, 4, 2);           // bytes per frame
-    PutLittleEndian(header + 34, 16, 2);          // bits per sample
+    PutLittleEndian(header + 32, 4, 2);   // bytes per frame
+    PutLittleEndian(header + 34, 16, 2);  // bits per sample
     PutTag(header + 36, "data");
     PutLittleEndian(header + 40, dataBytes, 4);
 }
@@ -136,7 +136,8 @@ Failure WriteFrames(std::FILE* file, const std::int16_t* frames, std::uint32_t c
     while (done < count) {
         std::uint32_t chunk = count - done < 1024 ? count - done : 1024;
         for (std::uint32_t i = 0; i < chunk * 2; ++i) {
-            PutLittleEndian(bytes + std::size_t{2} * i, static_cast<std::uint16_t>(frames[done * 2 + i]), 2);
+            PutLittleEndian(bytes + std::size_t{2} * i,
+                            static_cast<std::uint16_t>(frames[done * 2 + i]), 2);
         }
         errno = 0;
         if (std::fwrite(bytes, 4, chunk, file) != chunk) return SystemFailure("write error");
@@ -151,7 +152,8 @@ Failure WriteWave(std::FILE* file, Song* song, std::uint32_t frames) {
     std::uint8_t header[44];
     WaveHeader(header, frames);
     errno = 0;
-    if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return SystemFailure("write error");
+    if (std::fwrite(header, 1, sizeof header, file) != sizeof header)
+        return SystemFailure("write error");
     if (!BeginOfflinePlayback(song)) return {kNoMemoryForRings, 0};
     Failure failure;
     std::uint32_t done = 0;
@@ -176,7 +178,8 @@ void WriteTraceText(const char* text, std::size_t length, void* context) {
     auto* trace = static_cast<TraceFile*>(context);
     if (trace->failure.Failed()) return;
     errno = 0;
-    if (std::fwrite(text, 1, length, trace->file) != length) trace->failure = SystemFailure("write error");
+    if (std::fwrite(text, 1, length, trace->file) != length)
+        trace->failure = SystemFailure("write error");
 }
 
 Failure WriteTrace(std::FILE* file, Song* song, std::int64_t frames) {
@@ -217,9 +220,12 @@ int main(int argc, char** argv) {
     // failed run leaves no partial file behind. A device or pipe already there (/dev/null, a
     // FIFO) is written directly: a rename would replace the device node itself.
     std::error_code statusError;
-    const std::filesystem::file_status existing = std::filesystem::status(options.output, statusError);
-    const bool direct = std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing);
-    std::string temporary = direct ? std::string(options.output) : std::string(options.output) + ".partial";
+    const std::filesystem::file_status existing =
+        std::filesystem::status(options.output, statusError);
+    const bool direct =
+        std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing);
+    std::string temporary =
+        direct ? std::string(options.output) : std::string(options.output) + ".partial";
     errno = 0;
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
     if (file == nullptr) {

@@ -1,8 +1,8 @@
-// Speed of the window's digest routines: each one on 64 bytes, 767 bytes (the longest text the window
-// takes) and 1 MiB, and all twelve one after another on a 767-byte text as the window runs them.
-// Then the streams of every row of the digest table on 1 MiB fed in 64 KiB pieces, as a file hasher feeds them, once on the
-// portable paths ("Stream/NAME/portable") and once on the processor-specific ones where this
-// processor has them ("Stream/NAME/hardware").
+// Speed of the window's digest routines: each one on 64 bytes, 767 bytes (the longest text the
+// window takes) and 1 MiB, and all twelve one after another on a 767-byte text as the window runs
+// them. Then the streams of every row of the digest table on 1 MiB fed in 64 KiB pieces, as a file
+// hasher feeds them, once on the portable paths ("Stream/NAME/portable") and once on the
+// processor-specific ones where this processor has them ("Stream/NAME/hardware").
 #include <benchmark/benchmark.h>
 
 #include <algorithm>

@@ -39,7 +39,7 @@ std::string FormLabel(unsigned features) {
     if (features == 0) return "portable";
     static const std::pair<unsigned, const char*> kNames[] = {
         {kFeatureSHA, "sha"},     {kFeatureAVX512, "avx512"}, {kFeatureAVX2, "avx2"},
-        {kFeatureSSE42, "sse42"}, {kFeatureCLMUL, "clmul"},      {kFeatureBMI1, "bmi1"},
+        {kFeatureSSE42, "sse42"}, {kFeatureCLMUL, "clmul"},   {kFeatureBMI1, "bmi1"},
         {kFeatureBMI2, "bmi2"},
     };
     std::string label;

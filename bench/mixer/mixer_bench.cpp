@@ -22,7 +22,8 @@ constexpr int kSampleFrames = 20000;
 void MixSixtyFourVoices(benchmark::State& state) {
     SetOutputParameters(kOutputRate);
     std::vector<std::int16_t> values(kSampleFrames + kSampleSlackBytes / 2);
-    for (std::uint32_t i = 0; i < kSampleFrames; ++i) values[i] = static_cast<std::int16_t>((i * 2654435761u) >> 17);
+    for (std::uint32_t i = 0; i < kSampleFrames; ++i)
+        values[i] = static_cast<std::int16_t>((i * 2654435761u) >> 17);
     Sample looped{};
     looped.data = values.data();
     looped.length = kSampleFrames;

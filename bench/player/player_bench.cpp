@@ -28,7 +28,9 @@ double SecondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void Stop() { PlayModule(nullptr); }
+void Stop() {
+    PlayModule(nullptr);
+}
 
 void BM_PlayModule(benchmark::State& state) {
     for (auto _ : state) {

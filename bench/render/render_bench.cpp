@@ -35,8 +35,9 @@ struct BusySong {
     std::vector<std::int16_t> data[kInstruments];
 
     BusySong() {
-        static const std::uint8_t effects[][2] = {{0x4, 0x46}, {0x0, 0x37}, {0xA, 0x02}, {0x1, 0x03},
-                                                  {0x7, 0x44}, {0x3, 0x10}, {0x6, 0x01}, {0x2, 0x02}};
+        static const std::uint8_t effects[][2] = {{0x4, 0x46}, {0x0, 0x37}, {0xA, 0x02},
+                                                  {0x1, 0x03}, {0x7, 0x44}, {0x3, 0x10},
+                                                  {0x6, 0x01}, {0x2, 0x02}};
         for (int i = 0; i < kInstruments; ++i) {
             std::uint32_t frames = 2000u + 1500u * static_cast<std::uint32_t>(i);
             data[i].assign(frames + 16, 0);
@@ -112,9 +113,10 @@ void RenderSong(benchmark::State& state, Song* song) {
             benchmark::DoNotOptimize(RenderNextBlock());
         }
     }
-    double audioSeconds = static_cast<double>(kBlocksPerIteration) * Player.blockFrames / kRenderRate;
-    state.counters["realtime"] =
-        benchmark::Counter(audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    double audioSeconds =
+        static_cast<double>(kBlocksPerIteration) * Player.blockFrames / kRenderRate;
+    state.counters["realtime"] = benchmark::Counter(
+        audioSeconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     EndOfflinePlayback();
 }
 
@@ -155,8 +157,8 @@ void BM_SequenceSixteenBusyChannels(benchmark::State& state) {
         for (std::int32_t tick = 0; tick < ticks; ++tick) SequencerTick(&busy.song);
         benchmark::ClobberMemory();
     }
-    state.counters["realtime"] =
-        benchmark::Counter(10.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["realtime"] = benchmark::Counter(10.0 * static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate);
     EndOfflinePlayback();
 }
 BENCHMARK(BM_SequenceSixteenBusyChannels)->Unit(benchmark::kMicrosecond);

@@ -6,9 +6,9 @@
 constexpr int kMaxChannels = 32;
 constexpr int kOrderTableSize = 256;
 constexpr int kSamplesPerInstrument = 16;
-constexpr int kSampleMapSize = 96;       // one sample slot per note 0..95
+constexpr int kSampleMapSize = 96;  // one sample slot per note 0..95
 constexpr int kEnvelopePointCount = 12;
-constexpr int kSampleSlackBytes = 16;    // zero-filled room behind every sample's data
+constexpr int kSampleSlackBytes = 16;  // zero-filled room behind every sample's data
 
 constexpr std::uint8_t kNoteKeyOff = 255;  // stored for the file's note 97
 constexpr std::int16_t kFlagLinearFrequencies = 1;
@@ -51,7 +51,7 @@ struct Instrument {
     std::uint8_t panningSustainPoint;
     std::uint8_t panningLoopStart;
     std::uint8_t panningLoopEnd;
-    std::uint8_t volumeType;   // bit 0 on, bit 1 sustain, bit 2 loop
+    std::uint8_t volumeType;  // bit 0 on, bit 1 sustain, bit 2 loop
     std::uint8_t panningType;
     std::uint8_t autoVibratoType;
     std::uint8_t autoVibratoSweep;

@@ -119,10 +119,10 @@ TEST(Accessibility, AReaderMeetsTheControlsInTheOrderTheWindowReads) {
         }
         // Top to bottom: the input, the groups' fields as they stand on screen (MD5 below
         // MD4), About last; each label just before its field.
-        EXPECT_EQ(met, (std::vector<std::string>{
-                           "Input your String", "MD2", "MD4", "MD5", "SHA0", "SHA1", "SHA256",
-                           "RiPEMd128", "RiPEMd160", "RiPEMd256", "CRC16", "CRC32", "CRC32b",
-                           "About"}));
+        EXPECT_EQ(
+            met, (std::vector<std::string>{"Input your String", "MD2", "MD4", "MD5", "SHA0", "SHA1",
+                                           "SHA256", "RiPEMd128", "RiPEMd160", "RiPEMd256", "CRC16",
+                                           "CRC32", "CRC32b", "About"}));
         std::vector<std::string> labels;
         for (int i = 0; i + 1 < dialog->childCount(); ++i) {
             if (dialog->child(i)->role() == QAccessible::StaticText &&

@@ -27,8 +27,8 @@
 #include <vector>
 
 #include "digest.h"
-#include "digest_table.h"
 #include "digest_stream.h"
+#include "digest_table.h"
 #include "file_hashing.h"
 #include "resource.h"
 #include "window_harness.h"
@@ -241,7 +241,8 @@ TEST(FileWindow, TypingCancelsALargeFileQuicklyAndTheWindowKeepsRepainting) {
         double longestGap = 0;
         for (size_t i = 1; i < paints.size(); ++i) {
             longestGap = std::max(
-                longestGap, std::chrono::duration<double, std::milli>(paints[i] - paints[i - 1]).count());
+                longestGap,
+                std::chrono::duration<double, std::milli>(paints[i] - paints[i - 1]).count());
         }
         std::printf("longest gap between repaints while hashing: %.1f ms over %zu repaints\n",
                     longestGap, paints.size());
@@ -266,11 +267,11 @@ TEST(FileWindow, CompareWithClipboardFindsTheFieldInAnyFormAndCase) {
         int field;  // catalogue index, -1 for none
     };
     const std::vector<Case> cases = {
-        {"  " + abc[5] + "\n", 5},                                     // SHA-256, trimmed
+        {"  " + abc[5] + "\n", 5},  // SHA-256, trimmed
         {"BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD", 5},
-        {abc[4] + "  abc.txt", 4},                                     // sha1sum line
-        {"RIPEMD256 (abc.txt) = " + abc[8], 8},                        // tagged line
-        {"648CBB73", 11},                                              // CRC32b
+        {abc[4] + "  abc.txt", 4},               // sha1sum line
+        {"RIPEMD256 (abc.txt) = " + abc[8], 8},  // tagged line
+        {"648CBB73", 11},                        // CRC32b
         {"0123456789abcdef0123456789abcdef", -1},
     };
     RunMainDialog([&](QDialog& window) {
@@ -339,9 +340,10 @@ TEST(FileWindow, TabThenCtrlCCopiesTheWholeTextOfEveryField) {
                 QTest::keyClick(field, Qt::Key_Tab);
                 field = QApplication::focusWidget();
             }
-            const int index = static_cast<int>(
-                std::find(std::begin(ResultFieldIds), std::end(ResultFieldIds), ControlIdOf(field)) -
-                std::begin(ResultFieldIds));
+            const int index =
+                static_cast<int>(std::find(std::begin(ResultFieldIds), std::end(ResultFieldIds),
+                                           ControlIdOf(field)) -
+                                 std::begin(ResultFieldIds));
             ASSERT_LT(index, kWindowDigestCount) << ControlIdOf(field);
             SCOPED_TRACE(DigestTable[index].name);
             QApplication::clipboard()->setText(QStringLiteral("before"));

@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QIcon>
-#include <QImage>
 #include <QRegularExpression>
-#include <QTextCursor>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 
 #include <string>
@@ -184,7 +184,10 @@ TEST(MainWindow, APastedNulEndsTheTextForAllTwelveFields) {
 
         auto* md2 = qobject_cast<QLineEdit*>(Control(window, IDC_MD2));
         ASSERT_NE(md2, nullptr);
-        md2->setText(QString::fromUtf8("12\0" "34", 5));
+        md2->setText(
+            QString::fromUtf8("12\0"
+                              "34",
+                              5));
         EXPECT_EQ(ReadItem(IDC_MD2), "12");
     });
 }

@@ -365,9 +365,9 @@ void Show(ShownProgram& shown, const std::vector<std::string>& arguments,
           const std::string& caption = kCaption) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    shown.server.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
-                              "-nolisten", "tcp"},
-                             {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
+    shown.server.pid = Spawn(
+        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
+        {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
     close(fds[1]);
     std::string number;
     pollfd reader{fds[0], POLLIN, 0};
@@ -398,12 +398,12 @@ void Show(ShownProgram& shown, const std::vector<std::string>& arguments,
     ASSERT_GT(shown.pid, 0);
     shown.connection = xcb_connect(shown.server.display.c_str(), nullptr);
     ASSERT_EQ(xcb_connection_has_error(shown.connection), 0);
-    const xcb_window_t root =
-        xcb_setup_roots_iterator(xcb_get_setup(shown.connection)).data->root;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(shown.connection)).data->root;
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     while (shown.window == XCB_WINDOW_NONE && std::chrono::steady_clock::now() < deadline) {
         shown.window = FindShownWindow(shown.connection, root, caption);
-        if (shown.window == XCB_WINDOW_NONE) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (shown.window == XCB_WINDOW_NONE)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_NE(shown.window, XCB_WINDOW_NONE) << "no window titled \"" << caption << "\"";
 }

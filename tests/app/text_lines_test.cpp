@@ -67,7 +67,7 @@ TEST(DigestLinesText, PublishedDigestsInEveryFormAndCase) {
     EXPECT_EQ(PublishedDigest(""), "");
 
     const char* shown[kWindowDigestCount] = {"00", "11", "22", "33", "44", "55",
-                                       "66", "77", "88", "AB", "cd", "ef"};
+                                             "66", "77", "88", "AB", "cd", "ef"};
     EXPECT_EQ(MatchingDigest("ab", shown), 9);
     EXPECT_EQ(MatchingDigest("CD", shown), 10);
     EXPECT_EQ(MatchingDigest("abc", shown), -1);

@@ -52,9 +52,9 @@ void RunMainDialog(const std::function<void(QDialog& window)>& script, const cha
         script(*window);
         window->done(0);
     });
-    const INT_PTR result = DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
-                                           nullptr, ObservingProc,
-                                           reinterpret_cast<LPARAM>(startFile));
+    const INT_PTR result =
+        DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                        ObservingProc, reinterpret_cast<LPARAM>(startFile));
     EXPECT_EQ(result, 0);
 }
 

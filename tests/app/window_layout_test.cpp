@@ -63,7 +63,8 @@ TEST(DialogTemplate, ControlsCarryTheirIdsAndStyleValuesInTemplateOrder) {
         const DialogItemTemplate& item = dialog->items[i];
         SCOPED_TRACE(i + 1);
         EXPECT_EQ(item.id, test_support::kMainDialogIds[i]);
-        const test_support::ControlLook look = test_support::ExpectedControlLook(item.id, item.className);
+        const test_support::ControlLook look =
+            test_support::ExpectedControlLook(item.id, item.className);
         const DWORD style = look.style, exStyle = look.exStyle;
         const char* className = look.className;
         EXPECT_EQ(item.style, style);

@@ -19,8 +19,8 @@ constexpr std::size_t kMiB = std::size_t{1} << 20;
 
 // Lengths past the sweep: either side of the first inline limit (64 KiB) and of the 1 MiB
 // reading blocks, and a tree of BLAKE3 chunks that is not a power of two.
-constexpr std::size_t kLargeLengths[] = {65536,   65537,       kMiB - 1,
-                                         kMiB,    kMiB + 1025, 3 * kMiB + 4097};
+constexpr std::size_t kLargeLengths[] = {65536, 65537,       kMiB - 1,
+                                         kMiB,  kMiB + 1025, 3 * kMiB + 4097};
 
 // One file per length, named by it, and the list of their paths in that order.
 struct SweepFiles {
@@ -45,8 +45,8 @@ const SweepFiles& Files() {
 struct SweepPeer {
     const char* algorithm;  // as -a names it
     std::vector<std::string> command;
-    bool binaryMark;   // the peer writes "DIGEST *FILE" (openssl dgst -r)
-    bool lowerCase;    // the peer writes the tool's upper-case CRC in lower case
+    bool binaryMark;  // the peer writes "DIGEST *FILE" (openssl dgst -r)
+    bool lowerCase;   // the peer writes the tool's upper-case CRC in lower case
 };
 
 const SweepPeer kSweepPeers[] = {
@@ -71,8 +71,8 @@ std::string FirstDifference(const std::string& ours, const std::string& theirs) 
     while (at < ours.size() && at < theirs.size() && ours[at] == theirs[at]) ++at;
     const std::size_t lineStart = ours.rfind('\n', at == 0 ? 0 : at - 1);
     const std::size_t from = lineStart == std::string::npos || at == 0 ? 0 : lineStart + 1;
-    return "ours:   " + ours.substr(from, ours.find('\n', from) - from) + "\ntheirs: " +
-           theirs.substr(from, theirs.find('\n', from) - from);
+    return "ours:   " + ours.substr(from, ours.find('\n', from) - from) +
+           "\ntheirs: " + theirs.substr(from, theirs.find('\n', from) - from);
 }
 
 TEST(CliPeerSweep, EveryLengthGivesThePeersLinesOnEveryPath) {
@@ -93,9 +93,8 @@ TEST(CliPeerSweep, EveryLengthGivesThePeersLinesOnEveryPath) {
                 std::transform(ours.out.begin(), ours.out.end(), ours.out.begin(),
                                [](char c) { return c >= 'A' && c <= 'F' ? c - 'A' + 'a' : c; });
             }
-            EXPECT_TRUE(ours.out == theirs.out)
-                << peer.algorithm << " " << path << "\n"
-                << FirstDifference(ours.out, theirs.out);
+            EXPECT_TRUE(ours.out == theirs.out) << peer.algorithm << " " << path << "\n"
+                                                << FirstDifference(ours.out, theirs.out);
         }
     }
 }
@@ -208,7 +207,8 @@ TEST(CliPeerLists, CksumLinesCheckByCrcAndLength) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, file + ": OK\n");
     // The right CRC with a wrong length, and a wrong CRC with the right length, both fail.
-    const std::string crc = cli_test::ReadWhole(list).substr(0, cli_test::ReadWhole(list).find(' '));
+    const std::string crc =
+        cli_test::ReadWhole(list).substr(0, cli_test::ReadWhole(list).find(' '));
     folder.Write("list", crc + " 70001 " + file + "\n");
     EXPECT_EQ(RunCli({"-a", "cksum", "-c", list}).out, file + ": FAILED\n");
     folder.Write("list", (crc == "1" ? "2" : "1") + std::string(" 70000 ") + file + "\n");

@@ -67,7 +67,8 @@ TEST_F(Playback, StartPrefillsTheRingAndTheThreadRefillsBehindTheDevice) {
 
     // Blocks the thread has not reached yet still hold the prefill.
     for (int block = 90; block < kRingBlocks; ++block) {
-        EXPECT_TRUE(BlockMatches(Reference(), block, Player.waveBuffer, block)) << "block " << block;
+        EXPECT_TRUE(BlockMatches(Reference(), block, Player.waveBuffer, block))
+            << "block " << block;
     }
     // The device plays on and the thread keeps up with it, block by block.
     ASSERT_TRUE(WaitUntil([] { return DeviceBytes() >= 30u * kBlockFrames * 4; }));
@@ -95,7 +96,8 @@ TEST_F(Playback, PauseStopsDeviceAndThreadAndResumeContinuesWithoutRemixing) {
 
     EXPECT_EQ(TogglePause(), 0);
     EXPECT_EQ(Player.paused, 0);
-    ASSERT_TRUE(WaitUntil([position] { return DeviceBytes() > position + 20u * kBlockFrames * 4; }));
+    ASSERT_TRUE(
+        WaitUntil([position] { return DeviceBytes() > position + 20u * kBlockFrames * 4; }));
     ASSERT_TRUE(WaitUntil([block] { return Player.writeBlock >= block + 15; }));
     EXPECT_EQ(TogglePause(), 1);
     // The song went on from where it stood: every refilled block is the next in the song.
@@ -194,8 +196,8 @@ TEST_F(Playback, WithoutAnAudioDeviceTheStartFailsQuietly) {
 // SDL's disk driver writes every byte the device plays to a file: what is heard is the song
 // without a gap or a repeat, across the ring's end and over the blocks the thread refilled.
 TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
-    const std::string recording = testing::TempDir() + "control_recording_" +
-                                  std::to_string(getpid()) + ".raw";
+    const std::string recording =
+        testing::TempDir() + "control_recording_" + std::to_string(getpid()) + ".raw";
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", recording.c_str(), 1);
     ASSERT_NE(PlayModule(EmbeddedSong), nullptr);
@@ -205,14 +207,16 @@ TEST_F(Playback, TheDevicePlaysTheSongContinuouslyAcrossTheRing) {
     PlayModule(nullptr);
 
     std::ifstream file(recording, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
+                                  std::istreambuf_iterator<char>()};
     std::remove(recording.c_str());
     const std::size_t wanted = std::size_t{150} * kBlockFrames * 4;
     const auto* song = reinterpret_cast<const char*>(Reference().data());
     // The device played silence until the ring was handed over: the song starts where the
     // first sound does, as far after the recording's start as its own first sound.
     const auto sound = [](const char* begin, const char* end) {
-        return static_cast<std::size_t>(std::find_if(begin, end, [](char c) { return c != 0; }) - begin);
+        return static_cast<std::size_t>(std::find_if(begin, end, [](char c) { return c != 0; }) -
+                                        begin);
     };
     const std::size_t songSound = sound(song, song + wanted);
     const std::size_t recordedSound = sound(bytes.data(), bytes.data() + bytes.size());
@@ -252,7 +256,8 @@ TEST(DevicePositionTest, FollowsTheDeviceAcrossTheWrapOfItsByteCount) {
     std::int32_t previous = FollowDevicePosition(position, static_cast<std::uint32_t>(played));
     for (int poll = 0; poll < 2000; ++poll) {
         played += std::uint64_t{882} * 4;
-        const std::int32_t block = FollowDevicePosition(position, static_cast<std::uint32_t>(played));
+        const std::int32_t block =
+            FollowDevicePosition(position, static_cast<std::uint32_t>(played));
         ASSERT_EQ(block, expectedBlock(played)) << "poll " << poll;
         // At most one block on per poll, or the ring's turn from 99 to 0.
         ASSERT_TRUE(block == previous || block == previous + 1 || (previous == 99 && block == 0))

@@ -2,8 +2,8 @@
 // device whose byte count wraps.
 // This program is linked with the linker's --wrap for the calls
 // a start makes (see CMakeLists.txt), so each can be made to fail once while every other call
-// goes through to the real platform layer (on Windows, the real system DLLs). The wrappers also count allocations and record the
-// order of the device calls.
+// goes through to the real platform layer (on Windows, the real system DLLs). The wrappers also
+// count allocations and record the order of the device calls.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -40,11 +40,12 @@ using namespace control_test;
 #define SEAM_IMPORT(name, argumentBytes) "_imp__" #name "@" #argumentBytes
 #define SEAM_SYMBOL_PREFIX "_"
 #endif
-#define SEAM(function, real, linuxName, argumentBytes)                                        \
-    extern "C" decltype(&::function) real##Import asm(SEAM_SYMBOL_PREFIX "__real_" SEAM_IMPORT(function, argumentBytes)); \
-    template <typename... Arguments>                                                           \
-    auto real(Arguments... arguments) {                                                        \
-        return real##Import(arguments...);                                                     \
+#define SEAM(function, real, linuxName, argumentBytes)                      \
+    extern "C" decltype(&::function) real##Import asm(                      \
+        SEAM_SYMBOL_PREFIX "__real_" SEAM_IMPORT(function, argumentBytes)); \
+    template <typename... Arguments>                                        \
+    auto real(Arguments... arguments) {                                     \
+        return real##Import(arguments...);                                  \
     }
 #else
 // `real` is the name being declared, which takes no parentheses.
@@ -56,13 +57,11 @@ using namespace control_test;
 
 SEAM(GlobalAlloc, RealGlobalAlloc, "_Z11GlobalAllocj" SEAM_SIZE_T, 8)
 SEAM(GlobalFree, RealGlobalFree, "_Z10GlobalFreePv", 4)
-SEAM(waveOutPrepareHeader, RealPrepareHeader,
-     "_Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj", 12)
+SEAM(waveOutPrepareHeader, RealPrepareHeader, "_Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj", 12)
 SEAM(waveOutUnprepareHeader, RealUnprepareHeader,
      "_Z22waveOutUnprepareHeaderP10HWAVEOUT__P7WAVEHDRj", 12)
 SEAM(waveOutWrite, RealWrite, "_Z12waveOutWriteP10HWAVEOUT__P7WAVEHDRj", 12)
-SEAM(waveOutGetPosition, RealGetPosition,
-     "_Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj", 12)
+SEAM(waveOutGetPosition, RealGetPosition, "_Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj", 12)
 SEAM(waveOutReset, RealReset, "_Z12waveOutResetP10HWAVEOUT__", 4)
 SEAM(waveOutClose, RealClose, "_Z12waveOutCloseP10HWAVEOUT__", 4)
 SEAM(CreateThread, RealCreateThread, "_Z12CreateThreadPv" SEAM_SIZE_T "PFjS_ES_jPj", 24)
@@ -71,8 +70,9 @@ SEAM(CreateThread, RealCreateThread, "_Z12CreateThreadPv" SEAM_SIZE_T "PFjS_ES_j
 // own symbol name, on Windows through an import pointer set to it.
 #ifdef _WIN32
 #define SEAM_NAME(linuxName)
-#define SEAM_STAND_IN(function, wrapped, argumentBytes)                                        \
-    extern "C" decltype(&::function) wrapped##Import asm(SEAM_SYMBOL_PREFIX "__wrap_" SEAM_IMPORT(function, argumentBytes)); \
+#define SEAM_STAND_IN(function, wrapped, argumentBytes)                     \
+    extern "C" decltype(&::function) wrapped##Import asm(                   \
+        SEAM_SYMBOL_PREFIX "__wrap_" SEAM_IMPORT(function, argumentBytes)); \
     decltype(&::function) wrapped##Import = wrapped;
 #else
 #define SEAM_NAME(linuxName) asm("__wrap_" linuxName)
@@ -89,7 +89,7 @@ constexpr SIZE_T kMixBufferBytes = SIZE_T{88400} * 8 + 256;
 struct Seam {
     FailurePoint failAt = FailurePoint::kNone;
     bool lateThreads = false;  // threads begin their routine only after a while
-    long outstanding = 0;  // allocations not given back
+    long outstanding = 0;      // allocations not given back
     std::vector<std::string> deviceCalls;
     std::vector<std::int16_t> ringAtWrite;  // the ring as the device was handed it
 };
@@ -140,7 +140,8 @@ bool FailsNow(FailurePoint point) {
 
 }  // namespace
 
-HGLOBAL WINAPI WrappedGlobalAlloc(UINT flags, SIZE_T bytes) SEAM_NAME("_Z11GlobalAllocj" SEAM_SIZE_T);
+HGLOBAL WINAPI WrappedGlobalAlloc(UINT flags, SIZE_T bytes)
+    SEAM_NAME("_Z11GlobalAllocj" SEAM_SIZE_T);
 HGLOBAL WINAPI WrappedGlobalAlloc(UINT flags, SIZE_T bytes) {
     if (bytes == kWaveBufferBytes && FailsNow(FailurePoint::kWaveBuffer)) return nullptr;
     if (bytes == kMixBufferBytes && FailsNow(FailurePoint::kMixBuffer)) return nullptr;
@@ -157,7 +158,8 @@ HGLOBAL WINAPI WrappedGlobalFree(HGLOBAL memory) {
 }
 SEAM_STAND_IN(GlobalFree, WrappedGlobalFree, 4)
 
-MMRESULT WINAPI WrappedPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) SEAM_NAME("_Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT WINAPI WrappedPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size)
+    SEAM_NAME("_Z20waveOutPrepareHeaderP10HWAVEOUT__P7WAVEHDRj");
 MMRESULT WINAPI WrappedPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
     Calls.deviceCalls.push_back("prepare");
     if (FailsNow(FailurePoint::kPrepareHeader)) return MMSYSERR_NOMEM;
@@ -165,7 +167,8 @@ MMRESULT WINAPI WrappedPrepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT siz
 }
 SEAM_STAND_IN(waveOutPrepareHeader, WrappedPrepareHeader, 12)
 
-MMRESULT WINAPI WrappedUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) SEAM_NAME("_Z22waveOutUnprepareHeaderP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT WINAPI WrappedUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size)
+    SEAM_NAME("_Z22waveOutUnprepareHeaderP10HWAVEOUT__P7WAVEHDRj");
 MMRESULT WINAPI WrappedUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT size) {
     const MMRESULT result = RealUnprepareHeader(device, header, size);
     Calls.deviceCalls.push_back(result == MMSYSERR_NOERROR ? "unprepare" : "unprepare failed");
@@ -173,7 +176,8 @@ MMRESULT WINAPI WrappedUnprepareHeader(HWAVEOUT device, LPWAVEHDR header, UINT s
 }
 SEAM_STAND_IN(waveOutUnprepareHeader, WrappedUnprepareHeader, 12)
 
-MMRESULT WINAPI WrappedWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) SEAM_NAME("_Z12waveOutWriteP10HWAVEOUT__P7WAVEHDRj");
+MMRESULT WINAPI WrappedWrite(HWAVEOUT device, LPWAVEHDR header, UINT size)
+    SEAM_NAME("_Z12waveOutWriteP10HWAVEOUT__P7WAVEHDRj");
 MMRESULT WINAPI WrappedWrite(HWAVEOUT device, LPWAVEHDR header, UINT size) {
     Calls.deviceCalls.push_back("write");
     const auto* samples = reinterpret_cast<const std::int16_t*>(header->lpData);
@@ -193,7 +197,8 @@ std::atomic<int> WorstLag{0};
 std::atomic<std::uint32_t> TrueBytes{0};
 }  // namespace
 
-MMRESULT WINAPI WrappedGetPosition(HWAVEOUT device, LPMMTIME time, UINT size) SEAM_NAME("_Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj");
+MMRESULT WINAPI WrappedGetPosition(HWAVEOUT device, LPMMTIME time, UINT size)
+    SEAM_NAME("_Z18waveOutGetPositionP10HWAVEOUT__P6MMTIMEj");
 MMRESULT WINAPI WrappedGetPosition(HWAVEOUT device, LPMMTIME time, UINT size) {
     const MMRESULT result = RealGetPosition(device, time, size);
     if (!ShiftPosition.load() || result != MMSYSERR_NOERROR) return result;
@@ -224,10 +229,13 @@ MMRESULT WINAPI WrappedClose(HWAVEOUT device) {
 }
 SEAM_STAND_IN(waveOutClose, WrappedClose, 4)
 
-HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
-                           LPVOID parameter, DWORD flags, LPDWORD id) SEAM_NAME("_Z12CreateThreadPv" SEAM_SIZE_T "PFjS_ES_jPj");
-HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE routine,
-                           LPVOID parameter, DWORD flags, LPDWORD id) {
+HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                                  LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
+                                  LPDWORD id)
+    SEAM_NAME("_Z12CreateThreadPv" SEAM_SIZE_T "PFjS_ES_jPj");
+HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                                  LPTHREAD_START_ROUTINE routine, LPVOID parameter, DWORD flags,
+                                  LPDWORD id) {
     Calls.deviceCalls.push_back("thread");
     if (FailsNow(FailurePoint::kCreateThread)) return nullptr;
     if (Calls.lateThreads) {
@@ -235,8 +243,8 @@ HANDLE WINAPI WrappedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, 
         HANDLE thread = RealCreateThread(security, stack, LateStart, parameter, flags, id);
 #ifdef _WIN32
         HANDLE watch = nullptr;
-        if (thread != nullptr && DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(), &watch,
-                                                 SYNCHRONIZE, FALSE, 0)) {
+        if (thread != nullptr && DuplicateHandle(GetCurrentProcess(), thread, GetCurrentProcess(),
+                                                 &watch, SYNCHRONIZE, FALSE, 0)) {
             LateThreads.push_back(watch);
         }
 #endif
@@ -294,7 +302,8 @@ TEST_F(StartFailure, HeaderPreparation) {
 }
 
 TEST_F(StartFailure, MixBufferAllocation) {
-    EXPECT_EQ(FailedStart(FailurePoint::kMixBuffer), (Sequence{"prepare", "reset", "unprepare", "close"}));
+    EXPECT_EQ(FailedStart(FailurePoint::kMixBuffer),
+              (Sequence{"prepare", "reset", "unprepare", "close"}));
     ExpectStartWorks();
 }
 
@@ -336,7 +345,8 @@ using RealTime = StartFailure;
 TEST_F(RealTime, TheThreadFollowsTheDeviceAcrossTheWrapOfItsCount) {
     constexpr std::uint64_t kRingBytes = std::uint64_t{88400} * 4;
     // A whole number of rings, so that the shift alone moves no block; it wraps 0.8 s in.
-    const auto shift = static_cast<std::uint32_t>((std::uint64_t{1} << 32) / kRingBytes * kRingBytes);
+    const auto shift =
+        static_cast<std::uint32_t>((std::uint64_t{1} << 32) / kRingBytes * kRingBytes);
     PositionShift.store(shift);
     WorstLag.store(0);
     Wraps.store(0);
@@ -368,7 +378,8 @@ TEST_F(StartFailure, NoFailureHandsTheDeviceTheOfflineRenderingOfTheFirstHundred
     EXPECT_EQ(Calls.deviceCalls, (Sequence{"prepare", "write", "thread"}));
     ASSERT_EQ(Calls.ringAtWrite.size(), reference.size());
     for (int block = 0; block < kRingBlocks; ++block) {
-        ASSERT_TRUE(BlockMatches(reference, block, Calls.ringAtWrite.data(), block)) << "block " << block;
+        ASSERT_TRUE(BlockMatches(reference, block, Calls.ringAtWrite.data(), block))
+            << "block " << block;
     }
     Calls.deviceCalls.clear();
     PlayModule(nullptr);

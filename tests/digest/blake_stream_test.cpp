@@ -291,8 +291,8 @@ TEST(BlakeStreams, Blake3FedOnTwoThreadsMatchesTheStream) {
             char plainText[kBLAKE3TextLength + 1];
             form.finish(split, splitText);
             form.finish(plain, plainText);
-            EXPECT_STREQ(splitText, plainText) << where << ", " << pieces.size() << " pieces, "
-                                               << at << " bytes";
+            EXPECT_STREQ(splitText, plainText)
+                << where << ", " << pieces.size() << " pieces, " << at << " bytes";
         }
     });
 }

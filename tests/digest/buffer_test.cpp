@@ -19,6 +19,7 @@
 
 #include "digest_internal.h"
 #include "digest_test_support.h"
+#include "row_streams.h"
 
 namespace {
 

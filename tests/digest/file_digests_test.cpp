@@ -139,8 +139,9 @@ std::string Reference(const std::string& name, const std::string& message) {
 // no wrong digest matches by chance, for builds without Crypto++.
 bool MatchesReference(const std::string& name, const std::string& message,
                       const std::string& text) {
-    if (name == "SHA512_256" && (message.size() > kLongestSweep ||
-                                 text.compare(0, 16, kSHA512_256SweepPrefixes[message.size()]) != 0)) {
+    if (name == "SHA512_256" &&
+        (message.size() > kLongestSweep ||
+         text.compare(0, 16, kSHA512_256SweepPrefixes[message.size()]) != 0)) {
         return false;
     }
     const std::string expected = Reference(name, message);

@@ -5,10 +5,10 @@
 // are then held to the Linux build's output instead.
 #ifdef HASHCALC_HAVE_CRYPTOPP
 #define CRYPTOPP_ENABLE_NAMESPACE_WEAK 1
+#include <cryptopp/blake2.h>
 #include <cryptopp/md2.h>
 #include <cryptopp/md4.h>
 #include <cryptopp/md5.h>
-#include <cryptopp/blake2.h>
 #include <cryptopp/ripemd.h>
 #include <cryptopp/sha.h>
 #include <cryptopp/sha3.h>
@@ -180,8 +180,8 @@ std::string ReferenceMD5OfGenerated(std::uint64_t length,
     CryptoPP::Weak::MD5 hash;
     std::vector<unsigned char> piece(std::size_t{1} << 20);
     for (std::uint64_t offset = 0; offset < length; offset += piece.size()) {
-        const auto count = static_cast<std::size_t>(
-            std::min<std::uint64_t>(piece.size(), length - offset));
+        const auto count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(piece.size(), length - offset));
         fill(piece.data(), count, offset);
         hash.Update(piece.data(), count);
     }

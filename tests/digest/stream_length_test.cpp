@@ -74,7 +74,8 @@ TEST(DigestStreamLength, MD5PadsWithTheWhole64BitBitCount) {
     for (CryptoPP::word32 word : state) {
         for (int byte = 0; byte < 4; ++byte) {
             char hex[3];
-            std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(word >> (8 * byte)) & 0xFF);
+            std::snprintf(hex, sizeof hex, "%02x",
+                          static_cast<unsigned>(word >> (8 * byte)) & 0xFF);
             expected += hex;
         }
     }

@@ -66,7 +66,8 @@ void OnEveryPath(Check check) {
     check("portable");
     AllowHardwareDigests(true);
     bool anyHardware = false;
-    for (int i = 0; i < kDigestCount; ++i) anyHardware = anyHardware || UsesHardwareDigest(KindAt(i));
+    for (int i = 0; i < kDigestCount; ++i)
+        anyHardware = anyHardware || UsesHardwareDigest(KindAt(i));
     if (anyHardware) check("hardware");
 }
 

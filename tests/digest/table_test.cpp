@@ -13,6 +13,7 @@
 #include "digest_test_support.h"
 #include "options.h"
 #include "processor.h"
+#include "row_streams.h"
 
 namespace {
 
@@ -26,7 +27,8 @@ TEST(DigestTable, EveryRowsRoutineAndStreamGiveOneTextOfTheRowsLength) {
             const std::string message = PatternMessage(length);
             const std::string text = Digest(row, message);
             if (row.textForm == TextForm::kDecimal) {
-                EXPECT_TRUE(!text.empty() && text.size() <= static_cast<std::size_t>(row.textLength) &&
+                EXPECT_TRUE(!text.empty() &&
+                            text.size() <= static_cast<std::size_t>(row.textLength) &&
                             text.find_first_not_of("0123456789") == std::string::npos &&
                             (text == "0" || text[0] != '0'))
                     << row.name << " of " << length << " bytes: " << text;
@@ -61,8 +63,7 @@ TEST(DigestTable, EveryStreamRecordIsCompleteAndNamesTheFeaturesOfItsFastPath) {
                 EXPECT_TRUE(row.crc.hardware == nullptr || row.crc.hardwareFeatures != 0)
                     << row.name;
                 break;
-            case StreamShape::kMD2:
-                break;
+            case StreamShape::kMD2: break;
             case StreamShape::kForms:
                 ASSERT_NE(row.forms.forms, nullptr) << row.name;
                 ASSERT_GE(row.forms.count, 1) << row.name;
@@ -117,8 +118,8 @@ struct TestFormState {
 };
 
 std::uint64_t* ByteCount(void* state) {
-    return reinterpret_cast<std::uint64_t*>(static_cast<unsigned char*>(state) +
-                                            kStreamStateBytes - sizeof(std::uint64_t));
+    return reinterpret_cast<std::uint64_t*>(static_cast<unsigned char*>(state) + kStreamStateBytes -
+                                            sizeof(std::uint64_t));
 }
 
 template <char kForm>
@@ -146,7 +147,7 @@ constexpr StreamForm kTestForms[] = {
 };
 
 DigestAlgorithm TestFormsRow() {
-    DigestAlgorithm row{DigestKind::kCount, "TEST", kLongestStreamTextBytes - 1, nullptr, false,
+    DigestAlgorithm row{DigestKind::kCount,  "TEST", kLongestStreamTextBytes - 1, nullptr, false,
                         StreamShape::kForms, {}};
     row.forms = {kTestForms, 2};
     return row;

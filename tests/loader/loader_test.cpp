@@ -168,7 +168,8 @@ TEST(Loader, PatternRowsAreHeldWithinTheFormat) {
     module.patterns.push_back(noRows);
     XmPattern tall;
     tall.rows = 300;
-    for (int r = 0; r < 300; ++r) PutRawCell(tall.packed, static_cast<std::uint8_t>(1 + r % 96), 0, 0, 0, 0);
+    for (int r = 0; r < 300; ++r)
+        PutRawCell(tall.packed, static_cast<std::uint8_t>(1 + r % 96), 0, 0, 0, 0);
     module.patterns.push_back(tall);
     XmPattern after;
     after.rows = 1;
@@ -468,7 +469,8 @@ TEST(Loader, EveryTruncationLoadsSafely) {
     for (const XmModule& module : {SmallSongModule(), pingPong, sparse}) {
         const Bytes full = BuildXm(module);
         for (std::size_t size = 0; size <= full.size(); ++size) {
-            const Bytes image = WithLengthPrefix(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(size)));
+            const Bytes image = WithLengthPrefix(
+                Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(size)));
             Song* song = LoadModule(image.data());
             if (size < 17) {
                 EXPECT_EQ(song, nullptr);

@@ -114,7 +114,8 @@ TEST_F(KernelSets, SteadyAndRampLoopsMatchThePlainOnesBitForBit) {
         for (const Call& call : calls) {
             SCOPED_TRACE(::testing::Message() << "frames " << call.frames << " position "
                                               << call.position << " step " << call.signedStep);
-            std::vector<float> expected(std::size_t{2} * 40, 0.25f), actual(std::size_t{2} * 40, 0.25f);
+            std::vector<float> expected(std::size_t{2} * 40, 0.25f),
+                actual(std::size_t{2} * 40, 0.25f);
             EXPECT_EQ(vector.mixSteady(actual.data(), call.frames, data.data(), length,
                                        call.position, call.signedStep, 0.7f, 0.013f),
                       plainSteady(expected.data(), call.frames, data.data(), length, call.position,
@@ -254,7 +255,8 @@ TEST_F(KernelSets, RenderedSongsAreTheSameWithEverySet) {
     for (std::size_t index = 0; index < songs; ++index) {
         ASSERT_TRUE(UseMixKernelSet(MixKernelSet::kPortable));
         const std::vector<std::int16_t> expected = RenderFreshSong(index, kBlocks);
-        ASSERT_EQ(std::size_t{2} * kBlocks * static_cast<std::size_t>(Player.blockFrames), expected.size());
+        ASSERT_EQ(std::size_t{2} * kBlocks * static_cast<std::size_t>(Player.blockFrames),
+                  expected.size());
         for (MixKernelSet set : kVectorSets) {
             if (!UseMixKernelSet(set)) continue;
             const std::vector<std::int16_t> actual = RenderFreshSong(index, kBlocks);

@@ -50,7 +50,8 @@ std::vector<std::int16_t> Constant(std::size_t count, std::int16_t value) {
 
 std::vector<std::int16_t> Ramp(std::size_t count) {
     std::vector<std::int16_t> values;
-    for (std::size_t i = 0; i < count; ++i) values.push_back(static_cast<std::int16_t>(100 * i - 3000));
+    for (std::size_t i = 0; i < count; ++i)
+        values.push_back(static_cast<std::int16_t>(100 * i - 3000));
     return values;
 }
 
@@ -112,7 +113,7 @@ TEST_F(Mixer, PitchFromFrequency) {
     SetVoicePitch(Player.mixer, voice, 100000);
     EXPECT_EQ(voice->stepInt, 2);
     EXPECT_EQ(voice->stepFrac, 1149220274u);  // 11800 / 44100 of 2^32, truncated
-    SetVoicePitch(Player.mixer, voice, 50);  // below the floor of 100 Hz
+    SetVoicePitch(Player.mixer, voice, 50);   // below the floor of 100 Hz
     EXPECT_EQ(voice->frequency, 50);
     EXPECT_EQ(voice->stepInt, 0);
     EXPECT_EQ(voice->stepFrac, 9739154u);  // 100 / 44100 of 2^32, truncated
@@ -176,7 +177,8 @@ TEST_F(Mixer, NoteOnASoundingVoiceHandsTheOldNoteToThePartner) {
     EXPECT_EQ(channel->sample, &second.sample);
     EXPECT_EQ(channel->positionInt, 0u);
     EXPECT_EQ(channel->currentLeft, 0);
-    EXPECT_EQ(channel->leftVolume, 200);  // kept from the old note until the sequencer sets new ones
+    EXPECT_EQ(channel->leftVolume,
+              200);  // kept from the old note until the sequencer sets new ones
     const MixVoice& old = Player.mixer.voices[3];
     EXPECT_EQ(old.index, 3);
     EXPECT_EQ(old.sample, &first.sample);
@@ -341,12 +343,14 @@ TEST_F(Mixer, SampleWithoutLoopEndsMidRun) {
 TEST_F(Mixer, StepOfOneReproducesTheSampleExactly) {
     std::vector<std::int16_t> values;
     values.reserve(301);
-    for (int i = 0; i < 301; ++i) values.push_back(static_cast<std::int16_t>((i * 7919) % 65536 - 32768));
+    for (int i = 0; i < 301; ++i)
+        values.push_back(static_cast<std::int16_t>((i * 7919) % 65536 - 32768));
     OwnedSample sample(values, kLoopNone, 0, 0);
     MixVoice* voice = Start(0, &sample.sample, 255, 0);
     Settle(voice);
     std::vector<float> out(std::size_t{2} * 301, 0.0f);
-    MixVoices(Player.mixer, out.data(), 301);  // an odd count: the last frame runs at the current level
+    MixVoices(Player.mixer, out.data(),
+              301);  // an odd count: the last frame runs at the current level
     for (std::size_t frame = 0; frame < 301; ++frame) {
         EXPECT_EQ(out[2 * frame], static_cast<float>(values[frame])) << frame;
         EXPECT_EQ(out[2 * frame + 1], 0.0f);

@@ -122,7 +122,8 @@ TEST_F(BlockLoop, TickBeforeTheFirstFrameAndOncePerTickAcrossBlocks) {
     // Over 100 blocks (88400 frames) ticks start at every multiple of 848: 105 of them.
     for (int i = 1; i < 100; ++i) FillBlock();
     ASSERT_EQ(test.tickStarts.size(), 105u);
-    for (std::size_t i = 0; i < test.tickStarts.size(); ++i) EXPECT_EQ(test.tickStarts[i], 848 * static_cast<std::int64_t>(i));
+    for (std::size_t i = 0; i < test.tickStarts.size(); ++i)
+        EXPECT_EQ(test.tickStarts[i], 848 * static_cast<std::int64_t>(i));
     EXPECT_EQ(test.song.tickFramesLeft, 105 * 848 - 88400);
     EXPECT_EQ(Player.writeBlock, 0);
 }
@@ -168,8 +169,8 @@ TEST_F(BlockLoop, MixesTheVoicesIntoTheBlockAndConvertsIt) {
 }
 
 TEST(ConvertBlock, RoundsToNearestEvenAndClips) {
-    const std::vector<float> source = {40000.4f, -40000.0f, 2.5f, 3.5f, -2.5f, -3.5f,
-                                       32767.4f, -32768.4f, 0.49f, -0.51f};
+    const std::vector<float> source = {40000.4f, -40000.0f, 2.5f,      3.5f,  -2.5f,
+                                       -3.5f,    32767.4f,  -32768.4f, 0.49f, -0.51f};
     std::vector<std::int16_t> out(source.size(), 99);
     ConvertBlock(out.data(), source.data(), static_cast<std::int32_t>(source.size() / 2));
     const std::vector<std::int16_t> expected = {32767, -32768, 2, 4, -2, -4, 32767, -32768, 0, -1};

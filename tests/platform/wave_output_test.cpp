@@ -29,7 +29,8 @@ protected:
 
     void SetUp() override {
         const WAVEFORMATEX format = StereoFormat();
-        ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL),
+                  MMSYSERR_NOERROR);
         ASSERT_NE(device, nullptr);
         buffer.assign(kLoopBytes, 1);
         header = LoopingHeader(buffer.data(), kLoopBytes);
@@ -86,7 +87,8 @@ TEST_F(WaveOutput, LoopingHeaderPlaysPastItsEndAtAboutTheRealRate) {
     StartLoop();
     ASSERT_TRUE(WaitForPositionBeyond(3 * kLoopBytes));
     const DWORD played = BytePosition(device);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     // The device may run behind on a loaded machine, never far ahead of the clock.
     EXPECT_LE(played, seconds * kBytesPerSecond * 1.1 + 2 * kCallbackBytes);
     EXPECT_EQ(header.dwFlags & (WHDR_INQUEUE | WHDR_DONE), static_cast<DWORD>(WHDR_INQUEUE));
@@ -105,7 +107,8 @@ TEST_F(WaveOutput, BlocksBehindThePositionCanBeRewrittenWhileTheLoopPlays) {
     for (DWORD position = 0; position < until; position = BytePosition(device)) {
         const DWORD playing = position % kLoopBytes / kBlockBytes;
         while (writeBlock != playing) {
-            std::fill_n(buffer.data() + std::size_t{writeBlock} * kBlockBytes, kBlockBytes, static_cast<char>(refills));
+            std::fill_n(buffer.data() + std::size_t{writeBlock} * kBlockBytes, kBlockBytes,
+                        static_cast<char>(refills));
             writeBlock = (writeBlock + 1) % kBlocks;
             ++refills;
         }
@@ -170,7 +173,8 @@ TEST_F(WaveOutput, PlainHeadersPlayOnceInOrderInWholeFramesAndComeBackDone) {
         ASSERT_EQ(waveOutPrepareHeader(device, queued, sizeof *queued), MMSYSERR_NOERROR);
         ASSERT_EQ(waveOutWrite(device, queued, sizeof *queued), MMSYSERR_NOERROR);
     }
-    const DWORD total = static_cast<DWORD>(first.size() + second.size() - 2 + std::size_t{2} * kLoopBytes);
+    const DWORD total =
+        static_cast<DWORD>(first.size() + second.size() - 2 + std::size_t{2} * kLoopBytes);
     ASSERT_TRUE(WaitUntil([&] { return BytePosition(device) >= total; }));
     Pause(100);
     EXPECT_EQ(BytePosition(device), total);
@@ -223,7 +227,8 @@ TEST(WaveOutputSubsystem, EveryOpenDeviceHoldsSdlAudioAndTheLastCloseReleasesIt)
     HWAVEOUT busy = nullptr;
     ASSERT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
     EXPECT_NE(waveOutOpen(&busy, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
-    EXPECT_NE(SDL_WasInit(SDL_INIT_AUDIO), 0u) << "a failed open must not release the open device's hold";
+    EXPECT_NE(SDL_WasInit(SDL_INIT_AUDIO), 0u)
+        << "a failed open must not release the open device's hold";
     EXPECT_EQ(waveOutClose(device), MMSYSERR_NOERROR);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 
@@ -246,11 +251,13 @@ TEST(WaveOutputOpen, RefusesWhatItCannotPlayOrDeliver) {
     HWAVEOUT device = nullptr;
     for (const WAVEFORMATEX& format : bad) {
         device = reinterpret_cast<HWAVEOUT>(&device);
-        EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), WAVERR_BADFORMAT);
+        EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL),
+                  WAVERR_BADFORMAT);
         EXPECT_EQ(device, nullptr);
     }
     constexpr DWORD kCallbackFunction = 0x00030000;
-    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &good, 0, 0, kCallbackFunction), MMSYSERR_INVALPARAM);
+    EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, &good, 0, 0, kCallbackFunction),
+              MMSYSERR_INVALPARAM);
     EXPECT_EQ(waveOutOpen(&device, 3, &good, 0, 0, CALLBACK_NULL), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(waveOutOpen(&device, WAVE_MAPPER, nullptr, 0, 0, CALLBACK_NULL), MMSYSERR_INVALPARAM);
 }
@@ -259,7 +266,8 @@ TEST(WaveOutputThreads, SuspendedPollerParksInGetPositionWhileTheDeviceIsPaused)
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     const WAVEFORMATEX format = StereoFormat();
     Poller poller;
-    ASSERT_EQ(waveOutOpen(&poller.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+    ASSERT_EQ(waveOutOpen(&poller.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL),
+              MMSYSERR_NOERROR);
     std::vector<char> ring(kLoopBytes, 5);
     WAVEHDR header = LoopingHeader(ring.data(), kLoopBytes);
     ASSERT_EQ(waveOutPrepareHeader(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
@@ -298,7 +306,8 @@ TEST(WaveOutputThreads, RepeatedStartPauseResumeStopCyclesLeaveNothingBehind) {
     for (int cycle = 0; cycle < 30; ++cycle) {
         Poller poller;
         poller.pauseMilliseconds = 5;  // a real-time thread must not spin
-        ASSERT_EQ(waveOutOpen(&poller.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL), MMSYSERR_NOERROR);
+        ASSERT_EQ(waveOutOpen(&poller.device, WAVE_MAPPER, &format, 0, 0, CALLBACK_NULL),
+                  MMSYSERR_NOERROR);
         WAVEHDR header = LoopingHeader(ring.data(), kLoopBytes);
         ASSERT_EQ(waveOutPrepareHeader(poller.device, &header, sizeof header), MMSYSERR_NOERROR);
         ASSERT_EQ(waveOutWrite(poller.device, &header, sizeof header), MMSYSERR_NOERROR);

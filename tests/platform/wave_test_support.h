@@ -34,7 +34,8 @@ inline WAVEHDR LoopingHeader(char* data, DWORD bytes) {
 inline DWORD BytePosition(HWAVEOUT device) {
     MMTIME time{};
     time.wType = TIME_BYTES;
-    EXPECT_EQ(waveOutGetPosition(device, &time, sizeof time), static_cast<MMRESULT>(MMSYSERR_NOERROR));
+    EXPECT_EQ(waveOutGetPosition(device, &time, sizeof time),
+              static_cast<MMRESULT>(MMSYSERR_NOERROR));
     EXPECT_EQ(time.wType, static_cast<UINT>(TIME_BYTES));
     return time.u.cb;
 }

@@ -14,7 +14,9 @@
 
 namespace {
 
-Channel& Ch() { return Player.channels[0]; }
+Channel& Ch() {
+    return Player.channels[0];
+}
 
 using Values = std::vector<std::int32_t>;
 
@@ -196,7 +198,8 @@ TEST(BadInput, RandomSongsKeepEveryValueInRange) {
                                                static_cast<std::uint8_t>(1 << (random() % 3)));
             Instrument& instrument = t.InstrumentAt(ins);
             for (std::uint32_t p = 0; p < kEnvelopePointCount; ++p) {
-                instrument.volumeEnvelope[p] = {static_cast<std::uint16_t>(p * (random() % 20)), byte()};
+                instrument.volumeEnvelope[p] = {static_cast<std::uint16_t>(p * (random() % 20)),
+                                                byte()};
                 instrument.panningEnvelope[p] = {byte(), byte()};
             }
             instrument.volumePointCount = byte() % 16;
@@ -216,15 +219,16 @@ TEST(BadInput, RandomSongsKeepEveryValueInRange) {
             instrument.fadeout = static_cast<std::uint16_t>(byte() * 64);
             for (std::uint8_t& slot : instrument.sampleMap) slot = byte() % 20;
         }
-        static const std::uint8_t effects[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-                                               16, 17, 20, 21, 25, 27, 29, 33, 40};
+        static const std::uint8_t effects[] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                               13, 14, 15, 16, 17, 20, 21, 25, 27, 29, 33, 40};
         for (std::size_t p = 0; p < t.cells.size(); ++p) {
             for (Cell& cell : t.cells[p]) {
                 if (random() % 3 == 0) continue;
                 cell = Cell{static_cast<std::uint8_t>(random() % 4 == 0 ? byte() : random() % 98),
                             static_cast<std::uint8_t>(random() % 6), byte(),
                             effects[random() % sizeof effects], byte()};
-                if (cell.effect == 15 && cell.effectParam < 32 && random() % 4 != 0) cell.effectParam = 3;
+                if (cell.effect == 15 && cell.effectParam < 32 && random() % 4 != 0)
+                    cell.effectParam = 3;
             }
         }
         t.song.defaultSpeed = static_cast<std::int16_t>(random() % 8);

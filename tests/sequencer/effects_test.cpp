@@ -12,7 +12,9 @@
 
 namespace {
 
-Channel& Ch() { return Player.channels[0]; }
+Channel& Ch() {
+    return Player.channels[0];
+}
 
 // One channel playing C-4 with instrument 1 on row 0, with the given volume column and effect;
 // row 1 is empty.
@@ -39,10 +41,18 @@ struct OneRow {
     std::int32_t ins = 0;
 };
 
-std::int32_t PeriodDelta(const Channel& c) { return c.periodDelta; }
-std::int32_t Period(const Channel& c) { return c.period; }
-std::int32_t Volume(const Channel& c) { return c.volume; }
-std::int32_t VoiceVolume(const Channel& c) { return c.voice->volume; }
+std::int32_t PeriodDelta(const Channel& c) {
+    return c.periodDelta;
+}
+std::int32_t Period(const Channel& c) {
+    return c.period;
+}
+std::int32_t Volume(const Channel& c) {
+    return c.volume;
+}
+std::int32_t VoiceVolume(const Channel& c) {
+    return c.voice->volume;
+}
 
 using Values = std::vector<std::int32_t>;
 
@@ -276,7 +286,8 @@ TEST(ExtendedEffects, NoteDelayZeroNeverSounds) {
 
 TEST(ExtendedEffects, RetriggerRestartsOnItsTicks) {
     OneRow r(0, kEffectExtended, 0x93);
-    Values starts = r.Run(6, [](const Channel& c) { return (c.requests & kRequestNoteStart) ? 1 : 0; });
+    Values starts =
+        r.Run(6, [](const Channel& c) { return (c.requests & kRequestNoteStart) ? 1 : 0; });
     EXPECT_EQ(starts, (Values{1, 0, 0, 1, 0, 0}));
 }
 
@@ -302,8 +313,9 @@ TEST(MultiRetrig, VolumeModesAndInterval) {
         std::int32_t volume;
         std::int32_t expected;
     };
-    for (Case c : {Case{1, 40, 39}, Case{5, 10, 0}, Case{6, 40, 26}, Case{7, 41, 20}, Case{8, 40, 40},
-                   Case{13, 60, 64}, Case{14, 41, 61}, Case{15, 40, 64}, Case{0, 40, 40}}) {
+    for (Case c :
+         {Case{1, 40, 39}, Case{5, 10, 0}, Case{6, 40, 26}, Case{7, 41, 20}, Case{8, 40, 40},
+          Case{13, 60, 64}, Case{14, 41, 61}, Case{15, 40, 64}, Case{0, 40, 40}}) {
         OneRow r(0, kEffectMultiRetrig, static_cast<std::uint8_t>(c.mode << 4 | 2), false,
                  static_cast<std::uint8_t>(c.volume));
         Values volumes = r.Run(3, Volume);

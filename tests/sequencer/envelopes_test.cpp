@@ -14,7 +14,9 @@ namespace {
 
 using Values = std::vector<std::int32_t>;
 
-Channel& Ch() { return Player.channels[0]; }
+Channel& Ch() {
+    return Player.channels[0];
+}
 
 void SetPoints(EnvelopePoint* points, std::uint8_t* count,
                std::initializer_list<EnvelopePoint> values) {
@@ -75,7 +77,8 @@ TEST(VolumeEnvelope, LoopNeverOutputsTheLoopEndsValue) {
 
 TEST(PanningEnvelope, MovesThePanningAroundItsCentre) {
     EnvelopeSong e;
-    SetPoints(e.instrument().panningEnvelope, &e.instrument().panningPointCount, {{0, 32}, {2, 64}});
+    SetPoints(e.instrument().panningEnvelope, &e.instrument().panningPointCount,
+              {{0, 32}, {2, 64}});
     e.instrument().panningType = 1;
     EXPECT_EQ(e.Run(4, &Channel::panEnvOutput), (Values{32, 48, 64, 64}));
     EXPECT_EQ(Ch().voice->panning, 255);  // 128 + 32 x 4, clamped
@@ -96,7 +99,7 @@ TEST(FadeOut, WithAnEnvelopeItFadesOver269Ticks) {
     e.instrument().volumeType = 1;
     e.instrument().fadeout = 244;
     Values fade = e.Run(272, &Channel::fadeoutVolume);
-    EXPECT_GT(fade[268], 0);   // the 269th tick after the release
+    EXPECT_GT(fade[268], 0);  // the 269th tick after the release
     EXPECT_EQ(fade[269], 0);
     EXPECT_GT(Ch().volEnvOutput, 0);
     EXPECT_EQ(Ch().voice->volume, 0);
@@ -104,7 +107,8 @@ TEST(FadeOut, WithAnEnvelopeItFadesOver269Ticks) {
 
 TEST(EnvelopePosition, JumpsIntoASegmentOrPastTheEnd) {
     Instrument instrument{};
-    SetPoints(instrument.volumeEnvelope, &instrument.volumePointCount, {{0, 64}, {10, 0}, {20, 32}});
+    SetPoints(instrument.volumeEnvelope, &instrument.volumePointCount,
+              {{0, 64}, {10, 0}, {20, 32}});
     instrument.volumeType = 1;
     Channel c{};
     SetEnvelopePosition(&c, &instrument, 5);
@@ -121,7 +125,8 @@ TEST(EnvelopePosition, JumpsIntoASegmentOrPastTheEnd) {
     EXPECT_EQ(c.volEnvPoint, 3);
     // Twelve points and a position beyond all of them: the search stays inside the table.
     Instrument full{};
-    for (int i = 0; i < kEnvelopePointCount; ++i) full.volumeEnvelope[i] = {static_cast<std::uint16_t>(i), 10};
+    for (int i = 0; i < kEnvelopePointCount; ++i)
+        full.volumeEnvelope[i] = {static_cast<std::uint16_t>(i), 10};
     full.volumePointCount = kEnvelopePointCount;
     full.volumeType = 1;
     SetEnvelopePosition(&c, &full, 255);
@@ -152,7 +157,8 @@ TEST(EnvelopePosition, PointsAtTheFarEndOfTheRangeKeepTheOutputClamped) {
         std::uint8_t position;
         std::int32_t expected;  // output on every tick of the run
     };
-    for (const Case& c : {Case{{1000, 64}, {1001, 0}, 0, 64}, Case{{65534, 0}, {65535, 64}, 255, 0}}) {
+    for (const Case& c :
+         {Case{{1000, 64}, {1001, 0}, 0, 64}, Case{{65534, 0}, {65535, 64}, 255, 0}}) {
         SCOPED_TRACE(c.first.x);
         EnvelopeSong e;
         SetPoints(e.instrument().volumeEnvelope, &e.instrument().volumePointCount,
@@ -186,9 +192,10 @@ TEST(AutoVibrato, WaveformsAtTheirKeyPhases) {
         std::int32_t phase;
         std::int32_t wave;
     };
-    for (Case c : {Case{0, 64, 64}, Case{1, 127, 64}, Case{1, 128, -64}, Case{2, 0, 0}, Case{2, 127, -64},
-                   Case{2, 128, 64}, Case{2, 255, 0}, Case{3, 0, 0}, Case{3, 127, 63}, Case{3, 128, 64},
-                   Case{3, 129, -64}, Case{3, 255, -1}, Case{7, 64, 0}}) {
+    for (Case c :
+         {Case{0, 64, 64}, Case{1, 127, 64}, Case{1, 128, -64}, Case{2, 0, 0}, Case{2, 127, -64},
+          Case{2, 128, 64}, Case{2, 255, 0}, Case{3, 0, 0}, Case{3, 127, 63}, Case{3, 128, 64},
+          Case{3, 129, -64}, Case{3, 255, -1}, Case{7, 64, 0}}) {
         instrument.autoVibratoType = c.type;
         Channel ch{};
         ch.autoVibratoPhase = c.phase;

@@ -44,7 +44,8 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
         std::ostringstream where;
         where << "line " << i + 1;
         if (a.size() >= 4) {
-            where << " (order " << a[0] << " row " << a[1] << " tick " << a[2] << " channel " << a[3] << ")";
+            where << " (order " << a[0] << " row " << a[1] << " tick " << a[2] << " channel "
+                  << a[3] << ")";
         }
         for (std::size_t f = 0; f < a.size() || f < b.size(); ++f) {
             std::string x = f < a.size() ? a[f] : "(none)";
@@ -58,7 +59,8 @@ std::string FirstDifference(const std::string& expected, const std::string& actu
         return where.str() + ": spacing differs";
     }
     if (want.size() != got.size()) {
-        return "expected " + std::to_string(want.size()) + " lines, got " + std::to_string(got.size());
+        return "expected " + std::to_string(want.size()) + " lines, got " +
+               std::to_string(got.size());
     }
     return "";
 }

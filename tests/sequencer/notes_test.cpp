@@ -10,7 +10,9 @@
 
 namespace {
 
-Channel& ChannelAt(int c) { return Player.channels[c]; }
+Channel& ChannelAt(int c) {
+    return Player.channels[c];
+}
 
 TEST(Periods, AmigaTableMatchesTheWorkedValues) {
     EXPECT_EQ(AmigaPeriod(48, 0), 1712);
@@ -23,7 +25,8 @@ TEST(Periods, AmigaTableMatchesTheWorkedValues) {
     EXPECT_EQ(AmigaPeriod(48, -128), 1814);
     EXPECT_EQ(AmigaPeriod(48, 127), 1712 - (127 * 96) / 128);
     // Periods fall with every note across the whole reachable range.
-    for (std::int32_t n = 1; n <= kAmigaNoteLimit; ++n) EXPECT_LE(AmigaPeriod(n, 0), AmigaPeriod(n - 1, 0)) << n;
+    for (std::int32_t n = 1; n <= kAmigaNoteLimit; ++n)
+        EXPECT_LE(AmigaPeriod(n, 0), AmigaPeriod(n - 1, 0)) << n;
     EXPECT_GE(AmigaPeriod(kAmigaNoteLimit, 127), 0);
 }
 

@@ -20,9 +20,9 @@
 #include "golden_songs.h"
 #include "offline_render.h"
 #include "output.h"
-#include "sequencer.h"
 #include "player_state.h"
 #include "process_runner.h"
+#include "sequencer.h"
 #include "song.h"
 
 namespace {
@@ -46,7 +46,8 @@ protected:
         image = songs[0].song->XmImage();
         module = directory / "song.xm";
         std::ofstream(module, std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.data() + 4), static_cast<std::streamsize>(image.size() - 4));
+            .write(reinterpret_cast<const char*>(image.data() + 4),
+                   static_cast<std::streamsize>(image.size() - 4));
     }
     void TearDown() override { folder.reset(); }
 
@@ -132,7 +133,8 @@ TEST_F(XmRender, FirstHundredBlocksAreTheBlockFillersOutput) {
             expected[2 * i + 1] = static_cast<char>(value >> 8);
             audible = audible || frames[i] != 0;
         }
-        ASSERT_EQ(wave.substr(44 + static_cast<std::size_t>(block) * blockBytes, blockBytes), expected)
+        ASSERT_EQ(wave.substr(44 + static_cast<std::size_t>(block) * blockBytes, blockBytes),
+                  expected)
             << "block " << block;
     }
     EXPECT_EQ(Player.writeBlock, 0);  // exactly one trip round the ring
@@ -189,7 +191,8 @@ TEST_F(XmRender, AFullDeviceIsReportedWithItsReason) {
 
 TEST_F(XmRender, HelpPrintsUsage) {
     EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(standardOutput.find("usage: xmrender MODULE.xm OUT.wav [SECONDS]"), std::string::npos);
+    EXPECT_NE(standardOutput.find("usage: xmrender MODULE.xm OUT.wav [SECONDS]"),
+              std::string::npos);
     EXPECT_NE(standardOutput.find("--trace OUT.txt MODULE.xm"), std::string::npos);
 }
 

@@ -12,8 +12,10 @@
 namespace {
 
 std::uint32_t EmbeddedSize() {
-    return static_cast<std::uint32_t>(EmbeddedSong[0]) | static_cast<std::uint32_t>(EmbeddedSong[1]) << 8 |
-           static_cast<std::uint32_t>(EmbeddedSong[2]) << 16 | static_cast<std::uint32_t>(EmbeddedSong[3]) << 24;
+    return static_cast<std::uint32_t>(EmbeddedSong[0]) |
+           static_cast<std::uint32_t>(EmbeddedSong[1]) << 8 |
+           static_cast<std::uint32_t>(EmbeddedSong[2]) << 16 |
+           static_cast<std::uint32_t>(EmbeddedSong[3]) << 24;
 }
 
 class EmbeddedSongTest : public ::testing::Test {

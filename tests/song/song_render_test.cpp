@@ -65,9 +65,11 @@ Rendering RenderPass(double after) {
     std::int64_t stopAt = limit;
     while (static_cast<std::int64_t>(out.frames.size() / 2) < stopAt) {
         const std::int16_t* block = RenderNextBlock();
-        out.frames.insert(out.frames.end(), block, block + 2 * static_cast<std::ptrdiff_t>(Player.blockFrames));
+        out.frames.insert(out.frames.end(), block,
+                          block + 2 * static_cast<std::ptrdiff_t>(Player.blockFrames));
         if (Marks.loopArrival >= 0 && stopAt == limit) {
-            stopAt = Marks.loopArrival * song->tickLength + static_cast<std::int64_t>(after * kRenderRate);
+            stopAt = Marks.loopArrival * song->tickLength +
+                     static_cast<std::int64_t>(after * kRenderRate);
         }
     }
     // The song keeps one tempo throughout, so tick n starts at frame n x tickLength.
@@ -143,7 +145,8 @@ TEST(EmbeddedSongRender, NeverSilentForMoreThanTwoSeconds) {
     const std::int64_t frameCount = static_cast<std::int64_t>(r.frames.size() / 2);
     for (std::int64_t start = 0; start + window <= frameCount; start += window) {
         int peak = 0;
-        for (auto i = static_cast<std::size_t>(2 * start); i < static_cast<std::size_t>(2 * (start + window)); ++i) {
+        for (auto i = static_cast<std::size_t>(2 * start);
+             i < static_cast<std::size_t>(2 * (start + window)); ++i) {
             peak = std::abs(r.frames[i]) > peak ? std::abs(r.frames[i]) : peak;
         }
         run = peak < quiet ? run + 1 : 0;
@@ -161,10 +164,11 @@ TEST(EmbeddedSongRender, LoopPointIsAsSmoothAsTheFirstArrival) {
     // song first reaches the same row, and no more than anywhere else in the pass.
     const std::int64_t half = r.tickLength / 2;
     const int atLoop = LargestStep(r.frames, r.loopFrame - half, r.loopFrame + half);
-    const int atFirst = LargestStep(r.frames, r.firstArrivalFrame - half, r.firstArrivalFrame + half);
+    const int atFirst =
+        LargestStep(r.frames, r.firstArrivalFrame - half, r.firstArrivalFrame + half);
     const int anywhere = LargestStep(r.frames, 0, r.loopFrame);
-    std::printf("largest step: at the loop %d, at the first arrival %d, in the pass %d\n", atLoop, atFirst,
-                anywhere);
+    std::printf("largest step: at the loop %d, at the first arrival %d, in the pass %d\n", atLoop,
+                atFirst, anywhere);
     EXPECT_LE(atLoop, anywhere);
     EXPECT_LE(atLoop, atFirst + atFirst / 4);
 

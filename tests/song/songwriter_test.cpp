@@ -191,8 +191,8 @@ TEST(ScoreNotation, WritesKeyOffsGlidesAndVibrato) {
 
 TEST(ScoreNotation, HarmonyTakesTheChordToneAtLeastAMinorThirdBelow) {
     // Bar 1 over A minor, bar 2 over E major.
-    const std::vector<NoteEvent> line =
-        HarmonyBelow(ParseLine("A4:4 C5:4 E5:4 D5:4 G#5:4 B5:4 E6:4 F5:4"), {ChordNamed("Am"), ChordNamed("E")});
+    const std::vector<NoteEvent> line = HarmonyBelow(
+        ParseLine("A4:4 C5:4 E5:4 D5:4 G#5:4 B5:4 E6:4 F5:4"), {ChordNamed("Am"), ChordNamed("E")});
     const char* const expected[8] = {"E-4", "A-4", "C-5", "A-4", "E-5", "G#5", "B-5", "B-4"};
     for (std::size_t i = 0; i < 8; ++i) {
         EXPECT_EQ(line[i].note, NoteNumber(expected[i])) << i;
@@ -240,7 +240,8 @@ TEST(Composer, ScoreAndInstrumentsFitTogether) {
         for (const XmSample& sample : instrument.samples) {
             // Loops end at the sample's end; 8-bit values fit a byte.
             if (sample.loopKind != kLoopNone) {
-                EXPECT_EQ(sample.loopStart + sample.loopLength, sample.values.size()) << instrument.name;
+                EXPECT_EQ(sample.loopStart + sample.loopLength, sample.values.size())
+                    << instrument.name;
             }
             for (const std::int16_t v : sample.values) {
                 if (!sample.sixteenBit) {

@@ -32,7 +32,8 @@ XmWalk WalkXm(const std::uint8_t* data, std::uint32_t size) {
         const std::uint32_t packed = Read(data, at + 7, 2);
         std::uint32_t cursor = at + patternHeader;
         const std::uint32_t start = cursor;
-        for (std::uint32_t cell = 0; cell < rows * static_cast<std::uint32_t>(walk.channelCount); ++cell) {
+        for (std::uint32_t cell = 0; cell < rows * static_cast<std::uint32_t>(walk.channelCount);
+             ++cell) {
             if (cursor >= size) {
                 return walk;
             }

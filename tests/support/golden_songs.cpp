@@ -6,13 +6,17 @@
 
 namespace {
 
-std::uint8_t N(const char* name) { return NoteNumber(name); }
+std::uint8_t N(const char* name) {
+    return NoteNumber(name);
+}
 
 // Pitch and volume effects in the Amiga table, one channel per family.
 std::unique_ptr<TestSong> PitchAndVolume() {
-    auto t = std::make_unique<TestSong>(4, std::vector<std::int32_t>{16, 16}, std::vector<std::uint8_t>{0, 1});
+    auto t = std::make_unique<TestSong>(4, std::vector<std::int32_t>{16, 16},
+                                        std::vector<std::uint8_t>{0, 1});
     std::uint8_t lead = static_cast<std::uint8_t>(t->AddInstrument(48, 96, 16, 0, 512));
-    std::uint8_t bass = static_cast<std::uint8_t>(t->AddInstrument(64, 160, -20, -12, 2048, kLoopPingPong));
+    std::uint8_t bass =
+        static_cast<std::uint8_t>(t->AddInstrument(64, 160, -20, -12, 2048, kLoopPingPong));
     // Channel 0: arpeggio, then portamentos with memory.
     t->Put(0, 0, 0, N("C-4"), lead, 0, kEffectArpeggio, 0x47);
     t->Put(0, 2, 0, 0, 0, 0, kEffectPortaUp, 0x08);
@@ -62,7 +66,8 @@ std::unique_ptr<TestSong> PitchAndVolume() {
 
 // Envelopes, fade-out and auto-vibrato in the linear table.
 std::unique_ptr<TestSong> Envelopes() {
-    auto t = std::make_unique<TestSong>(3, std::vector<std::int32_t>{32}, std::vector<std::uint8_t>{0}, true);
+    auto t = std::make_unique<TestSong>(3, std::vector<std::int32_t>{32},
+                                        std::vector<std::uint8_t>{0}, true);
     std::uint8_t pad = static_cast<std::uint8_t>(t->AddInstrument(64, 128, 0, 0, 1024));
     Instrument& padInstrument = t->InstrumentAt(pad);
     EnvelopePoint volume[] = {{0, 0}, {4, 64}, {10, 40}, {16, 48}, {30, 0}};

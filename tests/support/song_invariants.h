@@ -30,17 +30,20 @@ inline bool SongKeepsItsBounds(const Song& song) {
     if (song.instrumentCount > 0 && song.instruments == nullptr) return false;
     for (int i = 0; i < song.instrumentCount; ++i) {
         const Instrument& instrument = song.instruments[i];
-        if (instrument.sampleCount < 0 || instrument.sampleCount > kSamplesPerInstrument) return false;
+        if (instrument.sampleCount < 0 || instrument.sampleCount > kSamplesPerInstrument)
+            return false;
         if (instrument.volumePointCount > kEnvelopePointCount) return false;
         if (instrument.panningPointCount > kEnvelopePointCount) return false;
-        const std::uint8_t volumeLast = instrument.volumePointCount > 0 ? instrument.volumePointCount - 1 : 0;
-        const std::uint8_t panningLast = instrument.panningPointCount > 0 ? instrument.panningPointCount - 1 : 0;
+        const std::uint8_t volumeLast =
+            instrument.volumePointCount > 0 ? instrument.volumePointCount - 1 : 0;
+        const std::uint8_t panningLast =
+            instrument.panningPointCount > 0 ? instrument.panningPointCount - 1 : 0;
         if (instrument.volumeSustainPoint > volumeLast || instrument.volumeLoopStart > volumeLast ||
             instrument.volumeLoopEnd > volumeLast) {
             return false;
         }
-        if (instrument.panningSustainPoint > panningLast || instrument.panningLoopStart > panningLast ||
-            instrument.panningLoopEnd > panningLast) {
+        if (instrument.panningSustainPoint > panningLast ||
+            instrument.panningLoopStart > panningLast || instrument.panningLoopEnd > panningLast) {
             return false;
         }
         for (int j = 0; j < kSamplesPerInstrument; ++j) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <iterator>
 
-#include "offline_render.h"
 #include "notes.h"
+#include "offline_render.h"
 #include "output.h"
 #include "sequencer.h"
 #include "xm_file.h"
@@ -43,9 +43,9 @@ void TestSong::Put(std::int32_t pattern, std::int32_t row, std::int32_t channel,
     At(pattern, row, channel) = Cell{note, instrument, volumeCommand, effect, param};
 }
 
-std::int32_t TestSong::AddInstrument(std::uint8_t volume, std::int32_t panning, std::int8_t finetune,
-                                     std::int8_t relativeNote, std::uint32_t frames,
-                                     std::uint8_t loopKind) {
+std::int32_t TestSong::AddInstrument(std::uint8_t volume, std::int32_t panning,
+                                     std::int8_t finetune, std::int8_t relativeNote,
+                                     std::uint32_t frames, std::uint8_t loopKind) {
     std::vector<std::int16_t>& data = sampleData.emplace_back(frames + 8, 0);
     for (std::uint32_t i = 0; i < frames; ++i) data[i] = (i / 8) % 2 ? -8000 : 8000;
     Sample& sample = samples.emplace_back();
@@ -111,7 +111,8 @@ std::vector<std::uint8_t> TestSong::XmImage() const {
     for (const Instrument& instrument : instruments) {
         xmfile::XmInstrument& written = file.instruments.emplace_back();
         written.name = "instrument";
-        std::copy(std::begin(instrument.sampleMap), std::end(instrument.sampleMap), written.sampleMap);
+        std::copy(std::begin(instrument.sampleMap), std::end(instrument.sampleMap),
+                  written.sampleMap);
         CopyEnvelope(&written.volume, instrument.volumeEnvelope, instrument.volumePointCount,
                      instrument.volumeSustainPoint, instrument.volumeLoopStart,
                      instrument.volumeLoopEnd, instrument.volumeType);
@@ -151,7 +152,8 @@ void StartTestPlayback(Song* song) {
 
 std::uint8_t NoteNumber(const char* name) {
     for (int i = 0; i < 12; ++i) {
-        if (std::strncmp(name, kNoteNames[i], 2) == 0) return static_cast<std::uint8_t>(1 + i + 12 * (name[2] - '0'));
+        if (std::strncmp(name, kNoteNames[i], 2) == 0)
+            return static_cast<std::uint8_t>(1 + i + 12 * (name[2] - '0'));
     }
     return 0;
 }

@@ -32,7 +32,9 @@ struct TestSong {
     std::int32_t AddInstrument(std::uint8_t volume = 64, std::int32_t panning = 128,
                                std::int8_t finetune = 0, std::int8_t relativeNote = 0,
                                std::uint32_t frames = 256, std::uint8_t loopKind = kLoopForward);
-    Instrument& InstrumentAt(std::int32_t number) { return instruments[static_cast<std::size_t>(number - 1)]; }
+    Instrument& InstrumentAt(std::int32_t number) {
+        return instruments[static_cast<std::size_t>(number - 1)];
+    }
     Sample& SampleOf(std::int32_t number) {
         return *WritableSample(instruments[static_cast<std::size_t>(number - 1)].samples[0]);
     }

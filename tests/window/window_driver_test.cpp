@@ -31,9 +31,9 @@ constexpr auto kPatience = std::chrono::seconds(30);
 
 const char kDialogCaption[] = " Vorlan's Hash Calculation";
 // The result fields in the order the digest table lists the algorithms.
-const int kResultFields[] = {IDC_MD5,       IDC_MD2,       IDC_MD4,       IDC_SHA0,
-                             IDC_SHA1,      IDC_SHA256,    IDC_RIPEMD128, IDC_RIPEMD160,
-                             IDC_RIPEMD256, IDC_CRC16,     IDC_CRC32,     IDC_CRC32B};
+const int kResultFields[] = {IDC_MD5,       IDC_MD2,    IDC_MD4,       IDC_SHA0,
+                             IDC_SHA1,      IDC_SHA256, IDC_RIPEMD128, IDC_RIPEMD160,
+                             IDC_RIPEMD256, IDC_CRC16,  IDC_CRC32,     IDC_CRC32B};
 
 template <typename Found>
 bool WaitFor(Found found) {
@@ -48,7 +48,8 @@ bool WaitFor(Found found) {
 std::string WindowText(HWND window) {
     const auto length = SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
     std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const auto copied = SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    const auto copied =
+        SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(copied));
     return text;
 }
@@ -70,7 +71,8 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter) {
     auto* search = reinterpret_cast<WindowSearch*>(parameter);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->process && IsWindowVisible(window) && ClassOf(window) == *search->className &&
+    if (owner == search->process && IsWindowVisible(window) &&
+        ClassOf(window) == *search->className &&
         (search->caption->empty() || WindowText(window) == *search->caption)) {
         search->found = window;
         return FALSE;
@@ -88,9 +90,7 @@ HWND FindProcessWindow(DWORD process, const std::string& className, const std::s
 // The program, started and found; ended at the latest when the test is done with it.
 class RunningProgram : public testing::Test {
 protected:
-    void SetUp() override {
-        Start("");
-    }
+    void SetUp() override { Start(""); }
     // Starts the program with `arguments` after its own name and waits for its dialog.
     void Start(const std::string& arguments) {
         STARTUPINFOA startup{};
@@ -111,7 +111,8 @@ protected:
     }
     void TearDown() override {
         if (process_.hProcess == nullptr) return;
-        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(process_.hProcess, 99);
+        if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(process_.hProcess, 99);
         CloseHandle(process_.hThread);
         CloseHandle(process_.hProcess);
     }
@@ -139,8 +140,10 @@ protected:
 
 TEST_F(RunningProgram, ShowsTheTemplatesControlsInOrderWithIdsClassesAndStyles) {
     std::size_t index = 0;
-    for (HWND child = GetWindow(dialog_, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        ASSERT_LT(index, std::size(test_support::kMainDialogIds)) << "more controls than the template has";
+    for (HWND child = GetWindow(dialog_, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        ASSERT_LT(index, std::size(test_support::kMainDialogIds))
+            << "more controls than the template has";
         SCOPED_TRACE("control " + std::to_string(index + 1));
         const std::string className = ClassOf(child);
         // Class names are case-insensitive on Windows.
@@ -151,14 +154,16 @@ TEST_F(RunningProgram, ShowsTheTemplatesControlsInOrderWithIdsClassesAndStyles) 
         EXPECT_EQ(lstrcmpiA(className.c_str(), look.className), 0) << className;
         EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)), look.style);
         // The dialog manager adds WS_EX_NOPARENTNOTIFY to every control it creates.
-        EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_EXSTYLE)) & ~DWORD{WS_EX_NOPARENTNOTIFY},
-                  look.exStyle);
+        EXPECT_EQ(
+            static_cast<DWORD>(GetWindowLongA(child, GWL_EXSTYLE)) & ~DWORD{WS_EX_NOPARENTNOTIFY},
+            look.exStyle);
         ++index;
     }
     EXPECT_EQ(index, 32u);
     // What the template's header asks of the window itself.
     const auto style = static_cast<DWORD>(GetWindowLongA(dialog_, GWL_STYLE));
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX});
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              DWORD{WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX});
     EXPECT_EQ(style & (WS_MAXIMIZEBOX | WS_THICKFRAME), 0u);
 }
 
@@ -191,7 +196,8 @@ TEST_F(RunningProgram, AboutBoxOpensWithItsTextAndClosesLeavingTheFields) {
     })) << "no About box";
     EXPECT_EQ(GetWindow(box, GW_OWNER), dialog_);
     bool textFound = false;
-    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
         textFound = textFound || WindowText(child) == AboutText;
     }
     EXPECT_TRUE(textFound) << "the box does not show the five lines";
@@ -214,7 +220,8 @@ TEST(ProgramResources, IconManifestAndVersion) {
     ASSERT_NE(image, nullptr);
     EXPECT_NE(FindResourceA(image, MAKEINTRESOURCEA(IDI_HASHCALC), MAKEINTRESOURCEA(14)), nullptr)
         << "no icon group " << IDI_HASHCALC;  // RT_GROUP_ICON
-    HRSRC manifest = FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    HRSRC manifest =
+        FindResourceA(image, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
     ASSERT_NE(manifest, nullptr);
     const std::string text(static_cast<const char*>(LockResource(LoadResource(image, manifest))),
                            SizeofResource(image, manifest));
@@ -230,7 +237,6 @@ TEST(ProgramResources, IconManifestAndVersion) {
     EXPECT_NE(block.find(product), std::string::npos);
     FreeLibrary(image);
 }
-
 
 // ---- files, the context menu and the clipboard ---------------------------------------------
 
@@ -338,7 +344,8 @@ protected:
         void* remote = VirtualAllocEx(process_.hProcess, nullptr, block.size(),
                                       MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
         ASSERT_NE(remote, nullptr);
-        ASSERT_TRUE(WriteProcessMemory(process_.hProcess, remote, block.data(), block.size(), nullptr));
+        ASSERT_TRUE(
+            WriteProcessMemory(process_.hProcess, remote, block.data(), block.size(), nullptr));
         PostMessageA(dialog_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
     }
 
@@ -363,8 +370,7 @@ protected:
         EXPECT_TRUE(WaitFor([&] {
             menu = FindProcessWindow(process_.dwProcessId, "#32768", "");
             return menu != nullptr;
-        }))
-            << "no menu opened";
+        })) << "no menu opened";
         if (menu == nullptr) return {};
         // Wine keeps a menu's items in the process that made it (GetMenuState from here
         // fails), so the check mark is seen the way the user sees it: on the screen.
@@ -428,7 +434,8 @@ TEST_F(FileFeatures, ADroppedFileIsHashedNamedInTheTitleAndCopiedAsTaggedLines) 
     for (const char c : file.path) escapedPath += c == '\\' ? std::string(2, c) : std::string(1, c);
     std::string lines;
     for (int k = 0; k < kWindowDigestCount; ++k) {
-        lines += "\\" + std::string(DigestTable[k].name) + " (" + escapedPath + ") = " + expected[k] + "\r\n";
+        lines += "\\" + std::string(DigestTable[k].name) + " (" + escapedPath +
+                 ") = " + expected[k] + "\r\n";
     }
     EXPECT_TRUE(WaitFor([&] { return ClipboardText() == lines; })) << ClipboardText();
 
@@ -448,16 +455,19 @@ TEST_F(FileFeatures, CompareWithClipboardNamesAndSelectsTheMatchingField) {
     const std::vector<std::string> abc = TextsOf("abc");
     // Published in capitals with the file name: the comparison looks past both.
     std::string published = "SHA256 (abc.txt) = ";
-    for (const char c : abc[5]) published += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char c : abc[5])
+        published += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     ASSERT_TRUE(PutOnClipboard(published));
     ChooseOnField(IDC_MD5, kRowCompare);
-    EXPECT_EQ(AnswerMessageBox(), "The clipboard's digest matches " + std::string(DigestTable[5].name) + ".");
+    EXPECT_EQ(AnswerMessageBox(),
+              "The clipboard's digest matches " + std::string(DigestTable[5].name) + ".");
     DWORD start = 1, end = 0;
     EXPECT_TRUE(WaitFor([&] {
         SendMessageA(Control(IDC_SHA256), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
                      reinterpret_cast<LPARAM>(&end));
         return start == 0 && end == abc[5].size();
-    })) << start << ".." << end;
+    })) << start
+        << ".." << end;
 
     ASSERT_TRUE(PutOnClipboard("0123456789abcdef0123456789abcdef"));
     ChooseOnField(IDC_MD5, kRowCompare);

@@ -52,8 +52,7 @@ TEST(XmCells, EveryCombinationOfFieldsSurvivesBothForms) {
 TEST(XmCells, FormsAreChosenAsTheFileExpects) {
     // All five fields set: five raw bytes, unless the note could be taken for a mask.
     EXPECT_EQ(Pack({5, 1, 2, 3, 4}, false), (std::vector<std::uint8_t>{5, 1, 2, 3, 4}));
-    EXPECT_EQ(Pack({0x80, 1, 2, 3, 4}, false),
-              (std::vector<std::uint8_t>{0x9F, 0x80, 1, 2, 3, 4}));
+    EXPECT_EQ(Pack({0x80, 1, 2, 3, 4}, false), (std::vector<std::uint8_t>{0x9F, 0x80, 1, 2, 3, 4}));
     EXPECT_EQ(Pack({5, 1, 2, 3, 4}, true), (std::vector<std::uint8_t>{0x9F, 5, 1, 2, 3, 4}));
     // Missing fields: a mask naming those that follow; an empty cell is the mask alone.
     EXPECT_EQ(Pack({xm::kFileKeyOffNote, 0, 0, 0x0F, 0}, false),

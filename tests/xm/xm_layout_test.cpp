@@ -38,8 +38,8 @@ void ExpectSameSong(const Song& a, const Song& b) {
     EXPECT_EQ(0, std::memcmp(a.orderTable, b.orderTable, sizeof a.orderTable));
     for (int p = 0; p < a.patternSlotCount; ++p) {
         ASSERT_EQ(a.patterns[p].rowCount, b.patterns[p].rowCount);
-        const std::size_t cells =
-            static_cast<std::size_t>(a.patterns[p].rowCount) * static_cast<std::size_t>(a.channelCount);
+        const std::size_t cells = static_cast<std::size_t>(a.patterns[p].rowCount) *
+                                  static_cast<std::size_t>(a.channelCount);
         EXPECT_EQ(0, std::memcmp(a.patterns[p].cells, b.patterns[p].cells, cells * sizeof(Cell)))
             << "pattern " << p;
     }
@@ -81,7 +81,9 @@ TEST(XmLayout, EditedCellsAndEnvelopePointsReachTheLoadedSong) {
     const std::vector<std::uint8_t> seed = ReadSeed("golden_envelopes.xm");
     xmfuzz::XmLayout layout;
     ASSERT_TRUE(xmfuzz::ParseXm(seed.data(), seed.size(), &layout));
-    xmfuzz::XmCell& cell = layout.patterns[0].cells[3 * static_cast<std::size_t>(layout.channels) + 1];  // row 3, channel 1
+    xmfuzz::XmCell& cell =
+        layout.patterns[0]
+            .cells[3 * static_cast<std::size_t>(layout.channels) + 1];  // row 3, channel 1
     cell = {97, 2, 0x6F, 0x15, 0xFF};
     xmfuzz::Set16(layout.instruments[0].header, xmfuzz::kInstrumentVolumePoints + 4, 65000);
     Song* song = Load(xmfuzz::WriteXm(layout));

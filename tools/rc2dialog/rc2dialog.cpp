@@ -78,26 +78,13 @@ std::string ReadString(const std::string& source, size_t& i, int line) {
         if (c == '\\' && i < source.size()) {
             const char e = source[i++];
             switch (e) {
-                case 'n':
-                    value += '\n';
-                    break;
-                case 'r':
-                    value += '\r';
-                    break;
-                case 't':
-                    value += '\t';
-                    break;
-                case 'a':
-                    value += '\a';
-                    break;
-                case '\\':
-                    value += '\\';
-                    break;
-                case '"':
-                    value += '"';
-                    break;
-                default:
-                    Fail(line, std::string("unknown escape \\") + e);
+                case 'n': value += '\n'; break;
+                case 'r': value += '\r'; break;
+                case 't': value += '\t'; break;
+                case 'a': value += '\a'; break;
+                case '\\': value += '\\'; break;
+                case '"': value += '"'; break;
+                default: Fail(line, std::string("unknown escape \\") + e);
             }
             continue;
         }

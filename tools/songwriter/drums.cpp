@@ -19,7 +19,8 @@ XmInstrument OneShot(const char* name, const Signal& signal, int relativeNote, s
     XmInstrument instrument;
     instrument.name = name;
     instrument.samples.push_back(MakeSample(
-        name, signal, {false, kLoopNone, 0, 0, volume, static_cast<std::int8_t>(relativeNote), 0, panning}));
+        name, signal,
+        {false, kLoopNone, 0, 0, volume, static_cast<std::int8_t>(relativeNote), 0, panning}));
     return instrument;
 }
 
@@ -48,7 +49,8 @@ XmInstrument MakeKick() {
     for (int i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / frames;
         const double clickPart = LowPass(click, NextNoise(noise)) * Decay(i / (rate * 0.004), 2.0);
-        body[ToSize(i)] = Saturate(1.3 * body[ToSize(i)] * AttackDecay(t, 0.01, 1.6) + 0.5 * clickPart);
+        body[ToSize(i)] =
+            Saturate(1.3 * body[ToSize(i)] * AttackDecay(t, 0.01, 1.6) + 0.5 * clickPart);
     }
     Normalize(body, 0.98);
     return OneShot("kick", body, relativeNote, 58);
@@ -105,9 +107,10 @@ XmInstrument MakeOpenHat() {
     Normalize(out, 0.95);
     XmInstrument instrument;
     instrument.name = "open hat";
-    instrument.samples.push_back(MakeSample("open hat", out,
-        {false, kLoopForward, static_cast<std::uint32_t>(attack), static_cast<std::uint32_t>(loop), 36,
-         relativeNote, 0, 108}));
+    instrument.samples.push_back(
+        MakeSample("open hat", out,
+                   {false, kLoopForward, static_cast<std::uint32_t>(attack),
+                    static_cast<std::uint32_t>(loop), 36, relativeNote, 0, 108}));
     instrument.volumeEnvelope.points = {{0, 64}, {4, 40}, {14, 14}, {24, 0}};
     instrument.fadeout = 2048;
     return instrument;
@@ -158,9 +161,10 @@ XmInstrument MakeCrash() {
     Normalize(out, 0.95);
     XmInstrument instrument;
     instrument.name = "crash";
-    instrument.samples.push_back(MakeSample("crash", out,
-        {false, kLoopPingPong, static_cast<std::uint32_t>(loopStart),
-         static_cast<std::uint32_t>(frames - loopStart), 40, relativeNote, 0, 140}));
+    instrument.samples.push_back(
+        MakeSample("crash", out,
+                   {false, kLoopPingPong, static_cast<std::uint32_t>(loopStart),
+                    static_cast<std::uint32_t>(frames - loopStart), 40, relativeNote, 0, 140}));
     instrument.volumeEnvelope.points = {{0, 64}, {8, 44}, {36, 20}, {80, 6}, {110, 0}};
     instrument.fadeout = 1024;
     return instrument;
@@ -190,7 +194,8 @@ XmInstrument MakeShaker() {
     Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
         const double n = NextNoise(noise);
-        out[ToSize(i)] = (n - LowPass(body, n)) * AttackDecay(static_cast<double>(i) / frames, 0.3, 2.0);
+        out[ToSize(i)] =
+            (n - LowPass(body, n)) * AttackDecay(static_cast<double>(i) / frames, 0.3, 2.0);
     }
     Normalize(out, 0.95);
     return OneShot("shaker", out, relativeNote, 30, 100);
@@ -205,7 +210,8 @@ XmInstrument MakeRim() {
     for (int i = 0; i < frames; ++i) {
         const double seconds = i / rate;
         const double tone = 0.7 * Sine(seconds * 820.0) + 0.4 * Sine(seconds * 1730.0);
-        out[ToSize(i)] = tone * Decay(seconds / 0.05, 3.0) + 0.5 * NextNoise(noise) * Decay(seconds / 0.004, 1.0);
+        out[ToSize(i)] = tone * Decay(seconds / 0.05, 3.0) +
+                         0.5 * NextNoise(noise) * Decay(seconds / 0.004, 1.0);
     }
     Normalize(out, 0.95);
     return OneShot("rim", out, relativeNote, 40, 112);

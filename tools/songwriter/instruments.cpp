@@ -10,7 +10,7 @@ constexpr std::uint8_t kCentre = 128;
 
 // A pitched sample for C-4 whose cycle spans kFramesPerCycleAtBase * 2^(octave) frames.
 struct Tuning {
-    int relativeNote;     // a multiple of 12
+    int relativeNote;  // a multiple of 12
     int framesPerCycle;
 };
 Tuning OctaveTuning(int octaves) {
@@ -27,7 +27,8 @@ Signal RenderCycles(const Tuning& tuning, int cycles, Voice voice) {
     const int frames = tuning.framesPerCycle * cycles;
     Signal out(ToSize(frames));
     for (int i = 0; i < frames; ++i) {
-        out[ToSize(i)] = voice(static_cast<double>(i) / tuning.framesPerCycle, static_cast<double>(i) / frames);
+        out[ToSize(i)] =
+            voice(static_cast<double>(i) / tuning.framesPerCycle, static_cast<double>(i) / frames);
     }
     return out;
 }
@@ -103,9 +104,11 @@ XmInstrument MakeLead() {
 XmInstrument MakeArp() {
     // Narrow pulse; its looping envelope chops a held note into eighth-note pulses.
     const Tuning tuning = OctaveTuning(1);
-    Signal signal = RenderCycles(tuning, 1, [](double phase, double) { return PulseWave(phase, 0.25, 16); });
+    Signal signal =
+        RenderCycles(tuning, 1, [](double phase, double) { return PulseWave(phase, 0.25, 16); });
     Normalize(signal, 0.95);
-    XmInstrument instrument = Named("arp", LoopedSample("arp", signal, tuning, 1, false, kLoopForward, 34));
+    XmInstrument instrument =
+        Named("arp", LoopedSample("arp", signal, tuning, 1, false, kLoopForward, 34));
     instrument.volumeEnvelope.points = {{0, 64}, {4, 36}, {11, 14}, {12, 64}};
     instrument.volumeEnvelope.loopStart = 0;
     instrument.volumeEnvelope.loopEnd = 3;
@@ -152,7 +155,8 @@ XmInstrument MakePluck() {
         return DarkSaw(phase, 0.9 - 0.3 * (settled < 1.0 ? settled : 1.0), 14);
     });
     Normalize(signal, 0.95);
-    XmInstrument instrument = Named("pluck", LoopedSample("pluck", signal, tuning, 1, false, kLoopForward, 40));
+    XmInstrument instrument =
+        Named("pluck", LoopedSample("pluck", signal, tuning, 1, false, kLoopForward, 40));
     instrument.volumeEnvelope.points = {{0, 64}, {6, 36}, {20, 12}, {40, 0}};
     instrument.fadeout = 1500;
     return instrument;
@@ -169,7 +173,8 @@ XmInstrument MakeBell() {
         return Sine(phase + index * Sine(phase * 3.5) / (2.0 * kPi));
     });
     Normalize(signal, 0.95);
-    XmInstrument instrument = Named("bell", LoopedSample("bell", signal, tuning, 2, true, kLoopForward, 44));
+    XmInstrument instrument =
+        Named("bell", LoopedSample("bell", signal, tuning, 2, true, kLoopForward, 44));
     instrument.volumeEnvelope.points = {{0, 64}, {4, 50}, {30, 24}, {90, 8}, {150, 0}};
     instrument.fadeout = 600;
     return instrument;
@@ -181,7 +186,8 @@ XmInstrument MakeFlute() {
         return TriangleWave(phase, 9) + 0.25 * Sine(phase * 2.0);
     });
     Normalize(signal, 0.95);
-    XmInstrument instrument = Named("flute", LoopedSample("flute", signal, tuning, 1, true, kLoopForward, 46));
+    XmInstrument instrument =
+        Named("flute", LoopedSample("flute", signal, tuning, 1, true, kLoopForward, 46));
     instrument.volumeEnvelope.points = {{0, 0}, {5, 64}, {14, 54}, {30, 0}};
     instrument.volumeEnvelope.sustainPoint = 2;
     instrument.fadeout = 900;
@@ -203,13 +209,14 @@ XmInstrument MakeSweep() {
     }
     Normalize(signal, 0.95);
     return Named("sweep", MakeSample("sweep", signal,
-                                     {false, kLoopForward, 0, static_cast<std::uint32_t>(frames), 32,
-                                      relativeNote, 0, kCentre}));
+                                     {false, kLoopForward, 0, static_cast<std::uint32_t>(frames),
+                                      32, relativeNote, 0, kCentre}));
 }
 
 XmInstrument MakeSawLead() {
     const Tuning tuning = OctaveTuning(1);
-    Signal signal = RenderCycles(tuning, 1, [](double phase, double) { return SawWave(phase, 14); });
+    Signal signal =
+        RenderCycles(tuning, 1, [](double phase, double) { return SawWave(phase, 14); });
     Normalize(signal, 0.95);
     XmInstrument instrument =
         Named("saw lead", LoopedSample("saw lead", signal, tuning, 1, true, kLoopForward, 36));
@@ -236,14 +243,16 @@ XmInstrument MakeChoir() {
         double sum = 0.0;
         for (int k = 1; k <= 16; ++k) {
             const double f = fundamental * k;
-            const double weight = 0.3 / k + Formant(f, 720.0, 140.0) + 0.7 * Formant(f, 1150.0, 160.0) +
+            const double weight = 0.3 / k + Formant(f, 720.0, 140.0) +
+                                  0.7 * Formant(f, 1150.0, 160.0) +
                                   0.25 * Formant(f, 2600.0, 300.0);
             sum += weight * Sine(phase * k + 0.13 * k * k);
         }
         return sum;
     });
     Normalize(signal, 0.95);
-    XmInstrument instrument = Named("choir", LoopedSample("choir", signal, tuning, 1, true, kLoopForward, 34));
+    XmInstrument instrument =
+        Named("choir", LoopedSample("choir", signal, tuning, 1, true, kLoopForward, 34));
     instrument.volumeEnvelope.points = {{0, 0}, {20, 64}, {40, 58}, {70, 0}};
     instrument.volumeEnvelope.sustainPoint = 2;
     instrument.fadeout = 400;
@@ -271,11 +280,12 @@ XmInstrument MakeOrgan() {
     // Drawbar-style sum of a few octave and fifth partials.
     const Tuning tuning = OctaveTuning(1);
     Signal signal = RenderCycles(tuning, 1, [](double phase, double) {
-        return Sine(phase) + 0.7 * Sine(phase * 2.0) + 0.45 * Sine(phase * 3.0) + 0.35 * Sine(phase * 4.0) +
-               0.15 * Sine(phase * 6.0) + 0.1 * Sine(phase * 8.0);
+        return Sine(phase) + 0.7 * Sine(phase * 2.0) + 0.45 * Sine(phase * 3.0) +
+               0.35 * Sine(phase * 4.0) + 0.15 * Sine(phase * 6.0) + 0.1 * Sine(phase * 8.0);
     });
     Normalize(signal, 0.95);
-    XmInstrument instrument = Named("organ", LoopedSample("organ", signal, tuning, 1, false, kLoopForward, 30));
+    XmInstrument instrument =
+        Named("organ", LoopedSample("organ", signal, tuning, 1, false, kLoopForward, 30));
     instrument.volumeEnvelope.points = {{0, 0}, {3, 64}, {8, 52}, {20, 0}};
     instrument.volumeEnvelope.sustainPoint = 2;
     instrument.fadeout = 1000;

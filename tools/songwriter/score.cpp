@@ -31,9 +31,11 @@ const char* const kThemeB2 =
 const char* const kIntroMotif =
     "A5:2 C6:2 E6:4 -:8 | A5:2 C6:2 F6:4 -:8 | G5:2 C6:2 E6:4 -:8 | D6:6~ B5:4 -:6";
 const char* const kIntroMotif2 =
-    "A5:2 C6:2 E6:4 D6:4 C6:4 | A5:2 C6:2 F6:4 E6:4 C6:4 | G5:2 C6:2 E6:4 G6:4 E6:4 | D6:6~ B5:4 G5:6";
+    "A5:2 C6:2 E6:4 D6:4 C6:4 | A5:2 C6:2 F6:4 E6:4 C6:4 | G5:2 C6:2 E6:4 G6:4 E6:4 | D6:6~ B5:4 "
+    "G5:6";
 const char* const kRisingLine = "E5:16~ F5:16~ G5:16~ G#5:14~ -:2";
-const char* const kBridgeBell = "C6:6 A5:2 F5:8 | D6:6 B5:2 G5:8 | E6:6 B5:2 G5:4 E5:4 | A5:12~ -:4";
+const char* const kBridgeBell =
+    "C6:6 A5:2 F5:8 | D6:6 B5:2 G5:8 | E6:6 B5:2 G5:4 E5:4 | A5:12~ -:4";
 const char* const kBridgeFlute =
     "A5:4 C6:4 A5:8~ | B5:4 D6:4 B5:8~ | G#5:4 B5:4 E6:8~ | /D6:4 B5:4 G#5:4 E5:4";
 const char* const kSolo =
@@ -128,8 +130,10 @@ XmPattern IntroPads() {
     XmPattern p = Blank();
     const std::vector<Chord> chords = Bars({"Am", "F", "C", "G"});
     // The first chord swells in from near silence.
-    PutNote(p, kChannels, 0, kChPadLow, ChordTone(chords[0], 1, NoteNumber("F-4")), kPad, VolumeSet(2));
-    PutNote(p, kChannels, 0, kChPadHigh, ChordTone(chords[0], 2, NoteNumber("C-5")), kPad, VolumeSet(2));
+    PutNote(p, kChannels, 0, kChPadLow, ChordTone(chords[0], 1, NoteNumber("F-4")), kPad,
+            VolumeSet(2));
+    PutNote(p, kChannels, 0, kChPadHigh, ChordTone(chords[0], 2, NoteNumber("C-5")), kPad,
+            VolumeSet(2));
     for (int row = 0; row < 8; ++row) {
         PutEffect(p, kChannels, row, kChPadLow, kVolumeSlide, 0x10);
         PutEffect(p, kChannels, row, kChPadHigh, kVolumeSlide, 0x10);
@@ -138,7 +142,8 @@ XmPattern IntroPads() {
     // The sub bass grows louder bar by bar.
     Bass(p, chords, "R...............", kSubBass, NoteNumber("E-2"));
     for (int bar = 0; bar < 4; ++bar) {
-        PutEffect(p, kChannels, bar * kRowsPerBar, kChBass, kSetVolume, static_cast<std::uint8_t>(24 + 8 * bar));
+        PutEffect(p, kChannels, bar * kRowsPerBar, kChBass, kSetVolume,
+                  static_cast<std::uint8_t>(24 + 8 * bar));
     }
     LeadWithEcho(p, kIntroMotif, kBellStyle, kBellEchoStyle);
     Riser(p, 32, 64);
@@ -352,21 +357,21 @@ XmModule ComposeSong() {
     module.defaultBpm = kSongBpm;
     module.flags = 0;  // Amiga frequency table
 
-    module.patterns.push_back(IntroPads());                                              // 0
-    module.patterns.push_back(IntroGroove());                                            // 1
-    module.patterns.push_back(IntroBuild());                                             // 2
-    module.patterns.push_back(ThemeA());                                                 // 3
-    module.patterns.push_back(ThemeA2());                                                // 4
-    module.patterns.push_back(ThemeB(kThemeB, Bars({"Dm", "Am", "F", "C"}), false));      // 5
-    module.patterns.push_back(ThemeB(kThemeB2, Bars({"Dm", "Am", "F", "G"}), true));      // 6
-    module.patterns.push_back(BridgeCalm());                                             // 7
-    module.patterns.push_back(BridgeBuild());                                            // 8
+    module.patterns.push_back(IntroPads());                                                    // 0
+    module.patterns.push_back(IntroGroove());                                                  // 1
+    module.patterns.push_back(IntroBuild());                                                   // 2
+    module.patterns.push_back(ThemeA());                                                       // 3
+    module.patterns.push_back(ThemeA2());                                                      // 4
+    module.patterns.push_back(ThemeB(kThemeB, Bars({"Dm", "Am", "F", "C"}), false));           // 5
+    module.patterns.push_back(ThemeB(kThemeB2, Bars({"Dm", "Am", "F", "G"}), true));           // 6
+    module.patterns.push_back(BridgeCalm());                                                   // 7
+    module.patterns.push_back(BridgeBuild());                                                  // 8
     module.patterns.push_back(ThemeWithHarmony(kThemeA, Bars({"Am", "F", "C", "G"}), false));  // 9
     module.patterns.push_back(ThemeWithHarmony(kThemeA2, Bars({"Am", "F", "G", "E"}), true));  // 10
-    module.patterns.push_back(Solo());                                                   // 11
-    module.patterns.push_back(DrumBreak());                                              // 12
-    module.patterns.push_back(BuildUp());                                                // 13
-    module.patterns.push_back(Turnaround());                                             // 14
+    module.patterns.push_back(Solo());                                                         // 11
+    module.patterns.push_back(DrumBreak());                                                    // 12
+    module.patterns.push_back(BuildUp());                                                      // 13
+    module.patterns.push_back(Turnaround());                                                   // 14
 
     module.orders = {0, 1, 2, 3, 4, 5, 6, 3, 4, 7, 8, 9, 10, 11, 12, 5, 6, 14, 13};
     return module;

@@ -10,8 +10,8 @@ std::vector<Chord> Bars(const std::vector<std::string>& names) {
     return chords;
 }
 
-void Drums(XmPattern& pattern, int channel, int instrument, int note, const std::string& hits, int startRow,
-           int endRow) {
+void Drums(XmPattern& pattern, int channel, int instrument, int note, const std::string& hits,
+           int startRow, int endRow) {
     if (hits.empty()) {
         return;
     }
@@ -20,9 +20,7 @@ void Drums(XmPattern& pattern, int channel, int instrument, int note, const std:
         const char hit = hits[static_cast<std::size_t>(row - startRow) % hits.size()];
         const bool roll = hit == 'r' || hit == 'R';
         switch (hit) {
-            case 'X':
-                PutNote(pattern, kChannels, row, channel, note, instrument);
-                break;
+            case 'X': PutNote(pattern, kChannels, row, channel, note, instrument); break;
             case 'x':
                 PutNote(pattern, kChannels, row, channel, note, instrument, VolumeSet(44));
                 break;
@@ -49,24 +47,21 @@ void Drums(XmPattern& pattern, int channel, int instrument, int note, const std:
                         rolling ? 0 : VolumeSet(14));
                 PutEffect(pattern, kChannels, row, channel, kMultiRetrig, 0xA3);
                 break;
-            default:
-                break;
+            default: break;
         }
         rolling = roll;
     }
 }
 
-void Bass(XmPattern& pattern, const std::vector<Chord>& chords, const std::string& rhythm, int instrument,
-          int octaveFloor, int firstBar) {
+void Bass(XmPattern& pattern, const std::vector<Chord>& chords, const std::string& rhythm,
+          int instrument, int octaveFloor, int firstBar) {
     for (int bar = firstBar; bar < static_cast<int>(chords.size()); ++bar) {
         const Chord& chord = chords[static_cast<std::size_t>(bar)];
         const int root = ChordTone(chord, 0, octaveFloor);
         for (int step = 0; step < kRowsPerBar; ++step) {
             const int row = bar * kRowsPerBar + step;
             switch (rhythm[static_cast<std::size_t>(step) % rhythm.size()]) {
-                case 'R':
-                    PutNote(pattern, kChannels, row, kChBass, root, instrument);
-                    break;
+                case 'R': PutNote(pattern, kChannels, row, kChBass, root, instrument); break;
                 case 'O':
                     PutNote(pattern, kChannels, row, kChBass, root + 12, instrument, VolumeSet(40));
                     break;
@@ -74,23 +69,20 @@ void Bass(XmPattern& pattern, const std::vector<Chord>& chords, const std::strin
                     PutNote(pattern, kChannels, row, kChBass, ChordTone(chord, 2, root), instrument,
                             VolumeSet(44));
                     break;
-                case '-':
-                    PutNote(pattern, kChannels, row, kChBass, kNoteKeyOff, 0);
-                    break;
-                default:
-                    break;
+                case '-': PutNote(pattern, kChannels, row, kChBass, kNoteKeyOff, 0); break;
+                default: break;
             }
         }
     }
 }
 
-void Arpeggio(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int instrument, int volume,
-              int firstBar) {
+void Arpeggio(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int instrument,
+              int volume, int firstBar) {
     for (int bar = firstBar; bar < static_cast<int>(chords.size()); ++bar) {
         const Chord& chord = chords[static_cast<std::size_t>(bar)];
         const int row = bar * kRowsPerBar;
-        PutNote(pattern, kChannels, row, channel, ChordTone(chord, 0, NoteNumber("A-4")), instrument,
-                VolumeSet(volume));
+        PutNote(pattern, kChannels, row, channel, ChordTone(chord, 0, NoteNumber("A-4")),
+                instrument, VolumeSet(volume));
         for (int step = 0; step < kRowsPerBar; ++step) {
             PutEffect(pattern, kChannels, row + step, channel, kArpeggio, ArpeggioParam(chord));
         }
@@ -107,17 +99,20 @@ int PadTone(const Chord& chord, int index) {
 
 }  // namespace
 
-void Pad(XmPattern& pattern, const std::vector<Chord>& chords, int instrument, int volume, int firstBar) {
+void Pad(XmPattern& pattern, const std::vector<Chord>& chords, int instrument, int volume,
+         int firstBar) {
     for (int bar = firstBar; bar < static_cast<int>(chords.size()); ++bar) {
         const Chord& chord = chords[static_cast<std::size_t>(bar)];
         const int row = bar * kRowsPerBar;
-        PutNote(pattern, kChannels, row, kChPadLow, PadTone(chord, 1), instrument, VolumeSet(volume));
-        PutNote(pattern, kChannels, row, kChPadHigh, PadTone(chord, 2), instrument, VolumeSet(volume));
+        PutNote(pattern, kChannels, row, kChPadLow, PadTone(chord, 1), instrument,
+                VolumeSet(volume));
+        PutNote(pattern, kChannels, row, kChPadHigh, PadTone(chord, 2), instrument,
+                VolumeSet(volume));
     }
 }
 
-void Stabs(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int toneIndex, int instrument,
-           const std::string& rhythm, int volume) {
+void Stabs(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int toneIndex,
+           int instrument, const std::string& rhythm, int volume) {
     for (int bar = 0; bar < static_cast<int>(chords.size()); ++bar) {
         const Chord& chord = chords[static_cast<std::size_t>(bar)];
         for (int step = 0; step < kRowsPerBar; ++step) {
@@ -125,7 +120,8 @@ void Stabs(XmPattern& pattern, const std::vector<Chord>& chords, int channel, in
                 continue;
             }
             const int row = bar * kRowsPerBar + step;
-            PutNote(pattern, kChannels, row, channel, PadTone(chord, toneIndex) + 12, instrument, VolumeSet(volume));
+            PutNote(pattern, kChannels, row, channel, PadTone(chord, toneIndex) + 12, instrument,
+                    VolumeSet(volume));
             PutEffect(pattern, kChannels, row, channel, kExtended, kNoteCut | 4);
         }
     }
@@ -150,7 +146,8 @@ void Echo(XmPattern& pattern, const std::vector<NoteEvent>& events, int channel,
     PanStruckNotes(pattern, channel, delayed, panning);
 }
 
-void PanStruckNotes(XmPattern& pattern, int channel, const std::vector<NoteEvent>& events, std::uint8_t panning) {
+void PanStruckNotes(XmPattern& pattern, int channel, const std::vector<NoteEvent>& events,
+                    std::uint8_t panning) {
     for (std::size_t i = 0; i < events.size(); ++i) {
         if (!events[i].slide || i == 0) {
             PutEffect(pattern, kChannels, events[i].row, channel, kSetPanning, panning);

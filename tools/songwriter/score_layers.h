@@ -33,20 +33,21 @@ void Drums(XmPattern& pattern, int channel, int instrument, int note, const std:
 
 // Bass, one character per row within each bar: R root, O octave above, F fifth, - key-off,
 // . hold or nothing. Bars before firstBar stay empty.
-void Bass(XmPattern& pattern, const std::vector<Chord>& chords, const std::string& rhythm, int instrument,
-          int octaveFloor, int firstBar = 0);
+void Bass(XmPattern& pattern, const std::vector<Chord>& chords, const std::string& rhythm,
+          int instrument, int octaveFloor, int firstBar = 0);
 
 // A held chord root whose arpeggio runs through third and fifth on every tick.
 void Arpeggio(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int instrument,
               int volume, int firstBar = 0);
 
 // Third and fifth of each bar's chord held on the two pad channels.
-void Pad(XmPattern& pattern, const std::vector<Chord>& chords, int instrument, int volume, int firstBar = 0);
+void Pad(XmPattern& pattern, const std::vector<Chord>& chords, int instrument, int volume,
+         int firstBar = 0);
 
 // Short chord stabs (third, or fifth on the second channel) on the rows marked x in a 16-row
 // rhythm, cut after a few ticks.
-void Stabs(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int toneIndex, int instrument,
-           const std::string& rhythm, int volume);
+void Stabs(XmPattern& pattern, const std::vector<Chord>& chords, int channel, int toneIndex,
+           int instrument, const std::string& rhythm, int volume);
 
 // A delayed, quieter copy of a melody line on another channel, panned away from the original.
 void Echo(XmPattern& pattern, const std::vector<NoteEvent>& events, int channel, int delayRows,
@@ -54,4 +55,5 @@ void Echo(XmPattern& pattern, const std::vector<NoteEvent>& events, int channel,
 
 // Pans every struck (not glided) note of a line written with WriteLine: each note that names
 // an instrument resets the channel to the sample's own panning.
-void PanStruckNotes(XmPattern& pattern, int channel, const std::vector<NoteEvent>& events, std::uint8_t panning);
+void PanStruckNotes(XmPattern& pattern, int channel, const std::vector<NoteEvent>& events,
+                    std::uint8_t panning);

@@ -134,8 +134,9 @@ std::uint8_t ArpeggioParam(const Chord& chord) {
 XmPattern EmptyPattern(int channelCount, int rowCount) {
     XmPattern pattern;
     pattern.rowCount = rowCount;
-    pattern.cells.assign(static_cast<std::size_t>(channelCount) * static_cast<std::size_t>(rowCount),
-                         Cell{0, 0, 0, 0, 0});
+    pattern.cells.assign(
+        static_cast<std::size_t>(channelCount) * static_cast<std::size_t>(rowCount),
+        Cell{0, 0, 0, 0, 0});
     return pattern;
 }
 
@@ -154,7 +155,8 @@ int Clashes = 0;
 
 void ReportClash(int row, int channel, const char* what) {
     ++Clashes;
-    std::fprintf(stderr, "songwriter: %s written twice at row %d, channel %d\n", what, row, channel);
+    std::fprintf(stderr, "songwriter: %s written twice at row %d, channel %d\n", what, row,
+                 channel);
 }
 
 }  // namespace
@@ -196,8 +198,8 @@ bool PutEffect(XmPattern& pattern, int channelCount, int row, int channel, std::
     return true;
 }
 
-void WriteLine(XmPattern& pattern, int channelCount, int channel, const std::vector<NoteEvent>& events,
-               const LineStyle& style) {
+void WriteLine(XmPattern& pattern, int channelCount, int channel,
+               const std::vector<NoteEvent>& events, const LineStyle& style) {
     for (std::size_t i = 0; i < events.size(); ++i) {
         const NoteEvent& event = events[i];
         if (event.slide && i > 0) {
@@ -226,7 +228,8 @@ void WriteLine(XmPattern& pattern, int channelCount, int channel, const std::vec
     }
 }
 
-bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel, std::uint8_t volumeCommand) {
+bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel,
+               std::uint8_t volumeCommand) {
     if (!InPattern(pattern, channelCount, row, channel)) {
         return false;
     }
@@ -239,7 +242,8 @@ bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel, std::
     return true;
 }
 
-std::vector<NoteEvent> HarmonyBelow(std::vector<NoteEvent> events, const std::vector<Chord>& chords) {
+std::vector<NoteEvent> HarmonyBelow(std::vector<NoteEvent> events,
+                                    const std::vector<Chord>& chords) {
     for (NoteEvent& event : events) {
         const std::size_t bar = static_cast<std::size_t>(event.row / kRowsPerBar);
         if (bar >= chords.size()) {

@@ -46,9 +46,9 @@ int NoteNumber(const std::string& name);
 struct NoteEvent {
     int row;
     int note;
-    int length;      // rows
-    bool slide;      // glide into the note from the previous one (tone portamento)
-    bool vibrato;    // vibrato once the note has sounded for a beat
+    int length;    // rows
+    bool slide;    // glide into the note from the previous one (tone portamento)
+    bool vibrato;  // vibrato once the note has sounded for a beat
 };
 
 // Reads a line such as "A4:2 C5:2 E5:4~ -:4 /D5:4": note:rows, "-" a rest, a leading "/" a
@@ -89,12 +89,14 @@ struct LineStyle {
     std::uint8_t vibrato;        // vibrato parameter for notes marked "~"
     bool keyOffAtRests;
 };
-void WriteLine(XmPattern& pattern, int channelCount, int channel, const std::vector<NoteEvent>& events,
-               const LineStyle& style);
+void WriteLine(XmPattern& pattern, int channelCount, int channel,
+               const std::vector<NoteEvent>& events, const LineStyle& style);
 
 // A volume-column command on its own (the cell's note and effect are left as they are).
-bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel, std::uint8_t volumeCommand);
+bool PutVolume(XmPattern& pattern, int channelCount, int row, int channel,
+               std::uint8_t volumeCommand);
 
 // A second voice under a melody: for each note, the highest tone of its bar's chord that lies
 // at least a minor third below it, so the two voices always agree with the harmony.
-std::vector<NoteEvent> HarmonyBelow(std::vector<NoteEvent> events, const std::vector<Chord>& chords);
+std::vector<NoteEvent> HarmonyBelow(std::vector<NoteEvent> events,
+                                    const std::vector<Chord>& chords);

@@ -13,7 +13,9 @@ using Signal = std::vector<double>;
 
 // The instruments count frames in int, as their formulas use them; this makes a count or a
 // frame number (never negative) a signal's size or index.
-inline std::size_t ToSize(int frames) { return static_cast<std::size_t>(frames); }
+inline std::size_t ToSize(int frames) {
+    return static_cast<std::size_t>(frames);
+}
 
 // The player plays a sample at 8363 Hz for C-4 when its relative note is 0; each relative
 // semitone scales that rate. A pitched sample tuned to C-4 holds one cycle per
@@ -51,7 +53,7 @@ struct FilterOutputs {
 FilterOutputs Filter(StateVariable& filter, double input, double cutoffFraction);
 
 // Amplitude shapes over normalised time t in [0, 1].
-double Decay(double t, double power);                  // (1 - t)^power, 0 beyond 1
+double Decay(double t, double power);  // (1 - t)^power, 0 beyond 1
 double AttackDecay(double t, double attack, double power);
 
 // Scales the signal so that its largest magnitude is `peak` (0..1).

@@ -18,7 +18,9 @@ void StoreText(std::uint8_t* at, const std::string& text, std::size_t width) {
     }
 }
 
-void Append(Bytes& out, const Bytes& record) { out.insert(out.end(), record.begin(), record.end()); }
+void Append(Bytes& out, const Bytes& record) {
+    out.insert(out.end(), record.begin(), record.end());
+}
 
 // The module header up to the end of the order table, then cut or padded to the header size
 // the module states. A header size that points past the module is written as given, without
@@ -35,11 +37,13 @@ Bytes ModuleHeader(const XmModule& module) {
     xm::Store16(at + xm::kRestartPositionOffset, module.restartPosition);
     xm::Store16(at + xm::kChannelCountOffset, module.channels);
     xm::Store16(at + xm::kPatternCountOffset,
-                module.patternCountOverride >= 0 ? static_cast<std::uint32_t>(module.patternCountOverride)
-                                                 : static_cast<std::uint32_t>(module.patterns.size()));
+                module.patternCountOverride >= 0
+                    ? static_cast<std::uint32_t>(module.patternCountOverride)
+                    : static_cast<std::uint32_t>(module.patterns.size()));
     xm::Store16(at + xm::kInstrumentCountOffset,
-                module.instrumentCountOverride >= 0 ? static_cast<std::uint32_t>(module.instrumentCountOverride)
-                                                    : static_cast<std::uint32_t>(module.instruments.size()));
+                module.instrumentCountOverride >= 0
+                    ? static_cast<std::uint32_t>(module.instrumentCountOverride)
+                    : static_cast<std::uint32_t>(module.instruments.size()));
     xm::Store16(at + xm::kFlagsOffset, module.flags);
     xm::Store16(at + xm::kDefaultSpeedOffset, module.speed);
     xm::Store16(at + xm::kDefaultBpmOffset, module.bpm);
@@ -56,8 +60,9 @@ Bytes PatternHeader(const XmPattern& pattern) {
     xm::Store32(header.data() + xm::kPatternHeaderLengthOffset, xm::kPatternHeaderSize);
     xm::Store16(header.data() + xm::kPatternRowCountOffset, pattern.rows);
     xm::Store16(header.data() + xm::kPatternPackedSizeOffset,
-                pattern.packedSizeOverride >= 0 ? static_cast<std::uint32_t>(pattern.packedSizeOverride)
-                                                : static_cast<std::uint32_t>(pattern.packed.size()));
+                pattern.packedSizeOverride >= 0
+                    ? static_cast<std::uint32_t>(pattern.packedSizeOverride)
+                    : static_cast<std::uint32_t>(pattern.packed.size()));
     return header;
 }
 
@@ -71,9 +76,11 @@ void StoreEnvelope(std::uint8_t* at, const XmEnvelope& envelope) {
 // The instrument header: its fields up to the fade-out when it has samples or its stated size
 // holds them, only up to the sample count otherwise; padded to the stated size, never cut.
 Bytes InstrumentHeader(const XmInstrument& instrument, std::uint32_t sampleCount) {
-    const std::uint32_t headerSize = instrument.headerSize != 0
-        ? instrument.headerSize
-        : (sampleCount > 0 ? kInstrumentHeaderSize : static_cast<std::uint32_t>(xm::kInstrumentShortHeaderSize));
+    const std::uint32_t headerSize =
+        instrument.headerSize != 0
+            ? instrument.headerSize
+            : (sampleCount > 0 ? kInstrumentHeaderSize
+                               : static_cast<std::uint32_t>(xm::kInstrumentShortHeaderSize));
     const bool full = sampleCount > 0 || headerSize >= xm::kInstrumentFieldsEnd;
     Bytes header(full ? xm::kInstrumentFieldsEnd : xm::kInstrumentShortHeaderSize, 0);
     std::uint8_t* at = header.data();
@@ -123,7 +130,9 @@ Bytes SampleHeader(const XmSample& sample) {
 
 }  // namespace
 
-void Put8(Bytes& out, std::uint32_t value) { out.push_back(static_cast<std::uint8_t>(value)); }
+void Put8(Bytes& out, std::uint32_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+}
 
 void Put16(Bytes& out, std::uint32_t value) {
     Put8(out, value);
@@ -135,7 +144,9 @@ void Put32(Bytes& out, std::uint32_t value) {
     Put16(out, value >> 16);
 }
 
-void PutZeros(Bytes& out, std::size_t count) { out.insert(out.end(), count, 0); }
+void PutZeros(Bytes& out, std::size_t count) {
+    out.insert(out.end(), count, 0);
+}
 
 void PutText(Bytes& out, const std::string& text, std::size_t width) {
     const std::size_t start = out.size();
@@ -152,8 +163,8 @@ Bytes BuildXm(const XmModule& module) {
     }
     for (const XmInstrument& instrument : module.instruments) {
         const std::uint32_t count = instrument.sampleCountOverride >= 0
-            ? static_cast<std::uint32_t>(instrument.sampleCountOverride)
-            : static_cast<std::uint32_t>(instrument.samples.size());
+                                        ? static_cast<std::uint32_t>(instrument.sampleCountOverride)
+                                        : static_cast<std::uint32_t>(instrument.samples.size());
         Append(out, InstrumentHeader(instrument, count));
         for (const XmSample& sample : instrument.samples) Append(out, SampleHeader(sample));
         for (const XmSample& sample : instrument.samples) Append(out, sample.data);
@@ -189,13 +200,17 @@ Bytes DeltaCode(const std::vector<Value>& values) {
 
 }  // namespace
 
-Bytes DeltaCode8(const std::vector<std::int8_t>& values) { return DeltaCode(values); }
+Bytes DeltaCode8(const std::vector<std::int8_t>& values) {
+    return DeltaCode(values);
+}
 
-Bytes DeltaCode16(const std::vector<std::int16_t>& values) { return DeltaCode(values); }
+Bytes DeltaCode16(const std::vector<std::int16_t>& values) {
+    return DeltaCode(values);
+}
 
 // One cell in the raw form: the note byte (below 0x80) and the four other fields.
-void PutRawCell(Bytes& out, std::uint8_t note, std::uint8_t instrument,
-                       std::uint8_t volume, std::uint8_t effect, std::uint8_t param) {
+void PutRawCell(Bytes& out, std::uint8_t note, std::uint8_t instrument, std::uint8_t volume,
+                std::uint8_t effect, std::uint8_t param) {
     Put8(out, note);
     Put8(out, instrument);
     Put8(out, volume);
@@ -210,6 +225,8 @@ void PackCell(Bytes& out, std::uint8_t note, std::uint8_t instrument, std::uint8
     xm::PackCell(fields, [&out](std::uint8_t byte) { out.push_back(byte); });
 }
 
-void PutEmptyCells(Bytes& out, std::size_t count) { out.insert(out.end(), count, xm::kCellMaskFlag); }
+void PutEmptyCells(Bytes& out, std::size_t count) {
+    out.insert(out.end(), count, xm::kCellMaskFlag);
+}
 
 }  // namespace xmfile

@@ -15,7 +15,9 @@ std::uint8_t EnvelopeType(const XmEnvelope& envelope) {
     return type;
 }
 
-std::uint8_t IndexOrZero(int index) { return index < 0 ? 0 : static_cast<std::uint8_t>(index); }
+std::uint8_t IndexOrZero(int index) {
+    return index < 0 ? 0 : static_cast<std::uint8_t>(index);
+}
 
 xmfile::XmEnvelope FileEnvelope(const XmEnvelope& envelope) {
     xmfile::XmEnvelope file;
