@@ -21,12 +21,12 @@ std::atomic<int> threadsRefused{0};
 }  // namespace
 
 extern "C" int RealPthreadCreate(pthread_t* thread, const pthread_attr_t* attributes,
-                                 void* (*routine)(void*), void* argument)
-    asm("__real_pthread_create");
+                                 void* (*routine)(void*),
+                                 void* argument) asm("__real_pthread_create");
 
 extern "C" int WrappedPthreadCreate(pthread_t* thread, const pthread_attr_t* attributes,
-                                    void* (*routine)(void*), void* argument)
-    asm("__wrap_pthread_create");
+                                    void* (*routine)(void*),
+                                    void* argument) asm("__wrap_pthread_create");
 
 extern "C" int WrappedPthreadCreate(pthread_t* thread, const pthread_attr_t* attributes,
                                     void* (*routine)(void*), void* argument) {
