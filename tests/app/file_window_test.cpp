@@ -368,7 +368,8 @@ TEST(FileWindow, CopyAllGivesTaggedLinesAndCopyTheClickedField) {
         std::string expected;
         const std::vector<std::string> abc = TextsOf("abc");
         for (int k = 0; k < kWindowDigestCount; ++k) {
-            expected += std::string(DigestTable[k].name) + " (\"abc\") = " + abc[k] + "\n";
+            expected += std::string(DigestTable[k].name) +
+                        " (\"abc\") = " + abc[static_cast<std::size_t>(k)] + "\n";
         }
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
 
@@ -380,7 +381,8 @@ TEST(FileWindow, CopyAllGivesTaggedLinesAndCopyTheClickedField) {
         const std::vector<std::string> hello = TextsOf("hello");
         expected.clear();
         for (int k = 0; k < kWindowDigestCount; ++k) {
-            expected += std::string(DigestTable[k].name) + " (" + path + ") = " + hello[k] + "\n";
+            expected += std::string(DigestTable[k].name) + " (" + path +
+                        ") = " + hello[static_cast<std::size_t>(k)] + "\n";
         }
         EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
 

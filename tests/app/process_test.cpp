@@ -317,7 +317,8 @@ Outcome RunWithDisplay(const char* display) {
     Outcome outcome;
     char buffer[256];
     ssize_t got;
-    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) outcome.errors.append(buffer, got);
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0)
+        outcome.errors.append(buffer, static_cast<std::size_t>(got));
     close(fds[0]);
     if (program > 0 && !WaitForExit(program, outcome.status)) Stop(program, SIGKILL);
     return outcome;
@@ -434,8 +435,10 @@ Printed RunToEnd(const std::vector<std::string>& arguments) {
     Printed printed;
     char buffer[512];
     ssize_t got;
-    while ((got = read(out[0], buffer, sizeof buffer)) > 0) printed.out.append(buffer, got);
-    while ((got = read(err[0], buffer, sizeof buffer)) > 0) printed.err.append(buffer, got);
+    while ((got = read(out[0], buffer, sizeof buffer)) > 0)
+        printed.out.append(buffer, static_cast<std::size_t>(got));
+    while ((got = read(err[0], buffer, sizeof buffer)) > 0)
+        printed.err.append(buffer, static_cast<std::size_t>(got));
     close(out[0]);
     close(err[0]);
     if (pid > 0 && !WaitForExit(pid, printed.status)) Stop(pid, SIGKILL);

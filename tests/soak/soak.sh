@@ -2,13 +2,14 @@
 # A long run of the Linux program as a user would drive it: soak.sh [SECONDS] (default 600).
 #
 # On a private X server, with SDL's silent audio driver, xdotool types random text, pastes
-# texts of up to 100 KB (the clipboard filled with xclip), has files of up to 1 GiB hashed
-# through "Hash a file..." (the file chooser driven by keys: xdotool cannot make a drop),
-# opens and closes the About box, and uses the context menu's compare, copy and music items.
-# After every round the fields are copied with "Copy all digests" and checked against
-# hashcalc-cli, and the process is measured: it fails when memory, threads or open files
-# grow past the bounds below over what it used after the first round. Exits non-zero with
-# the reason on the first failure. HASHCALC_BUILD_DIR names the build (default: build).
+# texts of up to 100 KB (the clipboard filled with xclip), has files of up to 1 GiB (16 MiB in
+# runs shorter than ten minutes) hashed through "Hash a file..." (the file chooser driven by
+# keys: xdotool cannot make a drop), opens and closes the About box, and uses the context
+# menu's compare, copy and music items. After every round the fields are copied with "Copy all
+# digests" and checked against hashcalc-cli, and the process is measured: it fails when memory,
+# threads or open files grow past the bounds below over what it used after the first round.
+# Exits non-zero with the reason on the first failure. HASHCALC_BUILD_DIR names the build
+# (default: build).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 duration=${1:-600}
@@ -24,6 +25,13 @@ readonly thread_bound=4
 readonly fd_bound=16
 # The longest wait for one file (1 GiB through twelve digests, MD2 the slowest).
 readonly file_patience=600
+# The largest file: 1 GiB in runs of ten minutes or more; shorter runs keep to 16 MiB, since
+# one 1 GiB file alone takes minutes (MD2) and would turn a minute's run into several.
+if [ "$duration" -ge 600 ]; then
+  readonly largest_file=$((1024 * 1024 * 1024))
+else
+  readonly largest_file=$((16 * 1024 * 1024))
+fi
 
 fail() {
   echo "soak: FAIL: $*" >&2
@@ -184,8 +192,8 @@ hash_file() {
   local size
   case $((RANDOM % 8)) in
     0) size=0 ;;
-    1) size=$((1024 * 1024 * 1024)) ;;
-    2 | 3) size=$(((RANDOM * 32768 + RANDOM) % (256 * 1024 * 1024))) ;;
+    1) size=$largest_file ;;
+    2 | 3) size=$(((RANDOM * 32768 + RANDOM) % (largest_file / 4))) ;;
     *) size=$(((RANDOM * 32768 + RANDOM) % (4 * 1024 * 1024))) ;;
   esac
   local name="file-$RANDOM.bin"
