@@ -439,12 +439,18 @@ protected:
             case QEvent::ContextMenu: {
                 // As on Windows the dialog procedure hears of the right click first, with the
                 // control under it; when it takes no action, the control's own menu opens.
+                // A menu asked for from the keyboard (the menu key, Shift+F10) is for the
+                // focused control and has no position: -1 for both coordinates, as on Windows.
                 auto* widget = qobject_cast<QWidget*>(watched);
                 if (widget == nullptr) return false;
-                const QPoint at = static_cast<QContextMenuEvent*>(event)->globalPos();
+                const auto* request = static_cast<QContextMenuEvent*>(event);
+                const QPoint at = request->globalPos();
+                const LPARAM where = request->reason() == QContextMenuEvent::Keyboard
+                                         ? static_cast<LPARAM>(-1)
+                                         : MAKELPARAM(at.x(), at.y());
                 const HWND target = HandleAt(dialog_, widget);
                 return SendToProcedure(dialog_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(target),
-                                       MAKELPARAM(at.x(), at.y())) != 0;
+                                       where) != 0;
             }
             case QEvent::DragEnter:
             case QEvent::DragMove:
@@ -455,6 +461,16 @@ protected:
 
 private:
     bool RouteKey(QObject* watched, QKeyEvent* key) {
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            // Shift+F10 asks for the focused control's context menu, as the menu key does.
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget == nullptr) return false;
+            const QPoint at = widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at),
+                                      key->modifiers());
+            QCoreApplication::sendEvent(widget, &request);
+            return true;
+        }
         if (key->key() == Qt::Key_Escape) {
             SendCommand(dialog_, IDCANCEL, BN_CLICKED);
             return true;
@@ -912,6 +928,19 @@ HWND WINAPI GetDlgItem(HWND dialog, int controlId) {
 
 int WINAPI GetDlgCtrlID(HWND control) {
     return control != nullptr && control->control != nullptr ? ControlId(control->control) : 0;
+}
+
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect) {
+    const QWidget* widget = WidgetOf(window);
+    if (widget == nullptr || rect == nullptr) return FALSE;
+    const QRect area = widget->isWindow()
+                           ? widget->frameGeometry()
+                           : QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    rect->left = area.x();
+    rect->top = area.y();
+    rect->right = area.x() + area.width();
+    rect->bottom = area.y() + area.height();
+    return TRUE;
 }
 
 HWND WINAPI SetFocus(HWND window) {
