@@ -33,8 +33,11 @@ cd "$(dirname "$0")"
 
 PACKAGES=(build-essential cmake qt6-base-dev libsdl2-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcrypto++-dev clang libclang-rt-14-dev fonts-wine xvfb
-          rhash cksfv openssl b3sum)
+          rhash cksfv openssl b3sum
+          dbus-daemon at-spi2-core python3-gi gir1.2-atspi-2.0)
 # rhash, cksfv, openssl and b3sum: hashcalc-cli's lists and digests are tested beside theirs.
+# dbus-daemon, at-spi2-core, python3-gi and gir1.2-atspi-2.0: the window is tested as a screen
+# reader meets it, over the accessibility bus.
 # What building and checking the Debian package needs besides.
 PACKAGE_TOOLS=(file dpkg-dev lintian desktop-file-utils appstream debootstrap)
 # What ./dev.sh lint needs besides (run-clang-tidy comes with clang-tidy).

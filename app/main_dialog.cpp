@@ -271,7 +271,8 @@ void ToggleMusic() {
     if (State.musicAvailable) State.musicPaused = TogglePause() == 1;
 }
 
-// Right click on the window or a result field. The input field keeps its own edit menu.
+// Right click on the window or a result field, or the menu key on one. The input field keeps
+// its own edit menu.
 BOOL ShowContextMenu(HWND dialog, HWND target, LPARAM where) {
     const int fieldId = target != dialog ? GetDlgCtrlID(target) : 0;
     if (fieldId == IDC_INPUT) return FALSE;
@@ -288,8 +289,15 @@ BOOL ShowContextMenu(HWND dialog, HWND target, LPARAM where) {
     UINT musicFlags = State.musicPaused ? MF_UNCHECKED : MF_CHECKED;
     if (!State.musicAvailable) musicFlags = MF_GRAYED;
     AppendMenuA(menu, MF_STRING | musicFlags, kMenuMusic, "Play music");
-    const int x = static_cast<short>(LOWORD(where));
-    const int y = static_cast<short>(HIWORD(where));
+    int x = static_cast<short>(LOWORD(where));
+    int y = static_cast<short>(HIWORD(where));
+    // Asked for from the keyboard (Shift+F10, the menu key) the menu has no pointer position
+    // (-1, -1): it opens just below the focused control, which stays readable above it.
+    RECT box{};
+    if (x == -1 && y == -1 && GetWindowRect(target, &box)) {
+        x = box.left;
+        y = target != dialog ? box.bottom : box.top;
+    }
     const UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, x, y, 0, dialog, nullptr));
     DestroyMenu(menu);

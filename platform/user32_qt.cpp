@@ -264,6 +264,46 @@ void EndAtFirstNul(QLineEdit* edit) {
     edit->setText(edit->text().left(nul));
 }
 
+// A read-only edit shows what the program put there and nothing else. Qt's accessibility
+// bridge lets an assistive technology write into one all the same (AT-SPI's SetTextContents
+// reaches the edit's text without asking whether it is read-only), which would put a false
+// digest in a result field; such a change is undone. The program's own texts come through
+// SetDlgItemTextA, which records them here.
+constexpr const char* kProgramTextProperty = "win32ProgramText";
+constexpr const char* kProgramWritingProperty = "win32ProgramWriting";
+
+void NoteProgramText(QWidget* edit, const QString& text) {
+    edit->setProperty(kProgramTextProperty, text);
+}
+
+// True when the change was not the program's and has been undone.
+bool UndoForeignChange(QLineEdit* edit) {
+    if (!edit->isReadOnly() || edit->property(kProgramWritingProperty).toBool()) return false;
+    const QString shown = edit->property(kProgramTextProperty).toString();
+    if (edit->text() == shown) return false;
+    const QSignalBlocker quiet(edit);
+    edit->setText(shown);
+    edit->setCursorPosition(0);
+    return true;
+}
+
+// A multi-line edit notifies nothing for the program's own texts (SetDlgItemTextA blocks its
+// signals), so any change to a read-only one is foreign. It is undone once the change in
+// progress has finished: the document is not rewritten from inside its own notification.
+bool UndoForeignChange(QPlainTextEdit* edit) {
+    if (!edit->isReadOnly()) return false;
+    QMetaObject::invokeMethod(
+        edit,
+        [edit] {
+            const QString shown = edit->property(kProgramTextProperty).toString();
+            if (edit->toPlainText() == shown) return;
+            const QSignalBlocker quiet(edit);
+            edit->setPlainText(shown);
+        },
+        Qt::QueuedConnection);
+    return true;
+}
+
 QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget* parent,
                     HWND dialog) {
     const bool readOnly = (item.style & ES_READONLY) != 0;
@@ -292,7 +332,9 @@ QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget
             edit->setReadOnly(true);
             edit->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
         }
+        NoteProgramText(edit, edit->toPlainText());
         QObject::connect(edit, &QPlainTextEdit::textChanged, [dialog, id, edit] {
+            if (UndoForeignChange(edit)) return;
             EndAtFirstNul(edit);
             SendCommand(dialog, id, EN_CHANGE);
         });
@@ -305,7 +347,9 @@ QWidget* CreateEdit(const DialogItemTemplate& item, const QString& text, QWidget
     } else {
         edit->setFrame((item.style & WS_BORDER) != 0);
     }
+    NoteProgramText(edit, edit->text());
     QObject::connect(edit, &QLineEdit::textChanged, [dialog, id, edit] {
+        if (UndoForeignChange(edit)) return;
         EndAtFirstNul(edit);
         SendCommand(dialog, id, EN_CHANGE);
     });
@@ -395,12 +439,18 @@ protected:
             case QEvent::ContextMenu: {
                 // As on Windows the dialog procedure hears of the right click first, with the
                 // control under it; when it takes no action, the control's own menu opens.
+                // A menu asked for from the keyboard (the menu key, Shift+F10) is for the
+                // focused control and has no position: -1 for both coordinates, as on Windows.
                 auto* widget = qobject_cast<QWidget*>(watched);
                 if (widget == nullptr) return false;
-                const QPoint at = static_cast<QContextMenuEvent*>(event)->globalPos();
+                const auto* request = static_cast<QContextMenuEvent*>(event);
+                const QPoint at = request->globalPos();
+                const LPARAM where = request->reason() == QContextMenuEvent::Keyboard
+                                         ? static_cast<LPARAM>(-1)
+                                         : MAKELPARAM(at.x(), at.y());
                 const HWND target = HandleAt(dialog_, widget);
                 return SendToProcedure(dialog_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(target),
-                                       MAKELPARAM(at.x(), at.y())) != 0;
+                                       where) != 0;
             }
             case QEvent::DragEnter:
             case QEvent::DragMove:
@@ -411,6 +461,16 @@ protected:
 
 private:
     bool RouteKey(QObject* watched, QKeyEvent* key) {
+        if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
+            // Shift+F10 asks for the focused control's context menu, as the menu key does.
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget == nullptr) return false;
+            const QPoint at = widget->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+            QContextMenuEvent request(QContextMenuEvent::Keyboard, at, widget->mapToGlobal(at),
+                                      key->modifiers());
+            QCoreApplication::sendEvent(widget, &request);
+            return true;
+        }
         if (key->key() == Qt::Key_Escape) {
             SendCommand(dialog_, IDCANCEL, BN_CLICKED);
             return true;
@@ -724,8 +784,12 @@ BOOL WINAPI SetDlgItemTextA(HWND dialog, int controlId, LPCSTR text) {
         QString lines = value;
         lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         multiLine->setPlainText(lines);
+        NoteProgramText(multiLine, multiLine->toPlainText());
     } else if (auto* singleLine = qobject_cast<QLineEdit*>(control)) {
+        singleLine->setProperty(kProgramWritingProperty, true);
         singleLine->setText(value);
+        singleLine->setProperty(kProgramWritingProperty, false);
+        NoteProgramText(singleLine, singleLine->text());
         singleLine->setCursorPosition(0);  // show the start of a text wider than the field
     } else if (auto* label = qobject_cast<QLabel*>(control)) {
         label->setText(value);
@@ -864,6 +928,19 @@ HWND WINAPI GetDlgItem(HWND dialog, int controlId) {
 
 int WINAPI GetDlgCtrlID(HWND control) {
     return control != nullptr && control->control != nullptr ? ControlId(control->control) : 0;
+}
+
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect) {
+    const QWidget* widget = WidgetOf(window);
+    if (widget == nullptr || rect == nullptr) return FALSE;
+    const QRect area = widget->isWindow()
+                           ? widget->frameGeometry()
+                           : QRect(widget->mapToGlobal(QPoint(0, 0)), widget->size());
+    rect->left = area.x();
+    rect->top = area.y();
+    rect->right = area.x() + area.width();
+    rect->bottom = area.y() + area.height();
+    return TRUE;
 }
 
 HWND WINAPI SetFocus(HWND window) {

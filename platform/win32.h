@@ -178,6 +178,17 @@ HWND WINAPI GetDlgItem(HWND dialog, int controlId);
 int WINAPI GetDlgCtrlID(HWND control);
 HWND WINAPI SetFocus(HWND window);
 
+// A window's rectangle in screen coordinates, right and bottom just outside it; a dialog's
+// takes in the frame around it.
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+using LPRECT = RECT*;
+BOOL WINAPI GetWindowRect(HWND window, LPRECT rect);
+
 // ---- user32: context menus --------------------------------------------------------------------
 struct HMENU__;
 using HMENU = HMENU__*;

@@ -1,8 +1,10 @@
 // What a screen reader hears: every field named after its label, buttons and frames by their
-// own texts, each label announced as the label of its field.
+// own texts, each label announced as the label of its field; and what an assistive technology
+// may write: the input, not the result fields.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QLabel>
 
@@ -131,5 +133,64 @@ TEST(Accessibility, AReaderMeetsTheControlsInTheOrderTheWindowReads) {
             }
         }
         EXPECT_EQ(labels.size(), 13u) << "a label is not right before its field";
+    });
+}
+
+namespace {
+
+// Writes `text` over the whole of a control's text, as AT-SPI's SetTextContents does.
+void WriteThroughAccessibility(QWidget* control, const QString& text) {
+    QAccessibleInterface* accessible = Accessible(control);
+    ASSERT_NE(accessible, nullptr);
+    ASSERT_NE(accessible->textInterface(), nullptr);
+    if (QAccessibleEditableTextInterface* editable = accessible->editableTextInterface()) {
+        editable->replaceText(0, accessible->textInterface()->characterCount(), text);
+    }
+    // Undoing a foreign change to a multi-line edit waits for the event loop.
+    QCoreApplication::processEvents();
+}
+
+}  // namespace
+
+// Qt's bridge offers every edit's text for writing, the read-only ones too. The input takes
+// what an assistive technology writes and the fields follow it; a result field keeps the
+// digest the program put there, whichever way the write comes.
+TEST(Accessibility, WritesThroughTheBridgeReachTheInputAndNotTheResultFields) {
+    RunMainDialog([](QDialog& window) {
+        WriteThroughAccessibility(Control(window, IDC_INPUT), QStringLiteral("abc"));
+        EXPECT_EQ(ShownText(window, IDC_INPUT), "abc");
+        EXPECT_EQ(ShownText(window, IDC_MD5), "900150983cd24fb0d6963f7d28e17f72");
+        EXPECT_EQ(ShownText(window, IDC_CRC32), "352441C2");
+
+        std::vector<std::string> before;
+        for (const int id : ResultFieldIds) before.push_back(ReadItem(id));
+        Observed.commands.clear();
+        for (size_t k = 0; k < std::size(ResultFieldIds); ++k) {
+            const int id = ResultFieldIds[k];
+            SCOPED_TRACE(id);
+            QWidget* field = Control(window, id);
+            WriteThroughAccessibility(field, QStringLiteral("0123"));
+            EXPECT_EQ(ReadItem(id), before[k]);
+            EXPECT_EQ(ShownText(window, id).toStdString(), before[k]);
+            // The other ways in: inserting, deleting, the value.
+            QAccessibleInterface* accessible = Accessible(field);
+            if (QAccessibleEditableTextInterface* editable = accessible->editableTextInterface()) {
+                editable->insertText(0, QStringLiteral("x"));
+                editable->deleteText(0, 4);
+            }
+            accessible->setText(QAccessible::Value, QStringLiteral("0123"));
+            QCoreApplication::processEvents();
+            EXPECT_EQ(ReadItem(id), before[k]);
+        }
+        // The procedure heard of none of it.
+        EXPECT_TRUE(Observed.commands.empty());
+
+        // The fields still follow the input, and the program still writes them.
+        WriteThroughAccessibility(Control(window, IDC_INPUT), QString());
+        EXPECT_EQ(ShownText(window, IDC_MD5), "d41d8cd98f00b204e9800998ecf8427e");
+        SetDlgItemTextA(Observed.dialog, IDC_MD2, "set by the program");
+        EXPECT_EQ(ReadItem(IDC_MD2), "set by the program");
+        WriteThroughAccessibility(Control(window, IDC_MD2), QStringLiteral("0123"));
+        EXPECT_EQ(ReadItem(IDC_MD2), "set by the program");
     });
 }

@@ -174,7 +174,8 @@ TEST(MainWindow, APastedNulEndsTheTextForAllTwelveFields) {
         EXPECT_EQ(Input(window)->toPlainText(), "ab");
         ExpectFieldsShow(window, ExpectedTexts("ab"));
 
-        // The same in the middle of a longer text, and in a single-line edit.
+        // The same in the middle of a longer text, and in a single-line edit (the window's are
+        // all read-only, and a read-only edit keeps the program's text: this one is opened).
         Input(window)->clear();
         QTest::keyClicks(Input(window), "first line");
         Input(window)->moveCursor(QTextCursor::Start);
@@ -184,6 +185,7 @@ TEST(MainWindow, APastedNulEndsTheTextForAllTwelveFields) {
 
         auto* md2 = qobject_cast<QLineEdit*>(Control(window, IDC_MD2));
         ASSERT_NE(md2, nullptr);
+        md2->setReadOnly(false);
         md2->setText(
             QString::fromUtf8("12\0"
                               "34",

@@ -4,7 +4,8 @@
 // code. Also checks the icon, manifest and version resources the program carries. Then the
 // file features: a file dropped (an HDROP built here and handed over as the shell does) or
 // named on the command line is hashed; the context menu, opened with WM_CONTEXTMENU and driven
-// by keys as a user would, compares with the clipboard, copies digests and switches the music.
+// by keys as a user would, compares with the clipboard, copies digests and switches the music,
+// and when asked for from the keyboard opens below the field.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -490,6 +491,30 @@ TEST_F(FileFeatures, PlayMusicSwitchesTheSongOffAndOnAgain) {
     // Still answering: the fields follow typing.
     Type("abc");
     ExpectFieldsShowDigestsOf("abc");
+}
+
+// Shift+F10 or the menu key on a field reaches the dialog as WM_CONTEXTMENU without a
+// position (-1, -1): the menu opens just below that field, not in a corner of the screen.
+TEST_F(FileFeatures, TheMenuAskedForFromTheKeyboardOpensBelowTheField) {
+    Start("");
+    for (const int id : {IDC_MD2, IDC_SHA256}) {
+        SCOPED_TRACE(id);
+        RECT field{};
+        ASSERT_TRUE(GetWindowRect(Control(id), &field));
+        PostMessageA(Control(id), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(Control(id)),
+                     static_cast<LPARAM>(-1));
+        HWND menu = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            menu = FindProcessWindow(process_.dwProcessId, "#32768", "");
+            return menu != nullptr;
+        })) << "no menu opened";
+        RECT shown{};
+        GetWindowRect(menu, &shown);
+        EXPECT_EQ(shown.left, field.left);
+        EXPECT_EQ(shown.top, field.bottom);
+        PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(menu); })) << "the menu stayed open";
+    }
 }
 
 TEST_F(FileFeatures, AFileOnTheCommandLineShowsTheSameTextsAsOnLinux) {
