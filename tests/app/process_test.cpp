@@ -510,9 +510,14 @@ TEST(Program, HelpVersionAndUnknownOptions) {
 
 TEST(Program, AFileOnTheCommandLineIsHashedAndNamedInTheTitle) {
     if (!ProgramOnPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-    char folder[] = "/tmp/hashcalc-start-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string path = std::string(folder) + "/named.txt";
+    // Under TMPDIR when it is set: the installation check points it into the system the
+    // program runs in.
+    const char* temporary = std::getenv("TMPDIR");
+    std::string folder =
+        std::string(temporary != nullptr && *temporary != '\0' ? temporary : "/tmp") +
+        "/hashcalc-start-XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const std::string path = folder + "/named.txt";
     std::ofstream(path) << "abc";
     {
         // The window comes up titled with the file once its digests are shown.
@@ -520,5 +525,5 @@ TEST(Program, AFileOnTheCommandLineIsHashedAndNamedInTheTitle) {
         Show(shown, {path}, {}, "1024x768x24", "named.txt - Vorlan's Hash Calculation");
     }
     std::remove(path.c_str());
-    rmdir(folder);
+    rmdir(folder.c_str());
 }

@@ -73,10 +73,19 @@ done
 
 echo "hashcalc on Xvfb"
 cmake --build "$build" --target app_process_tests > /dev/null
-# The process tests start this instead of the program they were built with.
-printf '#!/bin/sh\nexec chroot "%s" /usr/bin/hashcalc "$@"\n' "$root" > "$root.run"
+# The process tests start this instead of the program they were built with. Their files go
+# under the new system's /tmp, and a path under its root is handed over as seen from inside.
+cat > "$root.run" <<EOF
+#!/bin/sh
+for argument; do
+  shift
+  case "\$argument" in "$root"/*) argument=\${argument#"$root"} ;; esac
+  set -- "\$@" "\$argument"
+done
+exec chroot "$root" /usr/bin/hashcalc "\$@"
+EOF
 chmod +x "$root.run"
-HASHCALC_TEST_PROGRAM=$root.run "$build/tests/app/app_process_tests" --gtest_filter='Program.*' \
-  --gtest_brief=1
+TMPDIR=$root/tmp HASHCALC_TEST_PROGRAM=$root.run "$build/tests/app/app_process_tests" \
+  --gtest_filter='Program.*' --gtest_brief=1
 
 echo "The package installs and runs on a fresh Debian 12 ($((SECONDS - started)) s)"
