@@ -1,6 +1,6 @@
 // SHA-512 and its truncated relatives SHA-384 and SHA-512/256 as streams: the compression
 // function, its steps unrolled by the compiler from one step template, compiled portably and
-// with BMI2, and the lists of forms.
+// with BMI2, and the lists of forms, which lead with those of sha512_x86.cpp.
 #include <utility>
 
 #include "file_digests.h"
@@ -71,6 +71,14 @@ constexpr StreamForm WithRorx() {
 }
 #endif
 
+#if HASHCALC_SHA512_VECTOR_SCHEDULE
+template <std::uint64_t const* kInitialWords, int kDigestBytes>
+constexpr StreamForm WithAVX2() {
+    return Sha2Form<std::uint64_t, kInitialWords, SHA512BlocksWithAVX2, kDigestBytes>(
+        kFeatureAVX2 | kFeatureBMI1 | kFeatureBMI2);
+}
+#endif
+
 }  // namespace
 
 namespace digest_internal {
@@ -83,6 +91,9 @@ void SHA512Blocks(std::uint64_t* chain, const unsigned char* blocks, std::size_t
 
 const StreamForm kSHA384Forms[] = {
 #if HASHCALC_DIGEST_X86
+#if HASHCALC_SHA512_VECTOR_SCHEDULE
+    WithAVX2<kSHA384InitialWords, 48>(),
+#endif
     WithRorx<kSHA384InitialWords, 48>(),
 #endif
     Portable<kSHA384InitialWords, 48>(),
@@ -90,6 +101,9 @@ const StreamForm kSHA384Forms[] = {
 
 const StreamForm kSHA512Forms[] = {
 #if HASHCALC_DIGEST_X86
+#if HASHCALC_SHA512_VECTOR_SCHEDULE
+    WithAVX2<kSHA512InitialWords, 64>(),
+#endif
     WithRorx<kSHA512InitialWords, 64>(),
 #endif
     Portable<kSHA512InitialWords, 64>(),
@@ -97,6 +111,9 @@ const StreamForm kSHA512Forms[] = {
 
 const StreamForm kSHA512_256Forms[] = {
 #if HASHCALC_DIGEST_X86
+#if HASHCALC_SHA512_VECTOR_SCHEDULE
+    WithAVX2<kSHA512_256InitialWords, 32>(),
+#endif
     WithRorx<kSHA512_256InitialWords, 32>(),
 #endif
     Portable<kSHA512_256InitialWords, 32>(),

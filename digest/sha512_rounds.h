@@ -103,8 +103,18 @@ HASHCALC_ALWAYS_INLINE void SHA512Step(std::uint64_t* v, std::uint64_t wk,
     h = t1 + t2;
 }
 
-// The 64-bit-word SHA-2 compression. A form with the message schedule in AVX2 vectors was
-// measured and ran slower than the schedule interleaved with the steps, as here.
+// The 64-bit-word SHA-2 compression, the schedule interleaved with the steps.
 void SHA512Blocks(std::uint64_t* chain, const unsigned char* blocks, std::size_t blockCount);
+
+// The same with the message schedule in AVX2 vectors, two blocks at a time, and the steps on
+// rorx (sha512_x86.cpp); needs AVX2, BMI1 and BMI2. Not built for Windows, whose GCC cannot
+// align the stack for the vectors it keeps there.
+#if HASHCALC_DIGEST_X86 && !defined(_WIN32)
+#define HASHCALC_SHA512_VECTOR_SCHEDULE 1
+void SHA512BlocksWithAVX2(std::uint64_t* chain, const unsigned char* blocks,
+                          std::size_t blockCount);
+#else
+#define HASHCALC_SHA512_VECTOR_SCHEDULE 0
+#endif
 
 }  // namespace digest_internal
