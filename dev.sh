@@ -18,13 +18,16 @@
 #   ./dev.sh long       the 4 GiB cases the suite leaves out (digests, hashcalc-cli): minutes of
 #                       work and gigabytes of disk, to run before closing work on those areas
 #   ./dev.sh lint [CHECK...]  formatting (format: .clang-format), include circles (includes),
-#                       clang-tidy (tidy: .clang-tidy) and the conversion warnings of build/
-#                       (conversions), or only the checks named; fails on any finding
+#                       clang-tidy (tidy: .clang-tidy; tidy-product: without tests/ and
+#                       bench/) and the conversion warnings of build/ (conversions), or only
+#                       the checks named; fails on any finding
 #   ./dev.sh bench      build (build-bench/) and run the benchmarks
 #   ./dev.sh bench-cli  hashcalc-cli against openssl dgst, rhash, b2sum and b3sum on a 1 GiB file
 #   ./dev.sh package    build the Debian package (build-package/hashcalc_VERSION_ARCH.deb) and
 #                       check it: lintian, desktop-file-validate, appstreamcli validate;
 #                       `./dev.sh package FOLDER` packs an existing build folder as configured
+#   ./dev.sh fresh-install  the package of `./dev.sh package build` installed into a fresh
+#                       minimal Debian 12 and run there (needs root)
 #   ./dev.sh i386       the portable code and its suites as 32-bit x86 programs, under qemu-i386
 #   ./dev.sh windows    cross-build the Windows programs (i686, x86_64), test them under Wine
 #   ./dev.sh windows-zip  the Windows release archives, in build-windows/
@@ -239,12 +242,14 @@ summarize_findings() {
 # clang-tidy (.clang-tidy: bugprone-* and performance-*) over the product code and the tests,
 # from build/'s compile database; headers of the tree are checked with the files that include
 # them.
+# lint_tidy [FOLDERS]: the source files of FOLDERS (an alternation; default: all).
 lint_tidy() {
-  local report=$LINT_REPORTS/clang-tidy.txt status=0 folders files
+  local report=$LINT_REPORTS/clang-tidy.txt status=0 folders files checked
   folders=$(source_folders)
+  checked=${1:-$folders}
   # -Wno-error: the GCC warnings the build turns into errors are the build's to check.
   run-clang-tidy -j "$JOBS" -p build -quiet -extra-arg=-Wno-error \
-    -header-filter="^$PWD/($folders)/" "^$PWD/($folders)/" 2>&1 \
+    -header-filter="^$PWD/($folders)/" "^$PWD/($checked)/" 2>&1 \
     | sed 's/\x1b\[[0-9;]*m//g' > "$report" || status=$?
   files=$(grep -c '^clang-tidy' "$report" || true)
   if [ $status -eq 0 ] && [ "$files" -gt 0 ]; then
@@ -296,8 +301,13 @@ run_lint() {
       includes) lint_include_cycles || failed=1 ;;
       # clang-tidy reads build/'s compile database and the sources it generates.
       tidy) build dev > /dev/null && lint_tidy || failed=1 ;;
+      # What ships, without the tests and benchmarks: a few minutes instead of a quarter hour.
+      tidy-product)
+        build dev > /dev/null && lint_tidy "$(source_folders | tr '|' '\n' \
+          | grep -vxE 'tests|bench' | paste -sd'|')" || failed=1 ;;
       conversions) lint_conversions || failed=1 ;;
-      *) echo "unknown lint check: $check (format, includes, tidy, conversions)" >&2; return 2 ;;
+      *) echo "unknown lint check: $check (format, includes, tidy, tidy-product, conversions)" >&2
+        return 2 ;;
     esac
   done
   if [ $failed -ne 0 ]; then
@@ -378,6 +388,11 @@ case "$command" in
       packaging/build_package.sh build-package
     fi
     ;;
+  fresh-install)
+    install_missing
+    install_missing "${PACKAGE_TOOLS[@]}"
+    tests/install/fresh_debian.sh build/hashcalc_*.deb build
+    ;;
   i386)
     install_i386_missing "${I386_PACKAGES[@]}"
     build i386
@@ -395,7 +410,7 @@ case "$command" in
     JOBS=$JOBS packaging/windows_zip.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|soak [SECONDS]|lint|bench|bench-cli|package|i386|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|soak [SECONDS]|lint|bench|bench-cli|package|fresh-install|i386|windows|windows-zip]" >&2
     exit 1
     ;;
 esac

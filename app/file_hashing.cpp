@@ -13,7 +13,7 @@ namespace {
 
 // Read in pieces small enough that a cancel is seen within a few milliseconds even by MD2,
 // the slowest of the twelve, and large enough to keep the reads cheap.
-constexpr std::size_t kPieceBytes = 64 * 1024;
+constexpr std::size_t kPieceBytes = std::size_t{64} * 1024;
 
 struct OpenedFile {
     std::FILE* file = nullptr;

@@ -46,7 +46,7 @@ struct Scratch {
     }
     ~Scratch() { std::system(("rm -rf '" + folder + "'").c_str()); }
     std::string Write(const std::string& name, const std::string& bytes) const {
-        const std::string path = folder + "/" + name;
+        std::string path = folder + "/" + name;
         std::FILE* file = std::fopen(path.c_str(), "wb");
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
@@ -54,7 +54,7 @@ struct Scratch {
     }
     // A file of `size` zero bytes that takes no room on disk.
     std::string Sparse(const std::string& name, off_t size) const {
-        const std::string path = folder + "/" + name;
+        std::string path = folder + "/" + name;
         const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         EXPECT_EQ(ftruncate(fd, size), 0);
         close(fd);

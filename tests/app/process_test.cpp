@@ -56,9 +56,11 @@ std::string ProgramUnderTest() {
 pid_t Spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& env,
             int errorFd = -1) {
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp;
+    envp.reserve(env.size() + 1);
     for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -421,6 +423,7 @@ Printed RunToEnd(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {ProgramUnderTest()};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> args;
+    args.reserve(argv.size() + 1);
     for (std::string& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
     posix_spawn_file_actions_t actions;
