@@ -7,9 +7,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QTest>
-#include <QTimer>
 
 #include <functional>
 #include <ostream>
@@ -25,43 +23,6 @@ void PrintTo(const QPoint& point, std::ostream* out) {
 }
 
 namespace {
-
-struct OpenedMenu {
-    bool opened = false;
-    std::vector<std::string> items;
-    QPoint at;  // the menu's top left corner on the screen
-};
-
-// Runs `ask`, which asks for a context menu, then records the menu that opens and picks
-// `item` from it (or closes it when it has no such item).
-OpenedMenu WatchMenu(const std::function<void()>& ask, const QString& item) {
-    OpenedMenu seen;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr || !menu->isVisible()) return;
-        poll.stop();
-        seen.opened = true;
-        seen.at = menu->geometry().topLeft();
-        QAction* chosen = nullptr;
-        for (QAction* action : menu->actions()) {
-            if (action->isSeparator()) continue;
-            seen.items.push_back(action->text().toStdString());
-            if (action->text() == item) chosen = action;
-        }
-        if (chosen == nullptr) {
-            menu->close();
-            return;
-        }
-        menu->setActiveAction(chosen);
-        QTest::keyClick(menu, Qt::Key_Return);
-    });
-    poll.start(20);
-    ask();
-    seen.opened = QTest::qWaitFor([&] { return !poll.isActive(); }, 5000) && seen.opened;
-    poll.stop();
-    return seen;
-}
 
 // What Qt hands the focused widget for the menu key: a keyboard request at the text cursor.
 void PressMenuKey(QWidget* focused) {
@@ -95,7 +56,8 @@ TEST(KeyboardMenu, TheMenuKeyAndShiftF10OpenTheFieldMenuBelowTheFocusedField) {
                 QWidget* field = Control(window, id);
                 field->setFocus(Qt::TabFocusReason);
                 QApplication::clipboard()->setText(QStringLiteral("before"));
-                const OpenedMenu menu = WatchMenu([&] { press(field); }, QStringLiteral("Copy"));
+                const OpenedMenu menu =
+                    WatchContextMenu([&] { press(field); }, QStringLiteral("Copy"));
                 ASSERT_TRUE(menu.opened) << "no menu opened";
                 ASSERT_FALSE(menu.items.empty());
                 EXPECT_EQ(menu.items.front(), "Copy");
@@ -111,7 +73,7 @@ TEST(KeyboardMenu, AboutGetsTheWindowMenuAndTheInputItsOwnEditMenu) {
     RunMainDialog([](QDialog& window) {
         QWidget* about = Control(window, IDC_ABOUT);
         about->setFocus(Qt::TabFocusReason);
-        const OpenedMenu onAbout = WatchMenu([&] { PressShiftF10(about); }, QString());
+        const OpenedMenu onAbout = WatchContextMenu([&] { PressShiftF10(about); }, QString());
         ASSERT_TRUE(onAbout.opened) << "no menu for About";
         ASSERT_FALSE(onAbout.items.empty());
         EXPECT_EQ(onAbout.items.front(), "Hash a file...");
@@ -119,7 +81,7 @@ TEST(KeyboardMenu, AboutGetsTheWindowMenuAndTheInputItsOwnEditMenu) {
         QWidget* input = Control(window, IDC_INPUT);
         input->setFocus(Qt::TabFocusReason);
         for (const auto& press : {PressMenuKey, PressShiftF10}) {
-            const OpenedMenu onInput = WatchMenu([&] { press(input); }, QString());
+            const OpenedMenu onInput = WatchContextMenu([&] { press(input); }, QString());
             ASSERT_TRUE(onInput.opened) << "the input shows no menu";
             for (const std::string& item : onInput.items) EXPECT_NE(item, "Hash a file...");
         }
@@ -130,7 +92,7 @@ TEST(KeyboardMenu, WithoutAPositionTheProcedurePlacesTheMenuByTheControl) {
     RunMainDialog([](QDialog& window) {
         // As a Windows edit hands the dialog its menu request from the keyboard.
         const HWND md4 = GetDlgItem(Observed.dialog, IDC_MD4);
-        const OpenedMenu keyed = WatchMenu(
+        const OpenedMenu keyed = WatchContextMenu(
             [&] {
                 SendMessageA(Observed.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(md4),
                              static_cast<LPARAM>(-1));
@@ -141,7 +103,7 @@ TEST(KeyboardMenu, WithoutAPositionTheProcedurePlacesTheMenuByTheControl) {
 
         // A position given is where the menu opens.
         const QPoint clicked = Control(window, IDC_MD4)->mapToGlobal(QPoint(30, 5));
-        const OpenedMenu pointed = WatchMenu(
+        const OpenedMenu pointed = WatchContextMenu(
             [&] {
                 SendMessageA(Observed.dialog, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(md4),
                              MAKELPARAM(clicked.x(), clicked.y()));

@@ -95,35 +95,49 @@ QWidget* MouseTarget(QWidget* control) {
     return control;
 }
 
-std::vector<std::string> ChooseFromContextMenu(QWidget* control, const QString& item,
-                                               bool* checked) {
-    std::vector<std::string> items;
+OpenedMenu WatchContextMenu(const std::function<void()>& ask, const QString& item) {
+    OpenedMenu seen;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (menu == nullptr || !menu->isVisible()) return;
         poll.stop();
+        seen.opened = true;
+        seen.at = menu->geometry().topLeft();
         QAction* chosen = nullptr;
         for (QAction* action : menu->actions()) {
             if (action->isSeparator()) continue;
-            items.push_back(action->text().toStdString());
+            seen.items.push_back(action->text().toStdString());
             if (action->text() == item) chosen = action;
         }
-        if (chosen != nullptr && checked != nullptr) *checked = chosen->isChecked();
         if (chosen == nullptr) {
             menu->close();
             return;
         }
+        seen.picked = true;
+        seen.pickedChecked = chosen->isChecked();
         menu->setActiveAction(chosen);
         QTest::keyClick(menu, Qt::Key_Return);
     });
     poll.start(20);
-    QWidget* target = MouseTarget(control);
-    const QPoint at(target->width() / 2, target->height() / 2);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
-    QApplication::sendEvent(target, &event);
+    ask();
     // An edit's own menu pops up without waiting; it is handled here all the same.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !poll.isActive(); }, 5000)) << "no menu opened";
+    seen.opened = QTest::qWaitFor([&] { return !poll.isActive(); }, 5000) && seen.opened;
     poll.stop();
-    return items;
+    return seen;
+}
+
+std::vector<std::string> ChooseFromContextMenu(QWidget* control, const QString& item,
+                                               bool* checked) {
+    const OpenedMenu menu = WatchContextMenu(
+        [control] {
+            QWidget* target = MouseTarget(control);
+            const QPoint at(target->width() / 2, target->height() / 2);
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+            QApplication::sendEvent(target, &event);
+        },
+        item);
+    EXPECT_TRUE(menu.opened) << "no menu opened";
+    if (menu.picked && checked != nullptr) *checked = menu.pickedChecked;
+    return menu.items;
 }

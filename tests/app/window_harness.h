@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPoint>
 #include <QString>
 
 #include <functional>
@@ -38,6 +39,19 @@ bool ReceivedCommand(int id, int code);
 
 // The widget that receives mouse events for a control: a multi-line edit's viewport.
 QWidget* MouseTarget(QWidget* control);
+
+// A context menu as it opened: its items (separators left out), its top left corner on the
+// screen, and whether the item picked from it carried a check mark.
+struct OpenedMenu {
+    bool opened = false;
+    std::vector<std::string> items;
+    QPoint at;
+    bool picked = false;
+    bool pickedChecked = false;
+};
+// Runs `ask`, which asks for a context menu, then records the menu that opens and picks
+// `item` from it (or closes it when it has no such item).
+OpenedMenu WatchContextMenu(const std::function<void()>& ask, const QString& item);
 // Right-clicks `control` and chooses `item` from the menu that opens (closes it when there
 // is no such item); returns the items seen and, in `checked`, the item's check mark.
 std::vector<std::string> ChooseFromContextMenu(QWidget* control, const QString& item,
