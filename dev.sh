@@ -12,6 +12,7 @@
 #                       the seeds are added to it and what the run finds stays there
 #   ./dev.sh fuzz-lists [SECONDS [CORPUS_DIR [LIBFUZZER_OPTION...]]]
 #                       the same for hashcalc-cli's check-list reader (fuzz/corpus/check_lists)
+#   ./dev.sh fuzz-all [SECONDS]  both fuzzers at once, a core each (60 s by default)
 #   ./dev.sh soak [SECONDS]  drive the window under a private X server for SECONDS (600 by
 #                       default): typing, pastes, files, About, compare, copy, music; digests
 #                       checked against hashcalc-cli, memory, threads and open files bounded
@@ -127,7 +128,8 @@ run_tsan() {
 fuzz_target() {
   local target=$1 seeds=$2 max_len=$3 seconds=${4:-60} corpus=${5:-} work
   local options=("${@:6}")
-  build fuzz --target "$target"
+  # FUZZ_BUILT=1: the caller has built the target (two fuzzers must not build one folder at once).
+  [ "${FUZZ_BUILT:-0}" = 1 ] || build fuzz --target "$target"
   if [ -n "$corpus" ]; then
     work=$corpus
     mkdir -p "$work"
@@ -351,6 +353,24 @@ case "$command" in
     install_missing
     fuzz_target check_list_fuzzer 'fuzz/corpus/check_lists/*' 4096 "${@:2}"
     ;;
+  fuzz-all)
+    # Both fuzzers at once for SECONDS (60 by default), one core each; their output is shown
+    # when both have ended.
+    install_missing
+    build fuzz --target load_module_fuzzer check_list_fuzzer
+    seconds=${2:-60}
+    FUZZ_BUILT=1 fuzz_target load_module_fuzzer 'fuzz/corpus/*.xm' 16384 "$seconds" \
+      > build-fuzz/modules.log 2>&1 &
+    modules=$!
+    FUZZ_BUILT=1 fuzz_target check_list_fuzzer 'fuzz/corpus/check_lists/*' 4096 "$seconds" \
+      > build-fuzz/lists.log 2>&1 &
+    lists=$!
+    status=0
+    wait "$modules" || { status=1; echo "== the module fuzzer failed:"; cat build-fuzz/modules.log; }
+    wait "$lists" || { status=1; echo "== the check-list fuzzer failed:"; cat build-fuzz/lists.log; }
+    tail -n 12 build-fuzz/modules.log build-fuzz/lists.log
+    exit $status
+    ;;
   long)
     install_missing
     run_long
@@ -410,7 +430,7 @@ case "$command" in
     JOBS=$JOBS packaging/windows_zip.sh
     ;;
   *)
-    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|long|soak [SECONDS]|lint|bench|bench-cli|package|fresh-install|i386|windows|windows-zip]" >&2
+    echo "usage: ./dev.sh [run|test|sanitize|stress|tsan|fuzz [SECONDS]|fuzz-lists [SECONDS]|fuzz-all [SECONDS]|long|soak [SECONDS]|lint|bench|bench-cli|package|fresh-install|i386|windows|windows-zip]" >&2
     exit 1
     ;;
 esac
