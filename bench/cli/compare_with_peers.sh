@@ -7,30 +7,10 @@
 set -euo pipefail
 cli=$(realpath "${1:-build/cli/hashcalc-cli}")
 runs=${RUNS:-3}
-for tool in openssl rhash /usr/bin/time; do
-  command -v "$tool" > /dev/null || { echo "missing $tool (./dev.sh bench-cli installs it)" >&2; exit 1; }
-done
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/hashcalc-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-file=$work/one_gib
-head -c $((1 << 30)) /dev/urandom > "$file"
-cat "$file" > /dev/null  # into the page cache
-
-# "WALL CPU": the seconds of the run with the shortest wall time among $runs runs, and the
-# processor seconds (user and system, all threads) of that run. Processor time is the steadier
-# figure when other work shares the machine.
-best_time() {
-  local record=$work/time best="" line
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -f "%e %U %S" -o "$record" "$@" > /dev/null
-    line=$(awk '{ printf "%.2f %.2f", $1, $2 + $3 }' "$record")
-    if [ -z "$best" ] || awk -v a="${line%% *}" -v b="${best%% *}" 'BEGIN { exit !(a < b) }'; then
-      best=$line
-    fi
-  done
-  echo "$best"
-}
+# shellcheck source=peer_bench.sh
+source "$(dirname "$0")/peer_bench.sh"
+require_tools openssl rhash /usr/bin/time
+make_one_gib_file
 
 # compare LABEL TARGET -- OUR COMMAND -- THEIR COMMAND
 compare() {
