@@ -95,13 +95,13 @@ struct XServer {
     std::string display;
 };
 
-XServer StartXServer() {
+XServer StartXServer(const char* screen = "1024x768x24") {
     XServer server;
     int fds[2];
     if (pipe(fds) != 0) return server;
-    server.pid = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                        "-nolisten", "tcp"},
-                       {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
+    server.pid = Spawn(
+        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
+        {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
     close(fds[1]);
     std::string number;
     pollfd reader{fds[0], POLLIN, 0};
@@ -366,22 +366,8 @@ struct ShownProgram {
 void Show(ShownProgram& shown, const std::vector<std::string>& arguments,
           const std::vector<std::string>& extraEnv, const char* screen = "1024x768x24",
           const std::string& caption = kCaption) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    shown.server.pid = Spawn(
-        {"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
-        {"PATH=" + std::string(std::getenv("PATH") ? std::getenv("PATH") : "")});
-    close(fds[1]);
-    std::string number;
-    pollfd reader{fds[0], POLLIN, 0};
-    while (poll(&reader, 1, 30000) > 0) {
-        char c;
-        if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-        number += c;
-    }
-    close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
-    shown.server.display = ":" + number;
+    shown.server = StartXServer(screen);
+    ASSERT_FALSE(shown.server.display.empty()) << "Xvfb did not start";
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         const std::string entry = *e;
